@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The whole test suite: the optimised build with every test (unit, instruction
+# exercisers, window tests), then the unit tests again under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/build.sh
+ctest --test-dir build --output-on-failure -j2
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DORLIX_SANITIZE=ON >/dev/null
+cmake --build build-sanitize -j"$(nproc)"
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-sanitize --output-on-failure -j2 -L unit
