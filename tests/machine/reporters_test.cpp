@@ -1,0 +1,48 @@
+// The reporters without a window, message wrapping, and the fatal paths.
+#include <gtest/gtest.h>
+
+#include "overlays.h"
+#include "reporters.h"
+#include "zx81_harness.h"
+
+namespace {
+
+TEST(Reporters, WarnWithoutAWindowGoesToStandardError) {
+    testing::internal::CaptureStderr();
+    warn("line one\nline two");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Mensaje: line one\nline two\n");
+}
+
+TEST(Reporters, FatalErrorExitsWithMinusOne) {
+    EXPECT_EXIT(fatal_error("Wrong color depth!"), ::testing::ExitedWithCode(255),
+                "Wrong color depth!");
+}
+
+TEST(Reporters, MissingRomIsFatal) {
+    EXPECT_EXIT(load_rom("/nonexistent/zx81.rom"), ::testing::ExitedWithCode(255),
+                "Cannot load zx81.rom!");
+}
+
+TEST(Reporters, MissingToolbarWarnsAndGoesOn) {
+    harness::power_up();
+    testing::internal::CaptureStderr();
+    load_toolbar("/nonexistent/zxtool.pcx");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Mensaje: Cannot load toolbar gfx!\n");
+    EXPECT_EQ(toolbar, nullptr);
+}
+
+TEST(Reporters, MessageLinesKeepEveryLineAndWrapLongOnes) {
+    EXPECT_EQ(message_lines("a\n\nb\n", 10), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(message_lines("Orlix - Freeware Sinclair ZX81 Emulator", 20),
+              (std::vector<std::string>{"Orlix - Freeware", "Sinclair ZX81", "Emulator"}));
+    EXPECT_EQ(message_lines("abcdefghij", 4), (std::vector<std::string>{"abcd", "efgh", "ij"}));
+    const std::vector<std::string> help = message_lines(help_text, 40);
+    EXPECT_EQ(help[0], "Orlix Mini Help");
+    EXPECT_EQ(help[6], "F3; Load zx81 file");
+    EXPECT_EQ(help[13], "ALT-F4 Exit");
+    EXPECT_EQ(help[14], "");
+    EXPECT_EQ(help[15], "");
+    EXPECT_GT(help.size(), 16u);  // credit lines follow
+}
+
+}  // namespace
