@@ -1,0 +1,17 @@
+// Choosing a program file to save or load, in a dialog of our own on
+// Allegro's file selector.
+#pragma once
+
+#include <string>
+
+enum class FileDialog { save, open };
+
+// Shows "Save Zx81 File" or "Open Zx81 File", starting from `name` (the last
+// name chosen). On OK with a name, stores the chosen path (".P" added when it
+// has no extension, at most 255 characters) in `name` and returns true; on
+// Cancel returns false and leaves `name` alone.
+bool choose_program_file(FileDialog kind, std::string& name);
+
+// The name as it will be used: ".P" appended when the file part has no
+// extension.
+std::string with_default_extension(const std::string& name);

@@ -1,0 +1,139 @@
+#include "machine_loop.h"
+
+#include <allegro.h>
+
+#include "display.h"
+#include "file_dialogs.h"
+#include "host_keys.h"
+#include "memory_bus.h"
+#include "overlays.h"
+#include "program_files.h"
+#include "reporters.h"
+#include "screen_modes.h"
+#include "z80.h"
+
+std::atomic<int32_t> timer_ticks{0};
+std::atomic<bool> quit_requested{false};
+int frame_parity = 0;
+int fkey_latch = 0;
+std::string file_name;
+std::atomic<uint64_t> periods_run{0};
+std::atomic<uint64_t> frames_drawn{0};
+
+void timer_tick() {
+    timer_ticks.fetch_add(1);
+    timer_ticks.notify_one();
+}
+
+namespace {
+
+constexpr int pointer_margin = 25;
+
+// Sleeps until the timer has ticked, then drops every tick that piled up: a
+// slow host or a long dialog never makes the emulation race to catch up.
+void wait_for_tick() {
+    while (timer_ticks.load() == 0 && !quit_requested.load()) timer_ticks.wait(0);
+    timer_ticks.store(0);
+}
+
+void draw_frame() {
+    wait_for_tick();
+    render_display();
+    const int w = screen ? screen->w : 0;
+    // The pointer must not be drawn into the picture while it is copied; in
+    // full screen it stays hidden while it is over the picture.
+    const bool over_picture = mouse_x < w - pointer_margin;
+    if (over_picture) show_mouse(nullptr);
+    present_picture();
+    if (screen_mode != 2 || !over_picture) show_mouse(screen);
+    frames_drawn.fetch_add(1);
+}
+
+// The primary button is down over a toolbar button.
+bool clicked(const ToolbarButton& rows, int w) {
+    return (mouse_b & 1) && mouse_x > w - 24 && mouse_y >= rows.top && mouse_y <= rows.bottom;
+}
+
+void next_screen_mode() {
+    screen_mode = (screen_mode + 1) % 3;
+    switch (screen_mode) {
+    case 0: set_screen_mode(297, 208, false); break;
+    case 1: set_screen_mode(553, 400, false); break;
+    default: set_screen_mode(320, 240, true); break;
+    }
+    redraw_frame();
+}
+
+}  // namespace
+
+uint16_t machine_loop(Z80State* state) {
+    scan_keyboard();
+    periods_run.fetch_add(1);
+    if (frame_parity == 0) draw_frame();
+    frame_parity = (frame_parity + 1) % 2;
+
+    if (quit_requested.load() ||
+        (host_key_down(scancode::alt) && host_key_down(scancode::f4)))
+        return IRQ_STOP;
+
+    const int w = screen ? screen->w : 0;
+    if (host_key_down(scancode::f1) || clicked(toolbar_rows::help, w)) {
+        show_mouse(nullptr);
+        warn(help_text);
+        redraw_frame();
+    }
+    if (host_key_down(scancode::f2) || clicked(toolbar_rows::save, w)) {
+        show_mouse(nullptr);
+        if (choose_program_file(FileDialog::save, file_name)) {
+            save_program(file_name);
+            return IRQ_NONE;
+        }
+        redraw_frame();
+    }
+    if (host_key_down(scancode::f3) || clicked(toolbar_rows::load, w)) {
+        show_mouse(nullptr);
+        if (choose_program_file(FileDialog::open, file_name)) {
+            load_program(file_name);
+            return IRQ_NONE;
+        }
+        redraw_frame();
+    }
+    // The screen-mode button acts once per click, like F4 once per press:
+    // changing the mode on every call while the button is held would cycle
+    // through the modes many times a second.
+    static bool mode_button_was_down = false;
+    const bool mode_button_down = clicked(toolbar_rows::screen_mode, w);
+    const bool mode_button_pressed = mode_button_down && !mode_button_was_down;
+    mode_button_was_down = mode_button_down;
+    if (host_key_down(scancode::f4) || mode_button_pressed) {
+        show_mouse(nullptr);
+        release_host_key(scancode::f4);
+        next_screen_mode();
+        mode_button_was_down = (mouse_b & 1) != 0;
+    }
+    if (host_key_down(scancode::f5) || clicked(toolbar_rows::reset, w)) {
+        memory_reset();
+        z80_reset(state);
+        return IRQ_NONE;
+    }
+    const bool colour_row = clicked(toolbar_rows::colours, w);
+    if ((host_key_down(scancode::f6) && fkey_latch == 0) || (colour_row && mouse_x <= w - 12)) {
+        ink = (ink + 1) % 16;
+        build_glyphs();
+        fkey_latch = 1;
+    }
+    if ((host_key_down(scancode::f7) && fkey_latch == 0) || (colour_row && mouse_x > w - 12)) {
+        paper = (paper + 1) % 16;
+        build_glyphs();
+        redraw_frame();
+        fkey_latch = 1;
+    }
+    if ((host_key_down(scancode::f8) && fkey_latch == 0) || clicked(toolbar_rows::keyboard, w)) {
+        show_keyboard_picture();
+        fkey_latch = 1;
+    }
+    if (!host_key_down(scancode::f4) && !host_key_down(scancode::f6) &&
+        !host_key_down(scancode::f7) && !host_key_down(scancode::f8))
+        fkey_latch = 0;
+    return IRQ_NONE;
+}

@@ -1,0 +1,131 @@
+// Draws the program's two pictures and saves them as PCX files in the folder
+// given: zxtool.pcx (the toolbar button column and its corner piece) and
+// zx81key.pcx (the ZX81 keyboard, 565x250).
+#include <allegro.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+PALETTE palette;
+
+// The pictures use the emulator's 16 colours in the palette entries where the
+// program keeps them (100-115), so they look the same through the screen
+// palette at 8 bits and converted at 15 or 16 bits.
+enum Colour { black = 100, blue = 101, red = 102, green = 104, grey = 107, dark = 108,
+              yellow = 114, white = 115 };
+
+void set_colours() {
+    const int rgb[16][3] = {{0, 0, 0},     {0, 0, 210},   {210, 0, 0},   {210, 0, 210},
+                            {0, 210, 0},   {0, 210, 210}, {210, 210, 0}, {210, 210, 210},
+                            {0, 0, 0},     {0, 0, 255},   {255, 0, 0},   {255, 0, 255},
+                            {0, 255, 0},   {0, 255, 255}, {255, 255, 0}, {255, 255, 255}};
+    for (int i = 0; i < 256; ++i) palette[i] = {0, 0, 0, 0};
+    for (int i = 0; i < 16; ++i)
+        palette[100 + i] = {static_cast<unsigned char>(rgb[i][0] >> 2),
+                            static_cast<unsigned char>(rgb[i][1] >> 2),
+                            static_cast<unsigned char>(rgb[i][2] >> 2), 0};
+}
+
+void button(BITMAP* b, int top, const char* label, int face) {
+    rectfill(b, 1, top, 23, top + 19, face);
+    rect(b, 1, top, 23, top + 19, white);
+    hline(b, 2, top + 19, 23, dark);
+    vline(b, 23, top + 1, top + 19, dark);
+    textout_centre_ex(b, font, label, 12, top + 6, face == yellow ? black : white, -1);
+}
+
+BITMAP* toolbar_picture() {
+    BITMAP* b = create_bitmap(25, 193);
+    clear_to_color(b, black);
+    button(b, 8, "R", red);      // reset (F5)
+    button(b, 30, "L", blue);    // load (F3)
+    button(b, 52, "S", blue);    // save (F2)
+    button(b, 74, "M", grey);    // screen mode (F4)
+    button(b, 96, "K", grey);    // keyboard picture (F8)
+    // ink (F6) on the left half, paper (F7) on the right
+    rectfill(b, 1, 118, 12, 137, black);
+    rect(b, 1, 118, 12, 137, white);
+    rectfill(b, 13, 118, 23, 137, white);
+    rect(b, 13, 118, 23, 137, grey);
+    textout_centre_ex(b, font, "I", 7, 124, white, -1);
+    textout_centre_ex(b, font, "P", 18, 124, black, -1);
+    button(b, 140, "?", green);  // help (F1)
+    // corner piece: rows 168-192
+    rectfill(b, 0, 168, 24, 192, dark);
+    textout_centre_ex(b, font, "81", 12, 177, yellow, -1);
+    return b;
+}
+
+struct Key {
+    const char* top;      // shifted symbol
+    const char* main;     // the letter or digit
+    const char* keyword;  // the keyword in K mode
+};
+
+constexpr Key keys[4][10] = {
+    {{"EDIT", "1", ""}, {"AND", "2", ""}, {"THEN", "3", ""}, {"TO", "4", ""}, {"<-", "5", ""},
+     {"v", "6", ""}, {"^", "7", ""}, {"->", "8", ""}, {"GRAPH", "9", ""}, {"RUB", "0", ""}},
+    {{"\"\"", "Q", "PLOT"}, {"OR", "W", "UNPLOT"}, {"STEP", "E", "REM"}, {"<=", "R", "RUN"},
+     {"<>", "T", "RAND"}, {">=", "Y", "RETURN"}, {"$", "U", "IF"}, {"(", "I", "INPUT"},
+     {")", "O", "POKE"}, {"\"", "P", "PRINT"}},
+    {{"STOP", "A", "NEW"}, {"LPRINT", "S", "SAVE"}, {"SLOW", "D", "DIM"}, {"FAST", "F", "FOR"},
+     {"LLIST", "G", "GOTO"}, {"**", "H", "GOSUB"}, {"-", "J", "LOAD"}, {"+", "K", "LIST"},
+     {"=", "L", "LET"}, {"FUNC", "NL", ""}},
+    {{"", "SH", ""}, {":", "Z", "COPY"}, {";", "X", "CLEAR"}, {"?", "C", "CONT"},
+     {"/", "V", "CLS"}, {"*", "B", "SCROLL"}, {"<", "N", "NEXT"}, {">", "M", "PAUSE"},
+     {",", ".", ""}, {"BREAK", "SP", ""}},
+};
+
+BITMAP* keyboard_picture() {
+    BITMAP* b = create_bitmap(565, 250);
+    clear_to_color(b, dark);
+    textout_ex(b, font, "SINCLAIR ZX81", 10, 6, white, -1);
+    textout_ex(b, font, "press any key to go back", 355, 6, grey, -1);
+    constexpr int key_w = 51, key_h = 52, gap = 4, left = 8, top = 22;
+    for (int row = 0; row < 4; ++row) {
+        for (int col = 0; col < 10; ++col) {
+            const int x = left + col * (key_w + gap) + (row == 3 ? 0 : 0);
+            const int y = top + row * (key_h + gap);
+            const Key& k = keys[row][col];
+            rectfill(b, x, y, x + key_w - 1, y + key_h - 1, black);
+            rect(b, x, y, x + key_w - 1, y + key_h - 1, grey);
+            textout_centre_ex(b, font, k.top, x + key_w / 2, y + 4, red, -1);
+            // The letter drawn twice as large.
+            BITMAP* letter = create_bitmap(16, 8);
+            clear_to_color(letter, black);
+            textout_centre_ex(letter, font, k.main, 8, 0, white, -1);
+            stretch_blit(letter, b, 0, 0, 16, 8, x + key_w / 2 - 16, y + 16, 32, 16);
+            destroy_bitmap(letter);
+            textout_centre_ex(b, font, k.keyword, x + key_w / 2, y + 38, white, -1);
+        }
+    }
+    return b;
+}
+
+bool save(const std::string& path, BITMAP* b) {
+    if (save_pcx(path.c_str(), b, palette) != 0) {
+        std::fprintf(stderr, "make_pictures: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string folder = argc > 1 ? argv[1] : ".";
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
+    set_color_depth(8);
+    set_colours();
+    set_palette(palette);
+    BITMAP* tool = toolbar_picture();
+    BITMAP* board = keyboard_picture();
+    const bool ok = save(folder + "/zxtool.pcx", tool) && save(folder + "/zx81key.pcx", board);
+    destroy_bitmap(tool);
+    destroy_bitmap(board);
+    return ok ? 0 : 1;
+}
+END_OF_MAIN()
