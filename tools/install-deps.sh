@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake libgtest-dev   # compiler, build, unit tests
   liballegro4-dev                      # graphics, keyboard, mouse, timer
-  xvfb xdotool imagemagick x11-utils   # the window tests: X server, input, screenshots
+  xvfb xdotool imagemagick x11-utils python3   # the window tests: X server, input, screenshots
 )
 
 missing=()

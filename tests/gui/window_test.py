@@ -1,0 +1,326 @@
+#!/usr/bin/env python3
+"""Drives the real Orlix program in its own Xvfb server with xdotool and
+checks what it shows through screenshots read back to pixels."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+PROGRAM = sys.argv.pop(1)
+PICTURES = sys.argv.pop(1)
+SHARED = sys.argv.pop(1)
+ROM = os.path.join(SHARED, "roms", "zx81.rom")
+with open(ROM, "rb") as f:
+    ROM_BYTES = f.read()
+
+PAPER = (210, 210, 210)
+FACE = (224, 224, 224)  # the message box
+INK = (0, 0, 0)
+
+
+def run(*args, **kw):
+    return subprocess.run(args, capture_output=True, text=True, **kw)
+
+
+class Screen:
+    """A screenshot of one window as rows of RGB tuples."""
+
+    def __init__(self, wid, display):
+        ppm = subprocess.run(["import", "-window", wid, "-depth", "8", "ppm:-"], capture_output=True,
+                             env=display).stdout
+        # Binary PPM: P6, width, height, maxval, then the pixels.
+        fields = []
+        i = 0
+        while len(fields) < 4:
+            while ppm[i:i + 1].isspace():
+                i += 1
+            j = i
+            while not ppm[j:j + 1].isspace():
+                j += 1
+            fields.append(ppm[i:j])
+            i = j
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.data = ppm[i + 1:]
+
+    def pixel(self, x, y):
+        o = 3 * (y * self.width + x)
+        return tuple(self.data[o:o + 3])
+
+
+class Orlix:
+    def __init__(self, workdir, display, program=PROGRAM):
+        self.env = dict(os.environ, DISPLAY=display)
+        self.proc = subprocess.Popen([program], cwd=workdir, env=self.env,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+    def xdo(self, *args):
+        return run("xdotool", *args, env=self.env).stdout.strip()
+
+    def window(self, timeout=10):
+        end = time.time() + timeout
+        while time.time() < end:
+            ids = self.xdo("search", "--onlyvisible", "--name", "Orlix").split()
+            if ids:
+                return ids[-1]
+            time.sleep(0.1)
+        raise AssertionError("no Orlix window")
+
+    def geometry(self, wid):
+        out = run("xwininfo", "-id", wid, env=self.env).stdout
+        w = int(out.split("Width:")[1].split()[0])
+        h = int(out.split("Height:")[1].split()[0])
+        return w, h
+
+    def focus(self):
+        wid = self.window()
+        self.xdo("windowfocus", "--sync", wid)
+        self.xdo("mousemove", "--window", wid, "60", "60")
+        return wid
+
+    def key(self, *keys, hold=0.15):
+        for k in keys:
+            self.xdo("keydown", k)
+            time.sleep(hold)
+            self.xdo("keyup", k)
+            time.sleep(hold)
+
+    def click(self, x, y):
+        wid = self.window()
+        self.xdo("mousemove", "--window", wid, str(x), str(y))
+        time.sleep(0.1)
+        self.xdo("mousedown", "1")
+        time.sleep(0.12)
+        self.xdo("mouseup", "1")
+        time.sleep(0.3)
+
+    def shot(self):
+        return Screen(self.window(), self.env)
+
+    def stop(self):
+        self.focus()
+        self.xdo("keydown", "alt")
+        self.xdo("keydown", "F4")
+        time.sleep(0.3)
+        self.xdo("keyup", "F4")
+        self.xdo("keyup", "alt")
+        return self.proc.wait(timeout=10)
+
+
+def near(a, b):
+    """Colours equal but for the rounding of 6-bit palette components."""
+    return all(abs(x - y) <= 3 for x, y in zip(a, b))
+
+
+def box_shown(screen):
+    """A message box covers a good part of the window in its face colour."""
+    count = 0
+    for y in range(0, screen.height, 2):
+        for x in range(0, screen.width, 2):
+            if near(screen.pixel(x, y), FACE):
+                count += 1
+    return count > 500
+
+
+def glyph_matches(screen, x0, y0, code, scale=1, ink=INK, paper=PAPER):
+    base = code & 0x3F
+    inverse = bool(code & 0x80)
+    for y in range(8):
+        row = ROM_BYTES[0x1E00 + 8 * base + y]
+        for x in range(8):
+            lit = bool(row & (0x80 >> x)) != inverse
+            want = ink if lit else paper
+            for dy in range(scale):
+                for dx in range(scale):
+                    got = screen.pixel(x0 + scale * x + dx, y0 + scale * y + dy)
+                    if not near(got, want):
+                        return False
+    return True
+
+
+class WindowTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.display = ":%d" % (90 + os.getpid() % 100)
+        cls.xvfb = subprocess.Popen(["Xvfb", cls.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.xvfb.terminate()
+        cls.xvfb.wait()
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="orlix-window-")
+        shutil.copy(ROM, self.dir)
+        for name in ("zxtool.pcx", "zx81key.pcx"):
+            shutil.copy(os.path.join(PICTURES, name), self.dir)
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def start(self):
+        app = Orlix(self.dir, self.display)
+        self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
+        app.focus()
+        time.sleep(2.5)  # the ROM needs about 1.5 emulated seconds to boot
+        return app
+
+    def test_boot_screen_typing_modes_and_exit(self):
+        app = self.start()
+        wid = app.window()
+        self.assertEqual(run("xdotool", "getwindowname", wid, env=app.env).stdout.strip(), "Orlix V.0.3")
+        self.assertEqual(app.geometry(wid), (297, 208))
+        s = app.shot()
+        self.assertTrue(near(s.pixel(0, 0), PAPER))
+        self.assertTrue(near(s.pixel(3, 100), PAPER))
+        self.assertTrue(glyph_matches(s, 7, 7 + 23 * 8, 0xB0), "inverse K at the bottom left")
+        self.assertEqual(s.pixel(272, 0), (0, 0, 0))       # toolbar strip
+        self.assertNotEqual(s.pixel(284, 17), (0, 0, 0))   # reset button
+
+        app.key("p", "2", "shift+k", "2", "Return")
+        time.sleep(0.5)
+        s = app.shot()
+        self.assertTrue(glyph_matches(s, 7, 7, 0x20), "4 at the top left")
+        for i, code in enumerate((0x1C, 0x18, 0x1C)):
+            self.assertTrue(glyph_matches(s, 7 + 8 * i, 7 + 23 * 8, code), "0/0 at the bottom")
+
+        app.key("F4")
+        time.sleep(1)
+        wid = app.window()
+        self.assertEqual(app.geometry(wid), (553, 400))
+        time.sleep(0.3)
+        s = app.shot()
+        self.assertTrue(glyph_matches(s, 7, 7, 0x20, scale=2), "picture doubled")
+        app.key("F4")
+        time.sleep(1)
+        tree = run("xwininfo", "-root", "-tree", env=app.env).stdout
+        self.assertIn("320x240", tree, "full screen 320x240")
+        app.key("F4")
+        time.sleep(1)
+        self.assertEqual(app.geometry(app.window()), (297, 208))
+        self.assertEqual(app.stop(), 0)
+
+    def test_ink_paper_help_and_keyboard_picture(self):
+        app = self.start()
+        app.key("F7")  # paper 7 -> 8, bright black
+        time.sleep(0.3)
+        s = app.shot()
+        self.assertEqual(s.pixel(0, 0), (0, 0, 0))
+        self.assertEqual(s.pixel(100, 203), (0, 0, 0))
+        app.key("F7")  # paper 9, bright blue
+        app.key("F6")  # ink 1, blue
+        time.sleep(0.3)
+        s = app.shot()
+        self.assertEqual(s.pixel(0, 0), (0, 0, 255))
+        self.assertTrue(glyph_matches(s, 7, 7 + 23 * 8, 0xB0, ink=(0, 0, 210), paper=(0, 0, 255)))
+
+        app.key("F1")
+        time.sleep(0.5)
+        s = app.shot()
+        self.assertTrue(box_shown(s), "help box")
+        app.key("Return")
+        time.sleep(0.5)
+        self.assertFalse(box_shown(app.shot()), "help box closed")
+
+        app.key("F8")
+        time.sleep(0.5)
+        s = app.shot()
+        self.assertNotEqual(s.pixel(0, 0), (0, 0, 255), "keyboard picture shown")
+        time.sleep(0.5)
+        self.assertNotEqual(app.shot().pixel(0, 0), (0, 0, 255), "still shown, no key yet")
+        app.key("space")
+        time.sleep(0.5)
+        self.assertEqual(app.shot().pixel(0, 0), (0, 0, 255), "back to the emulator")
+        self.assertEqual(app.stop(), 0)
+
+    def test_save_reset_load_and_list(self):
+        app = self.start()
+        app.key("1", "0", "p", "2", "shift+k", "2", "Return")
+        time.sleep(1)
+        app.key("F2")
+        time.sleep(0.8)
+        app.key("p", "r", "o", "g", "Return", hold=0.08)
+        time.sleep(1)
+        saved = os.path.join(self.dir, "prog.P")
+        self.assertTrue(os.path.exists(saved), os.listdir(self.dir))
+        self.assertEqual(os.path.getsize(saved), 16384)
+        app.key("F5")
+        time.sleep(2.5)
+        s = app.shot()
+        self.assertTrue(glyph_matches(s, 7, 7 + 23 * 8, 0xB0), "K cursor after reset")
+        self.assertFalse(glyph_matches(s, 7 + 16, 7, 0x1D), "listing gone after reset")
+        app.key("F3")
+        time.sleep(0.8)
+        app.key("Return", hold=0.08)  # the last name is offered again
+        time.sleep(1.5)
+        app.key("k", "Return")  # LIST
+        time.sleep(1)
+        s = app.shot()
+        # "  10 PRINT 2+2": the line number right-aligned in four columns.
+        self.assertTrue(glyph_matches(s, 7 + 16, 7, 0x1D), "1 of line 10 listed")
+        self.assertTrue(glyph_matches(s, 7 + 24, 7, 0x1C), "0 of line 10 listed")
+        self.assertEqual(app.stop(), 0)
+
+    def test_toolbar_buttons(self):
+        app = self.start()
+        app.click(290, 127)   # paper: a held button goes on changing it
+        time.sleep(0.3)
+        self.assertFalse(near(app.shot().pixel(0, 0), PAPER), "paper changed")
+        app.click(284, 84)    # screen mode
+        time.sleep(1)
+        self.assertEqual(app.geometry(app.window()), (553, 400))
+        app.click(540, 84)
+        time.sleep(1)
+        app.key("F4")
+        time.sleep(1)
+        self.assertEqual(app.geometry(app.window()), (297, 208))
+        app.click(284, 150)   # help
+        time.sleep(0.5)
+        self.assertTrue(box_shown(app.shot()))
+        app.key("Escape")
+        time.sleep(0.3)
+        app.key("p", "Return")
+        time.sleep(0.5)
+        app.click(284, 17)    # reset
+        time.sleep(2.5)
+        s = app.shot()
+        self.assertTrue(glyph_matches(s, 7, 7 + 23 * 8, 0xB0, paper=s.pixel(0, 0)))
+        self.assertEqual(app.stop(), 0)
+
+    def test_missing_rom_is_fatal(self):
+        os.remove(os.path.join(self.dir, "zx81.rom"))
+        app = Orlix(self.dir, self.display)
+        self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
+        wid = app.window()
+        time.sleep(0.5)
+        s = app.shot()
+        self.assertTrue(box_shown(s), "error box shown")
+        app.xdo("windowfocus", "--sync", wid)
+        app.key("Return")
+        self.assertEqual(app.proc.wait(timeout=10), 255)
+        self.assertIn("Cannot load zx81.rom!", app.proc.stderr.read().decode())
+
+    def test_missing_toolbar_warns_and_runs_on(self):
+        os.remove(os.path.join(self.dir, "zxtool.pcx"))
+        # A copy of the program, so that the picture beside the built one is
+        # not found either.
+        program = shutil.copy(PROGRAM, self.dir)
+        app = Orlix(self.dir, self.display, program)
+        self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
+        app.focus()
+        time.sleep(1)
+        self.assertTrue(box_shown(app.shot()), "Mensaje box shown")
+        app.key("Return")
+        time.sleep(2.5)
+        s = app.shot()
+        self.assertTrue(glyph_matches(s, 7, 7 + 23 * 8, 0xB0))
+        self.assertEqual(s.pixel(284, 17), (0, 0, 0), "black strip without buttons")
+        self.assertEqual(app.stop(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
