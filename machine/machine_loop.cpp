@@ -17,7 +17,7 @@ std::atomic<bool> quit_requested{false};
 int frame_parity = 0;
 int fkey_latch = 0;
 std::string file_name;
-std::atomic<uint64_t> periods_run{0};
+std::atomic<uint64_t> cycles_run{0};
 std::atomic<uint64_t> frames_drawn{0};
 
 void timer_tick() {
@@ -68,7 +68,7 @@ void next_screen_mode() {
 
 uint16_t machine_loop(Z80State* state) {
     scan_keyboard();
-    periods_run.fetch_add(1);
+    cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left));
     if (frame_parity == 0) draw_frame();
     frame_parity = (frame_parity + 1) % 2;
 

@@ -16,8 +16,8 @@ extern int frame_parity;   // a frame is drawn on calls that find it 0
 extern int fkey_latch;     // set by F6, F7, F8; cleared when F4, F6, F7, F8 are all up
 extern std::string file_name;  // the last name chosen in a file dialog
 
-// Counters for the paced benchmark.
-extern std::atomic<uint64_t> periods_run;
+// Counters for the paced benchmark: emulated cycles and frames drawn so far.
+extern std::atomic<uint64_t> cycles_run;
 extern std::atomic<uint64_t> frames_drawn;
 
 // The 50 Hz timer callback: one tick, and wakes a waiting machine_loop.

@@ -1,0 +1,65 @@
+// The emulator as a user runs it, measured: the real program (window, timer,
+// machine_loop) idles at the ZX81's prompt for ten seconds while this prints
+// the time to the first frame, emulated cycles per second, frames per second
+// and the process's CPU time. Needs an X display and a folder with zx81.rom.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstdio>
+#include <thread>
+
+#include "machine_loop.h"
+#include "program.h"
+
+namespace {
+
+double cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void measure(std::chrono::steady_clock::time_point start, double seconds) {
+    using clock = std::chrono::steady_clock;
+    while (frames_drawn.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const double first_frame = std::chrono::duration<double>(clock::now() - start).count();
+    // Let the ROM boot, then measure the steady state.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const auto t0 = clock::now();
+    const uint64_t cycles0 = cycles_run.load();
+    const uint64_t frames0 = frames_drawn.load();
+    const double cpu0 = cpu_seconds();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const double elapsed = std::chrono::duration<double>(clock::now() - t0).count();
+    const double cycles = static_cast<double>(cycles_run.load() - cycles0);
+    const double frames = static_cast<double>(frames_drawn.load() - frames0);
+    const double cpu = cpu_seconds() - cpu0;
+    std::printf("time to first frame: %.1f ms\n", first_frame * 1000);
+    std::printf("emulated cycles per second: %.0f (%.2f%% of 3,200,486)\n", cycles / elapsed,
+                100.0 * cycles / elapsed / 3200486.0);
+    std::printf("frames per second: %.2f\n", frames / elapsed);
+    std::printf("CPU time: %.3f s in %.1f s = %.1f%% of one core\n", cpu, elapsed,
+                100.0 * cpu / elapsed);
+    std::fflush(stdout);
+    quit_requested.store(true);
+    timer_ticks.fetch_add(1);
+    timer_ticks.notify_one();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && chdir(argv[1]) != 0) {
+        std::fprintf(stderr, "paced_bench: cannot enter %s\n", argv[1]);
+        return 2;
+    }
+    const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
+    const auto start = std::chrono::steady_clock::now();
+    std::thread watcher(measure, start, seconds);
+    const int status = run_program();
+    watcher.join();
+    return status;
+}
