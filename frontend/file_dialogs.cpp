@@ -2,15 +2,153 @@
 
 #include <allegro.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
 constexpr size_t max_path = 255;
-// Shown in the order of the filters: Xtender ".P" first, then Atari z81 ".81"
-// and ROM files. Allegro's selector takes one list of extensions.
-constexpr const char* extensions = "P;p;81;ROM;rom";
+
+struct Filter {
+    const char* label;
+    const char* extension;  // compared without regard to case
+};
+// The first is selected when the dialog opens.
+constexpr std::array<Filter, 3> filters = {{
+    {"Xtender format (*.P)", ".P"},
+    {"Atari z81 format (*.81)", ".81"},
+    {"Rom file (*.ROM)", ".ROM"},
+}};
+
+bool has_extension(const std::string& name, const char* extension) {
+    const size_t n = std::strlen(extension);
+    if (name.size() <= n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        const char a = static_cast<char>(std::toupper(static_cast<unsigned char>(name[name.size() - n + i])));
+        if (a != extension[i]) return false;
+    }
+    return true;
+}
+
+// The dialog's state while it is open.
+struct Browser {
+    fs::path folder;
+    int filter = 0;
+    std::vector<std::string> entries;  // "../", folders with "/", then files
+    // The edit field's buffer: Allegro counts characters, stored as UTF-8.
+    std::array<char, 4 * (max_path + 1)> text{};
+};
+Browser browser;
+
+void set_text(const std::string& s) {
+    std::strncpy(browser.text.data(), s.c_str(), max_path);
+    browser.text[max_path] = '\0';
+}
+
+void read_folder() {
+    browser.entries.clear();
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const fs::directory_entry& e : fs::directory_iterator(browser.folder, error)) {
+        const std::string name = e.path().filename().string();
+        if (name.empty() || name[0] == '.') continue;
+        std::error_code kind_error;
+        if (e.is_directory(kind_error))
+            folders.push_back(name + "/");
+        else if (has_extension(name, filters[browser.filter].extension))
+            files.push_back(name);
+    }
+    std::sort(folders.begin(), folders.end());
+    std::sort(files.begin(), files.end());
+    if (browser.folder.has_parent_path() && browser.folder != browser.folder.root_path())
+        browser.entries.push_back("../");
+    browser.entries.insert(browser.entries.end(), folders.begin(), folders.end());
+    browser.entries.insert(browser.entries.end(), files.begin(), files.end());
+}
+
+const char* entry_getter(int index, int* size) {
+    if (index < 0) {
+        *size = static_cast<int>(browser.entries.size());
+        return nullptr;
+    }
+    return browser.entries[static_cast<size_t>(index)].c_str();
+}
+
+const char* filter_getter(int index, int* size) {
+    if (index < 0) {
+        *size = static_cast<int>(filters.size());
+        return nullptr;
+    }
+    return filters[static_cast<size_t>(index)].label;
+}
+
+enum Item { frame, title, name_edit, file_list, filter_label, filter_list, ok_button, cancel_button, end };
+DIALOG* dialog_items = nullptr;
+
+void redraw_item(int item) {
+    object_message(&dialog_items[item], MSG_DRAW, 0);
+}
+
+void show_folder(const fs::path& folder) {
+    browser.folder = folder.lexically_normal();
+    read_folder();
+    dialog_items[file_list].d1 = 0;
+    dialog_items[file_list].d2 = 0;
+    std::string shown = browser.folder.string();
+    if (shown.empty() || shown.back() != '/') shown += '/';
+    set_text(shown);
+    dialog_items[name_edit].d2 = static_cast<int>(std::strlen(browser.text.data()));
+    redraw_item(file_list);
+    redraw_item(name_edit);
+}
+
+// Picking an entry puts its path in the name field; double-clicking a
+// folder (or pressing Enter on it) opens it.
+int file_list_proc(int msg, DIALOG* d, int c) {
+    const int before = d->d1;
+    const int result = d_list_proc(msg, d, c);
+    if (d->d1 != before && d->d1 >= 0 && d->d1 < static_cast<int>(browser.entries.size())) {
+        const std::string& entry = browser.entries[static_cast<size_t>(d->d1)];
+        if (entry.back() != '/') {
+            set_text((browser.folder / entry).string());
+            dialog_items[name_edit].d2 = static_cast<int>(std::strlen(browser.text.data()));
+            redraw_item(name_edit);
+        }
+    }
+    if (result == D_CLOSE && d->d1 >= 0 && d->d1 < static_cast<int>(browser.entries.size())) {
+        const std::string entry = browser.entries[static_cast<size_t>(d->d1)];
+        if (entry.back() == '/') {
+            show_folder(browser.folder / entry);
+            return D_O_K;
+        }
+    }
+    return result;
+}
+
+int filter_list_proc(int msg, DIALOG* d, int c) {
+    const int before = d->d1;
+    const int result = d_list_proc(msg, d, c);
+    if (d->d1 != before) {
+        browser.filter = d->d1;
+        read_folder();
+        dialog_items[file_list].d1 = 0;
+        dialog_items[file_list].d2 = 0;
+        redraw_item(file_list);
+    }
+    return result;
+}
+
+// Asks a yes/no question over the dialog.
+bool confirm(const std::string& line1, const char* line2) {
+    return alert(line1.c_str(), line2, nullptr, "Yes", "No", 'y', 'n') == 1;
+}
 
 }  // namespace
 
@@ -22,20 +160,76 @@ std::string with_default_extension(const std::string& name) {
 }
 
 bool choose_program_file(FileDialog kind, std::string& name) {
-    std::array<char, 4 * (max_path + 1)> path{};  // Allegro counts bytes of UTF-8
-    const std::string start = name.empty() ? "./" : name;
-    std::strncpy(path.data(), start.c_str(), max_path);
-    const char* title = kind == FileDialog::save ? "Save Zx81 File" : "Open Zx81 File";
+    if (!screen) return false;
+    const int w = screen->w;
+    const int h = screen->h;
+    const int list_h = h - 104;
+    const int fg = makecol(0, 0, 0);
+    const int bg = makecol(224, 224, 224);
+    const char* caption = kind == FileDialog::save ? "Save Zx81 File" : "Open Zx81 File";
+
+    std::error_code error;
+    fs::path start = name.empty() ? fs::current_path(error) : fs::absolute(name, error);
+    browser = Browser{};
+    browser.folder = name.empty() ? start : start.parent_path();
+    if (!fs::is_directory(browser.folder, error)) browser.folder = fs::current_path(error);
+    read_folder();
+    set_text(name.empty() ? (browser.folder / "").string() : start.string());
+
+    DIALOG items[] = {
+        {d_shadow_box_proc, 0, 0, w, h, fg, bg, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+        {d_ctext_proc, w / 2, 4, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>(caption), nullptr, nullptr},
+        {d_edit_proc, 6, 18, w - 12, 10, fg, makecol(255, 255, 255), 0, D_EXIT,
+         static_cast<int>(max_path), 0, browser.text.data(), nullptr, nullptr},
+        {file_list_proc, 6, 32, w - 12, list_h, fg, makecol(255, 255, 255), 0, D_EXIT, 0, 0,
+         reinterpret_cast<void*>(entry_getter), nullptr, nullptr},
+        {d_text_proc, 6, 36 + list_h, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>("Files of type:"),
+         nullptr, nullptr},
+        {filter_list_proc, 6, 46 + list_h, w - 12, 28, fg, makecol(255, 255, 255), 0, 0, 0, 0,
+         reinterpret_cast<void*>(filter_getter), nullptr, nullptr},
+        {d_button_proc, w / 2 - 84, h - 22, 72, 16, fg, bg, 0, D_EXIT, 0, 0, const_cast<char*>("OK"),
+         nullptr, nullptr},
+        {d_button_proc, w / 2 + 12, h - 22, 72, 16, fg, bg, 27, D_EXIT, 0, 0,
+         const_cast<char*>("Cancel"), nullptr, nullptr},
+        {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+    };
+    dialog_items = items;
+    items[name_edit].d2 = static_cast<int>(std::strlen(browser.text.data()));
+    gui_fg_color = fg;
+    gui_bg_color = bg;
+    gui_mg_color = makecol(128, 128, 128);  // the selection of a list without focus
+
     clear_keybuf();
-    const int w = screen ? screen->w : 297;
-    const int h = screen ? screen->h : 208;
-    const int ok = file_select_ex(title, path.data(), extensions, static_cast<int>(max_path) + 1,
-                                  w, h);
+    bool chosen = false;
+    for (;;) {
+        const int closed_by = do_dialog(items, name_edit);
+        if (closed_by != name_edit && closed_by != ok_button && closed_by != file_list) break;
+        const std::string typed = browser.text.data();
+        if (typed.empty()) continue;
+        if (fs::is_directory(typed, error)) {  // a folder typed or picked: open it
+            show_folder(typed);
+            continue;
+        }
+        const std::string path = with_default_extension(typed);
+        if (path.size() > max_path) continue;
+        const fs::path parent = fs::path(path).parent_path();
+        if (!parent.empty() && !fs::is_directory(parent, error)) {
+            alert(path.c_str(), "The folder does not exist.", nullptr, "OK", nullptr, 0, 0);
+            continue;
+        }
+        if (kind == FileDialog::open && !fs::exists(path, error)) {
+            alert(path.c_str(), "The file does not exist.", nullptr, "OK", nullptr, 0, 0);
+            continue;
+        }
+        if (kind == FileDialog::save && fs::exists(path, error) &&
+            !confirm(path, "already exists. Replace it?"))
+            continue;
+        name = path;
+        chosen = true;
+        break;
+    }
+    dialog_items = nullptr;
     // The keys that closed the dialog must not reach the ZX81.
-    for (int k : {KEY_ENTER, KEY_ESC}) key[k] = 0;
-    if (!ok || path[0] == '\0') return false;
-    std::string chosen = with_default_extension(path.data());
-    if (chosen.size() > max_path) return false;
-    name = chosen;
-    return true;
+    for (int k : {KEY_ENTER, KEY_ESC, KEY_Y, KEY_N}) key[k] = 0;
+    return chosen;
 }

@@ -174,6 +174,8 @@ class WindowTest(unittest.TestCase):
         wid = app.window()
         self.assertEqual(run("xdotool", "getwindowname", wid, env=app.env).stdout.strip(), "Orlix V.0.3")
         self.assertEqual(app.geometry(wid), (297, 208))
+        hints = run("xprop", "-id", wid, "WM_HINTS", env=app.env).stdout
+        self.assertIn("bitmap id # to use for icon", hints)
         s = app.shot()
         self.assertTrue(near(s.pixel(0, 0), PAPER))
         self.assertTrue(near(s.pixel(3, 100), PAPER))
@@ -253,6 +255,15 @@ class WindowTest(unittest.TestCase):
         s = app.shot()
         self.assertTrue(glyph_matches(s, 7, 7 + 23 * 8, 0xB0), "K cursor after reset")
         self.assertFalse(glyph_matches(s, 7 + 16, 7, 0x1D), "listing gone after reset")
+        app.key("F2")         # saving over it asks first; No keeps the file
+        time.sleep(0.8)
+        app.key("Return", hold=0.08)
+        time.sleep(0.5)
+        app.key("n", hold=0.08)
+        time.sleep(0.3)
+        app.key("Escape", hold=0.08)
+        time.sleep(0.5)
+        self.assertEqual(os.path.getsize(saved), 16384)
         app.key("F3")
         time.sleep(0.8)
         app.key("Return", hold=0.08)  # the last name is offered again
@@ -270,6 +281,20 @@ class WindowTest(unittest.TestCase):
         app.click(290, 127)   # paper: a held button goes on changing it
         time.sleep(0.3)
         self.assertFalse(near(app.shot().pixel(0, 0), PAPER), "paper changed")
+        app.key("p")
+        time.sleep(0.3)
+        before = app.shot()
+        app.click(278, 127)   # ink: the PRINT keyword changes colour
+        time.sleep(0.3)
+        self.assertNotEqual(app.shot().data, before.data, "ink changed")
+        app.click(284, 105)   # keyboard picture, until a key is pressed
+        time.sleep(0.5)
+        shown = app.shot()
+        self.assertNotEqual(shown.pixel(100, 100), before.pixel(100, 100), "keyboard picture")
+        app.key("space")
+        time.sleep(0.5)
+        self.assertEqual(app.shot().pixel(100, 100), before.pixel(100, 100), "picture closed")
+        app.key("shift+0")    # rub the keyword out again
         app.click(284, 84)    # screen mode
         time.sleep(1)
         self.assertEqual(app.geometry(app.window()), (553, 400))
@@ -288,7 +313,10 @@ class WindowTest(unittest.TestCase):
         app.click(284, 17)    # reset
         time.sleep(2.5)
         s = app.shot()
-        self.assertTrue(glyph_matches(s, 7, 7 + 23 * 8, 0xB0, paper=s.pixel(0, 0)))
+        paper = s.pixel(0, 0)  # ink and paper were changed by the clicks above
+        ink = s.pixel(7, 7 + 23 * 8)
+        self.assertNotEqual(ink, paper)
+        self.assertTrue(glyph_matches(s, 7, 7 + 23 * 8, 0xB0, ink=ink, paper=paper), "K after reset")
         self.assertEqual(app.stop(), 0)
 
     def test_missing_rom_is_fatal(self):

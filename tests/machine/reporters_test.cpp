@@ -46,3 +46,16 @@ TEST(Reporters, MessageLinesKeepEveryLineAndWrapLongOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HelpText, StartsWithTheExactTextAndEndsWithCredits) {
+    const std::string quoted =
+        "Orlix Mini Help\n\nOrlix - Freeware Sinclair ZX81 Emulator\n\nF1: Help\nF2: Save zx81 "
+        "File\nF3; Load zx81 file\nF4: Cycle Screen Modes\nF5: Reset\nF6: Cycle Foreground "
+        "Color\nF7: Cycle Background Color\nF8: Show Keyboard\n\nALT-F4 Exit\n\n\n";
+    ASSERT_GT(help_text.size(), quoted.size());
+    EXPECT_EQ(help_text.substr(0, quoted.size()), quoted);
+}
+
+}  // namespace
