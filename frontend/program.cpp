@@ -75,6 +75,7 @@ int run_program() {
     timer_ticks.store(0);
     install_int_ex(timer_tick, timer_period);
     install_mouse();
+    enable_hardware_cursor();  // the X pointer itself where the driver allows
     show_mouse(screen);
     machine_init();
 

@@ -1,6 +1,7 @@
 #include "machine_loop.h"
 
 #include <allegro.h>
+#include <allegro/internal/aintern.h>  // _mouse_screen: where the pointer is shown
 
 #include "display.h"
 #include "file_dialogs.h"
@@ -36,16 +37,36 @@ void wait_for_tick() {
     timer_ticks.store(0);
 }
 
+bool pointer_shown = false;
+
+// Whether Allegro is drawing the pointer now (other code shows and hides it).
+bool pointer_is_shown() {
+    return _mouse_screen != nullptr;
+}
+
+void show_pointer(bool shown) {
+    if (shown == pointer_shown) return;  // no flicker from needless hide/show
+    show_mouse(shown ? screen : nullptr);
+    pointer_shown = shown;
+}
+
 void draw_frame() {
     wait_for_tick();
     render_display();
     const int w = screen ? screen->w : 0;
-    // The pointer must not be drawn into the picture while it is copied; in
-    // full screen it stays hidden while it is over the picture.
-    const bool over_picture = mouse_x < w - pointer_margin;
-    if (over_picture) show_mouse(nullptr);
-    present_picture();
-    if (screen_mode != 2 || !over_picture) show_mouse(screen);
+    // In full screen the pointer stays hidden while it is over the picture.
+    // Elsewhere it must only never be drawn into the picture while that is
+    // copied: a hardware cursor never is, a software one is lifted off the
+    // picture area just for the copy when it lies over it.
+    show_pointer(screen_mode != 2 || mouse_x >= w - pointer_margin);
+    if (pointer_shown && !(gfx_capabilities & GFX_HW_CURSOR)) {
+        const Placement& at = picture_placement[screen_mode];
+        scare_mouse_area(at.x, at.y, 256 * at.scale, 192 * at.scale);
+        present_picture();
+        unscare_mouse();
+    } else {
+        present_picture();
+    }
     frames_drawn.fetch_add(1);
 }
 
@@ -67,6 +88,7 @@ void next_screen_mode() {
 }  // namespace
 
 uint16_t machine_loop(Z80State* state) {
+    pointer_shown = pointer_is_shown();
     scan_keyboard();
     cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left));
     if (frame_parity == 0) draw_frame();

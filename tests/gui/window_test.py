@@ -328,9 +328,16 @@ class WindowTest(unittest.TestCase):
         s = app.shot()
         self.assertTrue(box_shown(s), "error box shown")
         app.xdo("windowfocus", "--sync", wid)
-        app.key("Return")
+        app.key("space")
         self.assertEqual(app.proc.wait(timeout=10), 255)
         self.assertIn("Cannot load zx81.rom!", app.proc.stderr.read().decode())
+
+    def test_without_a_display_the_library_cannot_start(self):
+        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        done = subprocess.run([PROGRAM], cwd=self.dir, env=env, capture_output=True, text=True,
+                              timeout=30)
+        self.assertEqual(done.returncode, 255)
+        self.assertIn("I Can't initialize Winallegro!", done.stderr)
 
     def test_missing_toolbar_warns_and_runs_on(self):
         os.remove(os.path.join(self.dir, "zxtool.pcx"))
@@ -342,7 +349,7 @@ class WindowTest(unittest.TestCase):
         app.focus()
         time.sleep(1)
         self.assertTrue(box_shown(app.shot()), "Mensaje box shown")
-        app.key("Return")
+        app.click(148, 104)  # a click closes the box too
         time.sleep(2.5)
         s = app.shot()
         self.assertTrue(glyph_matches(s, 7, 7 + 23 * 8, 0xB0))
