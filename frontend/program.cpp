@@ -36,7 +36,12 @@ std::string find_data_file(const std::string& name) {
     if (fs::exists(name)) return name;
     std::error_code error;
     const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    if (!error && fs::exists(exe.parent_path() / name)) return (exe.parent_path() / name).string();
+    if (!error) {
+        // Beside the program (the build tree), or in the share folder of the
+        // prefix it was installed into.
+        for (const fs::path& folder : {exe.parent_path(), exe.parent_path() / "../share/orlix"})
+            if (fs::exists(folder / name)) return (folder / name).string();
+    }
     const fs::path installed = fs::path(ORLIX_DATA_DIR) / name;
     if (fs::exists(installed)) return installed.string();
     return name;
@@ -86,6 +91,7 @@ int run_program() {
 
     destroy_bitmap(picture);
     picture = nullptr;
+    destroy_glyphs();
     remove_keyboard();
     allegro_exit();
     return 0;

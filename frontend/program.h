@@ -10,5 +10,6 @@ int run_program();
 void machine_init();
 
 // Where the program looks for its pictures: the working directory, then the
-// folder of the executable, then the installed data folder.
+// folder of the executable, then share/orlix beside it, then the data folder
+// of the configured install prefix.
 std::string find_data_file(const std::string& name);

@@ -37,17 +37,14 @@ void wait_for_tick() {
     timer_ticks.store(0);
 }
 
-bool pointer_shown = false;
-
 // Whether Allegro is drawing the pointer now (other code shows and hides it).
 bool pointer_is_shown() {
     return _mouse_screen != nullptr;
 }
 
+// Changes the pointer only when it must: needless hide/show pairs flicker.
 void show_pointer(bool shown) {
-    if (shown == pointer_shown) return;  // no flicker from needless hide/show
-    show_mouse(shown ? screen : nullptr);
-    pointer_shown = shown;
+    if (shown != pointer_is_shown()) show_mouse(shown ? screen : nullptr);
 }
 
 void draw_frame() {
@@ -59,7 +56,7 @@ void draw_frame() {
     // copied: a hardware cursor never is, a software one is lifted off the
     // picture area just for the copy when it lies over it.
     show_pointer(screen_mode != 2 || mouse_x >= w - pointer_margin);
-    if (pointer_shown && !(gfx_capabilities & GFX_HW_CURSOR)) {
+    if (pointer_is_shown() && !(gfx_capabilities & GFX_HW_CURSOR)) {
         const Placement& at = picture_placement[screen_mode];
         scare_mouse_area(at.x, at.y, 256 * at.scale, 192 * at.scale);
         present_picture();
@@ -88,7 +85,6 @@ void next_screen_mode() {
 }  // namespace
 
 uint16_t machine_loop(Z80State* state) {
-    pointer_shown = pointer_is_shown();
     scan_keyboard();
     cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left));
     if (frame_parity == 0) draw_frame();

@@ -34,9 +34,10 @@ void load_rom(const std::string& path) {
     std::memset(memory.data() + ram_start, 0xFF, memory.size() - ram_start);
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) fatal_error("Cannot load zx81.rom!");
-    const size_t read = std::fread(memory.data(), 1, rom_size, file);
+    // A short file leaves the rest of the ROM area as it was (0); a longer
+    // one is read only up to 8 KB.
+    std::fread(memory.data(), 1, rom_size, file);
     std::fclose(file);
-    (void)read;  // a short file leaves the rest of the ROM area at 0
     std::memcpy(memory.data() + rom_size, memory.data(), rom_size);
 }
 

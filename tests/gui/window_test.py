@@ -143,10 +143,18 @@ def glyph_matches(screen, x0, y0, code, scale=1, ink=INK, paper=PAPER):
 class WindowTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.display = ":%d" % (90 + os.getpid() % 100)
-        cls.xvfb = subprocess.Popen(["Xvfb", cls.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(1)
+        # Xvfb picks a free display number and writes it to the pipe.
+        read_end, write_end = os.pipe()
+        cls.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                     "1024x768x24", "-nolisten", "tcp"],
+                                    pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        cls.display = ":" + number
 
     @classmethod
     def tearDownClass(cls):
