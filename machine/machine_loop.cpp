@@ -72,6 +72,21 @@ bool clicked(const ToolbarButton& rows, int w) {
     return (mouse_b & 1) && mouse_x > w - 24 && mouse_y >= rows.top && mouse_y <= rows.bottom;
 }
 
+// Save or load through the dialog; true when a file was chosen and the
+// operation done (it redraws the frame itself), false after Cancel.
+bool program_file_action(FileDialog kind) {
+    show_mouse(nullptr);
+    if (!choose_program_file(kind, file_name)) {
+        redraw_frame();
+        return false;
+    }
+    if (kind == FileDialog::save)
+        save_program(file_name);
+    else
+        load_program(file_name);
+    return true;
+}
+
 void next_screen_mode() {
     screen_mode = (screen_mode + 1) % 3;
     switch (screen_mode) {
@@ -100,22 +115,12 @@ uint16_t machine_loop(Z80State* state) {
         warn(help_text);
         redraw_frame();
     }
-    if (host_key_down(scancode::f2) || clicked(toolbar_rows::save, w)) {
-        show_mouse(nullptr);
-        if (choose_program_file(FileDialog::save, file_name)) {
-            save_program(file_name);
-            return IRQ_NONE;
-        }
-        redraw_frame();
-    }
-    if (host_key_down(scancode::f3) || clicked(toolbar_rows::load, w)) {
-        show_mouse(nullptr);
-        if (choose_program_file(FileDialog::open, file_name)) {
-            load_program(file_name);
-            return IRQ_NONE;
-        }
-        redraw_frame();
-    }
+    if ((host_key_down(scancode::f2) || clicked(toolbar_rows::save, w)) &&
+        program_file_action(FileDialog::save))
+        return IRQ_NONE;
+    if ((host_key_down(scancode::f3) || clicked(toolbar_rows::load, w)) &&
+        program_file_action(FileDialog::open))
+        return IRQ_NONE;
     // The screen-mode button acts once per click, like F4 once per press:
     // changing the mode on every call while the button is held would cycle
     // through the modes many times a second.

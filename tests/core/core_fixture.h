@@ -34,6 +34,14 @@ struct InstructionCase {
 
 inline void PrintTo(const InstructionCase& c, std::ostream* os) { *os << c.name; }
 
+// One instruction placed at 0x4000 and run once, checked for its callbacks.
+struct TrafficCase {
+    const char* name;
+    std::vector<uint8_t> code;
+    Regs before;
+    std::vector<BusEvent> expected;
+};
+
 class CoreTest : public ::testing::Test {
 protected:
     Z80State s{};
@@ -83,6 +91,21 @@ protected:
 
     void run_cases(const std::vector<InstructionCase>& cases) {
         for (const InstructionCase& c : cases) run_case(c);
+    }
+
+    // Runs each case with 0x11, 0x22 at 0x8000 (a stack to exchange with)
+    // and compares every callback but machine_loop.
+    void run_traffic_cases(const std::vector<TrafficCase>& cases) {
+        for (const TrafficCase& c : cases) {
+            SetUp();
+            set_regs(c.before);
+            test_bus::memory[0x8000] = 0x11;
+            test_bus::memory[0x8001] = 0x22;
+            uint16_t at = 0x4000;
+            for (uint8_t b : c.code) test_bus::memory[at++] = b;
+            run_one(&s);
+            EXPECT_EQ(traffic(), c.expected) << c.name;
+        }
     }
 
     // Every callback but machine_loop, in order.

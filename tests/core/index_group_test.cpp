@@ -57,12 +57,6 @@ TEST_F(IndexGroup, ResultsFlagsAndCosts) {
 }
 
 TEST_F(IndexGroup, TrafficOrder) {
-    struct TrafficCase {
-        const char* name;
-        std::vector<uint8_t> code;
-        Regs before;
-        std::vector<BusEvent> expected;
-    };
     const std::vector<TrafficCase> cases = {
         {"INC (IX+d) reads d twice", {0xDD, 0x34, 0x05}, {.ix = 0x1000},
          {rd(0x4000, 0xDD), rd(0x4001, 0x34), rd(0x4002, 0x05), rd(0x1005, 0x00),
@@ -86,16 +80,7 @@ TEST_F(IndexGroup, TrafficOrder) {
         {"DD CB register form reads d and y only", {0xDD, 0xCB, 0x05, 0x00}, {.ix = 0x1000},
          {rd(0x4000, 0xDD), rd(0x4001, 0xCB), rd(0x4002, 0x05), rd(0x4003, 0x00)}},
     };
-    for (const TrafficCase& c : cases) {
-        SetUp();
-        set_regs(c.before);
-        test_bus::memory[0x8000] = 0x11;
-        test_bus::memory[0x8001] = 0x22;
-        uint16_t at = 0x4000;
-        for (uint8_t b : c.code) test_bus::memory[at++] = b;
-        run_one(&s);
-        EXPECT_EQ(traffic(), c.expected) << c.name;
-    }
+    run_traffic_cases(cases);
     EXPECT_EQ(s.IX.w, 0x1000);
 }
 

@@ -192,12 +192,6 @@ TEST_F(MainGroup, BitsThreeAndFiveClearedAfterEightBitArithmetic) {
 }
 
 TEST_F(MainGroup, MemoryTrafficOrder) {
-    struct TrafficCase {
-        const char* name;
-        std::vector<uint8_t> code;
-        Regs before;
-        std::vector<BusEvent> expected;
-    };
     const std::vector<TrafficCase> cases = {
         {"INC (HL) reads once, writes once", {0x34}, {.hl = 0x5000},
          {rd(0x4000, 0x34), rd(0x5000, 0x00), wr(0x5000, 0x01)}},
@@ -223,14 +217,7 @@ TEST_F(MainGroup, MemoryTrafficOrder) {
         {"OUT (n),A sends n alone", {0xD3, 0xFD}, {.af = 0x4200},
          {rd(0x4000, 0xD3), rd(0x4001, 0xFD), out(0x00FD, 0x42)}},
     };
-    for (const TrafficCase& c : cases) {
-        SetUp();
-        set_regs(c.before);
-        uint16_t at = 0x4000;
-        for (uint8_t b : c.code) test_bus::memory[at++] = b;
-        run_one(&s);
-        EXPECT_EQ(traffic(), c.expected) << c.name;
-    }
+    run_traffic_cases(cases);
 }
 
 TEST_F(MainGroup, ExchangeWithAlternateSets) {
