@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 
 #include "display.h"
@@ -69,7 +70,10 @@ int run_program() {
     paper = 7;
     ink = 0;
     true_colour = 0;
-    if (allegro_init() != 0) fatal_error("I Can't initialize Winallegro!");
+    if (allegro_init() != 0) {
+        std::fprintf(stderr, "%s\n", allegro_error);  // the library's own reason
+        fatal_error("I Can't initialize Winallegro!");
+    }
     install_keyboard();
     prepare_icon();
     set_screen_mode(297, 208, false);

@@ -66,7 +66,10 @@ class Orlix:
             if ids:
                 return ids[-1]
             time.sleep(0.1)
-        raise AssertionError("no Orlix window")
+        state = self.proc.poll()
+        detail = "" if state is None else " (program exited with %d: %s)" % (
+            state, self.proc.stderr.read().decode(errors="replace"))
+        raise AssertionError("no Orlix window" + detail)
 
     def geometry(self, wid):
         out = run("xwininfo", "-id", wid, env=self.env).stdout
@@ -146,7 +149,7 @@ class WindowTest(unittest.TestCase):
         # Xvfb picks a free display number and writes it to the pipe.
         read_end, write_end = os.pipe()
         cls.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                     "1024x768x24", "-nolisten", "tcp"],
+                                     "1024x768x24", "-nolisten", "tcp", "-noreset"],
                                     pass_fds=(write_end,), stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL)
         os.close(write_end)
