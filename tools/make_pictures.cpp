@@ -87,7 +87,7 @@ BITMAP* keyboard_picture() {
     constexpr int key_w = 51, key_h = 52, gap = 4, left = 8, top = 22;
     for (int row = 0; row < 4; ++row) {
         for (int col = 0; col < 10; ++col) {
-            const int x = left + col * (key_w + gap) + (row == 3 ? 0 : 0);
+            const int x = left + col * (key_w + gap);
             const int y = top + row * (key_h + gap);
             const Key& k = keys[row][col];
             rectfill(b, x, y, x + key_w - 1, y + key_h - 1, black);
