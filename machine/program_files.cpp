@@ -4,16 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <cctype>
-#include <climits>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "display.h"
 #include "memory_bus.h"
-#include "reporters.h"
 
 namespace {
 
@@ -29,27 +27,82 @@ constexpr Poke restart_pokes[] = {
 };
 constexpr uint16_t restart_address = 0x005B;
 
-bool loadable_name(const std::string& name) {
-    if (name.size() <= 3) return false;
-    std::string ending = name.substr(name.size() - 2);
-    for (char& c : ending) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return ending == ".P" || ending == "81";
+// System variables that say where the parts of a program lie.
+constexpr uint16_t d_file = 0x400C;  // the display file
+constexpr uint16_t vars = 0x4010;    // the variables
+constexpr uint16_t e_line = 0x4014;  // the line being edited, the end of a saved program
+
+const std::string not_a_program = "not a ZX81 program: ";
+
+FileResult refused(std::string reason) {
+    return {false, std::move(reason)};
 }
 
-// Writes the whole image to an open file and closes it; false if any write,
-// the flush or the close failed.
-bool write_and_close(FILE* file, const uint8_t* data, bool sync) {
-    bool ok = std::fwrite(data, 1, program_size, file) == program_size;
-    ok = std::fflush(file) == 0 && ok;
-    if (sync && ok) ok = fsync(fileno(file)) == 0;
-    ok = std::fclose(file) == 0 && ok;
-    return ok;
+FileResult system_error(int error) {
+    return refused(std::strerror(error));
 }
 
-bool save_through_temporary(const std::string& target, const uint8_t* data) {
-    std::string temporary = target + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) return false;
+// Closes a file descriptor when it goes out of scope.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+// Reads up to `size` bytes; returns how many, or -1 on an error.
+ssize_t read_fully(int fd, uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = read(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool write_fully(int fd, const uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = EIO;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+uint16_t word_at(const std::vector<uint8_t>& image, uint16_t address) {
+    const size_t offset = address - program_start;
+    return static_cast<uint16_t>(image[offset] | (image[offset + 1] << 8));
+}
+
+// The image's own system variables must describe it: the display file, the
+// variables and the edit line in that order, the first two inside the image
+// and the edit line no further than its end (a program saved by the ZX81
+// ends just before it).
+bool system_variables_match(const std::vector<uint8_t>& image, size_t file_length) {
+    const size_t end = program_start + image.size();
+    const size_t display = word_at(image, d_file);
+    const size_t variables = word_at(image, vars);
+    const size_t edit_line = word_at(image, e_line);
+    return display >= program_start && display <= variables && variables <= edit_line &&
+           display < end && variables < end && edit_line <= end &&
+           edit_line - program_start <= file_length;
+}
+
+// Writes the image to a new file in the target's folder, under a short name
+// of its own (so that a target name of any length Linux allows fits), and
+// renames it over the target once every byte is on disk.
+FileResult save_through_temporary(const std::string& target, const uint8_t* data) {
+    const size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    std::string temporary = folder + (folder.back() == '/' ? "" : "/") + ".orlix-XXXXXX";
+    Descriptor file{mkstemp(temporary.data())};
+    if (file.fd < 0) return system_error(errno);
     // Keep the permissions of the file being replaced; a new file gets the
     // usual ones for the user's umask.
     struct stat existing;
@@ -61,26 +114,38 @@ bool save_through_temporary(const std::string& target, const uint8_t* data) {
         umask(mask);
         mode = 0666 & ~mask;
     }
-    fchmod(fd, mode);
-    FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        close(fd);
+    fchmod(file.fd, mode);
+    int error = 0;
+    if (!write_fully(file.fd, data, program_size) || fsync(file.fd) != 0) error = errno;
+    const int fd = file.fd;
+    file.fd = -1;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
         unlink(temporary.c_str());
-        return false;
+        return system_error(error);
     }
-    if (!write_and_close(file, data, true) || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return {};
 }
 
-bool save_image(const std::string& name, const uint8_t* data) {
+// Pipes and character devices are written in place, never replaced, and
+// opened without blocking: a pipe that nobody reads is refused at once.
+FileResult save_in_place(const std::string& name, const uint8_t* data) {
+    Descriptor file{open(name.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY)};
+    if (file.fd < 0)
+        return errno == ENXIO ? refused("no program is reading from the pipe")
+                              : system_error(errno);
+    if (!write_fully(file.fd, data, program_size))
+        return errno == EAGAIN ? refused("the pipe is full") : system_error(errno);
+    return {};
+}
+
+FileResult save_image(const std::string& name, const uint8_t* data) {
     struct stat info;
-    if (stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        // A device or a pipe: written in place, never replaced.
-        FILE* file = std::fopen(name.c_str(), "wb");
-        return file && write_and_close(file, data, false);
+    if (stat(name.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return system_error(EISDIR);
+        if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) return save_in_place(name, data);
+        if (!S_ISREG(info.st_mode)) return refused("not a regular file");
     }
     // Through a symbolic link, the file it points at is the one replaced.
     std::string target = name;
@@ -93,28 +158,69 @@ bool save_image(const std::string& name, const uint8_t* data) {
 
 }  // namespace
 
-void load_program(const std::string& name) {
-    if (loadable_name(name)) {
-        std::array<uint8_t, program_size> image;
-        size_t length = 0;
-        bool ok = false;
-        if (FILE* file = std::fopen(name.c_str(), "rb")) {
-            length = std::fread(image.data(), 1, image.size(), file);
-            ok = !std::ferror(file);  // a directory opens but cannot be read
-            std::fclose(file);
-        }
-        if (!ok) {
-            warn("Cannot load " + name);
-        } else {
-            std::memcpy(memory.data() + program_start, image.data(), length);
-            for (const Poke& p : restart_pokes) mem_write(p.address, p.value);
-            cpu.PC.w = restart_address;
-        }
-    }
-    redraw_frame();
+bool program_file_name(const std::string& name) {
+    if (name.size() <= 3) return false;
+    std::string ending = name.substr(name.size() - 2);
+    for (char& c : ending) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return ending == ".P" || ending == "81";
 }
 
-void save_program(const std::string& name) {
-    if (!save_image(name, memory.data() + program_start)) warn("Cannot save " + name);
+ProgramImage read_program_file(const std::string& name) {
+    ProgramImage image;
+    if (!program_file_name(name)) {
+        image.result = refused("not a program file (.P or .81)");
+        return image;
+    }
+    // Looked at before it is opened, so that no device is ever opened; the
+    // open itself does not block either, should a pipe take the file's place.
+    struct stat info;
+    if (stat(name.c_str(), &info) != 0) {
+        image.result = system_error(errno);
+        return image;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        image.result = refused("not a regular file");
+        return image;
+    }
+    Descriptor file{open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY)};
+    if (file.fd < 0 || fstat(file.fd, &info) != 0) {
+        image.result = system_error(errno);
+        return image;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        image.result = refused("not a regular file");
+        return image;
+    }
+    image.bytes.resize(program_size);
+    const ssize_t length = read_fully(file.fd, image.bytes.data(), program_size);
+    if (length < 0) {
+        image.result = system_error(errno);
+        image.bytes.clear();
+        return image;
+    }
+    image.bytes.resize(static_cast<size_t>(length));
+    const size_t file_length = std::max(static_cast<size_t>(info.st_size), image.bytes.size());
+    if (image.bytes.size() < system_variables_size)
+        image.result = refused(not_a_program + "too short");
+    else if (!system_variables_match(image.bytes, file_length))
+        image.result = refused(not_a_program + "the system variables do not match the file");
+    if (!image.result.ok) image.bytes.clear();
+    return image;
+}
+
+FileResult load_program(const std::string& name) {
+    const ProgramImage image = read_program_file(name);
+    if (image.result.ok) {
+        std::memcpy(memory.data() + program_start, image.bytes.data(), image.bytes.size());
+        for (const Poke& p : restart_pokes) mem_write(p.address, p.value);
+        cpu.PC.w = restart_address;
+    }
     redraw_frame();
+    return image.result;
+}
+
+FileResult save_program(const std::string& name) {
+    const FileResult result = save_image(name, memory.data() + program_start);
+    redraw_frame();
+    return result;
 }

@@ -4,20 +4,46 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr uint16_t program_start = 0x4009;  // system variable VERSN
 constexpr size_t program_size = 16384;      // 0x4009-0x8008
+// The system variables run from VERSN to 0x407C; a program file holds at
+// least them.
+constexpr size_t system_variables_size = 0x407D - program_start;
 
-// Loads up to 16,384 bytes at 0x4009 from a file whose name ends in ".P" or
-// "81" (any case), sets the system variables that restart it and points the
-// processor at ROM address 0x005B. Names of 3 characters or fewer and other
-// endings load nothing. A file that cannot be read is reported with a warning
-// and changes nothing. Ends with redraw_frame.
-void load_program(const std::string& name);
+// What a file operation came to: ok, or the reason it was refused, worded
+// for the second line of a message box.
+struct FileResult {
+    bool ok = true;
+    std::string reason;
+};
+
+// A program file read and checked, ready to go into memory.
+struct ProgramImage {
+    FileResult result;
+    std::vector<uint8_t> bytes;  // at most program_size
+};
+
+// Whether the name ends as a program file does: ".P" or "81" in any case,
+// after at least two more characters.
+bool program_file_name(const std::string& name);
+
+// Reads a program file without touching memory and checks that it can be
+// one: a regular file (opened without blocking, so pipes and devices are
+// refused at once), at least the system variables long, and with D_FILE,
+// VARS and E_LINE in order and inside the image.
+ProgramImage read_program_file(const std::string& name);
+
+// Loads a program file into memory at 0x4009, sets the system variables that
+// restart it and points the processor at ROM address 0x005B. A file that is
+// refused leaves memory and registers exactly as they were. Ends with
+// redraw_frame.
+FileResult load_program(const std::string& name);
 
 // Saves 0x4009-0x8008 (16,384 bytes). A regular file is written to a
 // temporary file beside it and renamed over it only when every byte is on
-// disk, so a failed save never leaves a truncated file; other targets
-// (devices, pipes) are written directly. Failures are reported with a
-// warning. Ends with redraw_frame.
-void save_program(const std::string& name);
+// disk, so a failed save never leaves a truncated file; pipes and character
+// devices are written in place without blocking (a pipe nobody reads is
+// refused). Ends with redraw_frame.
+FileResult save_program(const std::string& name);

@@ -8,8 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #include "program_files.h"
@@ -31,23 +34,37 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    std::string write_file(const std::string& name, size_t size, uint8_t first = 0) {
+    std::string write_file(const std::string& name, const std::vector<uint8_t>& bytes) {
         const fs::path path = dir / name;
         std::ofstream out(path, std::ios::binary);
-        for (size_t i = 0; i < size; ++i) out.put(static_cast<char>(first + i));
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path.string();
+    }
+
+    // `size` bytes counting up from `first`, with system variables that
+    // describe them: the display file right after the system variables, the
+    // variables in the last byte and the edit line at the end.
+    static std::vector<uint8_t> program_image(size_t size, uint8_t first = 0) {
+        std::vector<uint8_t> bytes(size);
+        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(first + i);
+        const size_t end = 0x4009 + std::min<size_t>(size, 16384);
+        const auto word = [&](uint16_t address, size_t value) {
+            bytes[address - 0x4009] = static_cast<uint8_t>(value);
+            bytes[address - 0x4009 + 1] = static_cast<uint8_t>(value >> 8);
+        };
+        word(0x400C, 0x407D);    // D_FILE
+        word(0x4010, end - 1);   // VARS
+        word(0x4014, end);       // E_LINE
+        return bytes;
+    }
+
+    std::string write_program(const std::string& name, size_t size, uint8_t first = 0) {
+        return write_file(name, program_image(size, first));
     }
 
     static std::vector<uint8_t> read_file(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    // Loads and returns what changed: warnings go to standard error here.
-    std::string load_capturing(const std::string& name) {
-        testing::internal::CaptureStderr();
-        load_program(name);
-        return testing::internal::GetCapturedStderr();
     }
 };
 
@@ -63,6 +80,17 @@ void expect_restart_state() {
     EXPECT_EQ(cpu.PC.w, 0x005B);
 }
 
+bool same_registers(const Z80State& a, const Z80State& b) {
+    const RegPair Z80State::*pairs[] = {&Z80State::AF,     &Z80State::BC,     &Z80State::DE,
+                                        &Z80State::HL,     &Z80State::IX,     &Z80State::IY,
+                                        &Z80State::PC,     &Z80State::SP,     &Z80State::AF_alt,
+                                        &Z80State::BC_alt, &Z80State::DE_alt, &Z80State::HL_alt};
+    for (auto pair : pairs)
+        if ((a.*pair).w != (b.*pair).w) return false;
+    return a.IFF == b.IFF && a.I == b.I && a.cycles_left == b.cycles_left &&
+           a.period_cycles == b.period_cycles && a.pending_irq == b.pending_irq;
+}
+
 TEST_F(ProgramFiles, NameRules) {
     struct NameCase {
         const char* name;
@@ -74,30 +102,33 @@ TEST_F(ProgramFiles, NameRules) {
     };
     for (const NameCase& c : cases) {
         SetUp();
-        const std::string path = write_file(c.name, 100, 0x10);
+        const std::string path = write_program(c.name, 200, 0x10);
         // A short name must be tried as given (relative to the working directory).
         const std::string name = std::string(c.name).size() <= 3 ? c.name : path;
         const auto before = memory;
-        load_capturing(name);
+        const FileResult result = load_program(name);
+        EXPECT_EQ(result.ok, c.loads) << c.name;
         if (c.loads) {
             EXPECT_EQ(memory[0x4009], 0x10) << c.name;
             expect_restart_state();
         } else {
+            EXPECT_EQ(result.reason, "not a program file (.P or .81)") << c.name;
             EXPECT_EQ(memory, before) << c.name;
             EXPECT_EQ(cpu.PC.w, 0x1234) << c.name;
         }
     }
 }
 
-TEST_F(ProgramFiles, HundredByteFileChangesExactlyItsRange) {
+TEST_F(ProgramFiles, ShortFileChangesExactlyItsRange) {
     const auto before = memory;
-    load_capturing(write_file("small.p", 100, 0x01));
+    ASSERT_TRUE(load_program(write_program("small.p", 200, 0x01)).ok);
     for (int a = 0; a < 0x10000; ++a) {
-        const bool in_image = a >= 0x4009 && a <= 0x406C;
+        const bool in_image = a >= 0x4009 && a <= 0x40D0;
         const bool restart = a == 0x4001 || a == 0x4007 || a == 0x4008 || (a >= 0x7FFC && a <= 0x7FFF);
-        if (in_image) {
+        const bool system_variable = a >= 0x400C && a <= 0x4015;
+        if (in_image && !system_variable) {
             ASSERT_EQ(memory[a], static_cast<uint8_t>(0x01 + a - 0x4009)) << a;
-        } else if (!restart) {
+        } else if (!restart && !in_image) {
             ASSERT_EQ(memory[a], before[a]) << a;
         }
     }
@@ -106,52 +137,71 @@ TEST_F(ProgramFiles, HundredByteFileChangesExactlyItsRange) {
 
 TEST_F(ProgramFiles, LongFileLoadsItsFirst16384Bytes) {
     const auto before = memory;
-    load_capturing(write_file("long.P", 20000, 0x00));
+    ASSERT_TRUE(load_program(write_program("long.P", 20000, 0x00)).ok);
     EXPECT_EQ(memory[0x4009 + 16383 - 0], static_cast<uint8_t>(16383));
     EXPECT_EQ(memory[0x8009], before[0x8009]);
     expect_restart_state();
 }
 
-TEST_F(ProgramFiles, EmptyFileChangesOnlyTheRestartState) {
-    const auto before = memory;
-    load_capturing(write_file("empty.p", 0));
-    for (int a = 0x4009; a < 0x7FFC; ++a) ASSERT_EQ(memory[a], before[a]) << a;
-    expect_restart_state();
-}
-
-TEST_F(ProgramFiles, UnreadableFilesWarnAndChangeNothing) {
+TEST_F(ProgramFiles, RefusedFilesChangeNothing) {
     fs::create_directories(dir / "folder.p");
-    const std::string names[] = {
-        (dir / "missing.p").string(),
-        (dir / "folder.p").string(),
-        (dir / "no-such-dir" / "x.p").string(),
+    const std::string fifo = (dir / "pipe.p").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A program as the ZX81 itself saves it, up to its edit line, cut in half.
+    std::vector<uint8_t> real = program_image(300);
+    real.resize(150);
+    std::vector<uint8_t> fifty = program_image(300);
+    fifty.resize(50);
+    std::vector<uint8_t> zeros(16384, 0);
+    std::vector<uint8_t> system_variables_alone = program_image(300);
+    system_variables_alone.resize(0x74);
+
+    struct RefusedCase {
+        std::string name;
+        std::string reason;
     };
-    for (const std::string& name : names) {
-        const auto before = memory;
+    const std::string short_reason = "not a ZX81 program: too short";
+    const std::string mismatch = "not a ZX81 program: the system variables do not match the file";
+    const RefusedCase cases[] = {
+        {(dir / "missing.p").string(), "No such file or directory"},
+        {(dir / "folder.p").string(), "not a regular file"},
+        {(dir / "no-such-dir" / "x.p").string(), "No such file or directory"},
+        {fifo, "not a regular file"},
+        {write_file("empty.p", {}), short_reason},
+        {write_file("fifty.p", fifty), short_reason},
+        {write_file("half.p", real), mismatch},
+        {write_file("sysvars.p", system_variables_alone), mismatch},
+        {write_file("zeros.81", zeros), mismatch},
+        {write_file("rom.ROM", program_image(300)), "not a program file (.P or .81)"},
+    };
+    for (const RefusedCase& c : cases) {
+        const auto memory_before = memory;
         const Z80State cpu_before = cpu;
-        const std::string warning = load_capturing(name);
-        EXPECT_EQ(warning, "Mensaje: Cannot load " + name + "\n");
-        EXPECT_EQ(memory, before) << name;
-        EXPECT_EQ(cpu.PC.w, cpu_before.PC.w);
-        EXPECT_EQ(cpu.SP.w, cpu_before.SP.w);
+        const auto started = std::chrono::steady_clock::now();
+        const FileResult result = load_program(c.name);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << c.name;
+        EXPECT_FALSE(result.ok) << c.name;
+        EXPECT_EQ(result.reason, c.reason) << c.name;
+        EXPECT_EQ(memory, memory_before) << c.name;
+        EXPECT_TRUE(same_registers(cpu, cpu_before)) << c.name;
     }
 }
 
 TEST_F(ProgramFiles, SaveWritesExactly16384BytesAndLoadsBack) {
-    for (int a = 0x4009; a <= 0x8008; ++a) memory[a] = static_cast<uint8_t>(a * 7);
+    const std::vector<uint8_t> image = program_image(16384, 0x33);
+    std::copy(image.begin(), image.end(), memory.begin() + 0x4009);
     const std::string path = (dir / "out.p").string();
-    save_program(path);
+    ASSERT_TRUE(save_program(path).ok);
     const std::vector<uint8_t> saved = read_file(path);
-    ASSERT_EQ(saved.size(), 16384u);
-    for (size_t i = 0; i < saved.size(); ++i) ASSERT_EQ(saved[i], memory[0x4009 + i]) << i;
+    ASSERT_EQ(saved, image);
 
-    const auto image = memory;
+    const auto before = memory;
     memory_reset();
-    load_capturing(path);
+    ASSERT_TRUE(load_program(path).ok);
     for (int a = 0x4009; a <= 0x8008; ++a) {
         const bool restart = a == 0x4001 || (a >= 0x7FFC && a <= 0x7FFF);
         if (!restart) {
-            ASSERT_EQ(memory[a], image[a]) << a;
+            ASSERT_EQ(memory[a], before[a]) << a;
         }
     }
     // No temporary files are left beside it.
@@ -159,33 +209,65 @@ TEST_F(ProgramFiles, SaveWritesExactly16384BytesAndLoadsBack) {
 }
 
 TEST_F(ProgramFiles, SaveKeepsPermissionsOfTheFileItReplaces) {
-    const std::string path = write_file("kept.p", 10);
+    const std::string path = write_program("kept.p", 200);
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    save_program(path);
+    ASSERT_TRUE(save_program(path).ok);
     EXPECT_EQ(fs::status(path).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(fs::file_size(path), 16384u);
 }
 
-TEST_F(ProgramFiles, SaveToAFullDeviceWarnsAndLeavesTheDevice) {
-    testing::internal::CaptureStderr();
-    save_program("/dev/full");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Mensaje: Cannot save /dev/full\n");
+TEST_F(ProgramFiles, SavesThatCannotBeDoneSayWhy) {
+    const std::string fifo = (dir / "pipe.p").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directories(dir / "folder.p");
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/full", "No space left on device"},
+        {(dir / "nowhere" / "x.p").string(), "No such file or directory"},
+        {fifo, "no program is reading from the pipe"},
+        {(dir / "folder.p").string(), "Is a directory"},
+        {(dir / std::string(256, 'n')).string(), "File name too long"},
+    };
+    for (const auto& [name, reason] : cases) {
+        const auto started = std::chrono::steady_clock::now();
+        const FileResult result = save_program(name);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << name;
+        EXPECT_FALSE(result.ok) << name;
+        EXPECT_EQ(result.reason, reason) << name;
+    }
     struct stat info;
     ASSERT_EQ(stat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    // Nothing was left behind: the pipe and the folder only.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 2);
 }
 
-TEST_F(ProgramFiles, SaveIntoAMissingDirectoryWarns) {
-    const std::string path = (dir / "nowhere" / "x.p").string();
-    testing::internal::CaptureStderr();
-    save_program(path);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Mensaje: Cannot save " + path + "\n");
-    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+TEST_F(ProgramFiles, EveryNameLinuxTakesCanBeSaved) {
+    const std::string longest = (dir / (std::string(253, 'n') + ".P")).string();
+    ASSERT_TRUE(save_program(longest).ok);
+    EXPECT_EQ(fs::file_size(longest), 16384u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+}
+
+TEST_F(ProgramFiles, SaveIntoAPipeThatIsReadGetsTheWholeImage) {
+    const std::string fifo = (dir / "pipe.p").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<uint8_t> received;
+    std::thread reader([&] { received = read_file(fifo); });
+    // The reader opens the pipe at some point; until then the save is refused.
+    FileResult result{false, {}};
+    for (int tries = 0; tries < 500 && !result.ok; ++tries) {
+        result = save_program(fifo);
+        if (!result.ok) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    reader.join();
+    EXPECT_TRUE(result.ok) << result.reason;
+    EXPECT_EQ(received.size(), 16384u);
 }
 
 TEST_F(ProgramFiles, SaveThatFailsPartWayLeavesThePreviousFile) {
-    const std::string path = write_file("precious.p", 3000, 0x42);
+    const std::string path = write_program("precious.p", 3000, 0x42);
     const std::vector<uint8_t> previous = read_file(path);
     for (int a = 0x4009; a <= 0x8008; ++a) memory[a] = 0xEE;
 
@@ -197,15 +279,13 @@ TEST_F(ProgramFiles, SaveThatFailsPartWayLeavesThePreviousFile) {
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{8192, 8192};
         setrlimit(RLIMIT_FSIZE, &limit);
-        testing::internal::CaptureStderr();
-        save_program(path);
-        const std::string warning = testing::internal::GetCapturedStderr();
-        _exit(warning == "Mensaje: Cannot save " + path + "\n" ? 0 : 1);
+        const FileResult result = save_program(path);
+        _exit(!result.ok && result.reason == "File too large" ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "no warning, or the wrong one";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "no failure, or the wrong reason";
     EXPECT_EQ(read_file(path), previous);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
 }
