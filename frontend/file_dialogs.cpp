@@ -13,7 +13,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t max_path = 255;
+// Linux takes names of up to 255 bytes in paths of up to 4095.
+constexpr size_t longest_name = 255;
+constexpr size_t longest_path = 4095;
 
 struct Filter {
     const char* label;
@@ -42,13 +44,13 @@ struct Browser {
     int filter = 0;
     std::vector<std::string> entries;  // "../", folders with "/", then files
     // The edit field's buffer: Allegro counts characters, stored as UTF-8.
-    std::array<char, 4 * (max_path + 1)> text{};
+    std::array<char, 4 * (longest_path + 1)> text{};
 };
 Browser browser;
 
 void set_text(const std::string& s) {
-    std::strncpy(browser.text.data(), s.c_str(), max_path);
-    browser.text[max_path] = '\0';
+    std::strncpy(browser.text.data(), s.c_str(), longest_path);
+    browser.text[longest_path] = '\0';
 }
 
 void read_folder() {
@@ -152,6 +154,12 @@ bool confirm(const std::string& line1, const char* line2) {
 
 }  // namespace
 
+bool name_fits(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t name_length = slash == std::string::npos ? path.size() : path.size() - slash - 1;
+    return name_length <= longest_name && path.size() <= longest_path;
+}
+
 std::string with_default_extension(const std::string& name) {
     const size_t slash = name.find_last_of('/');
     const std::string file = slash == std::string::npos ? name : name.substr(slash + 1);
@@ -180,7 +188,7 @@ bool choose_program_file(FileDialog kind, std::string& name) {
         {d_shadow_box_proc, 0, 0, w, h, fg, bg, 0, 0, 0, 0, nullptr, nullptr, nullptr},
         {d_ctext_proc, w / 2, 4, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>(caption), nullptr, nullptr},
         {d_edit_proc, 6, 18, w - 12, 10, fg, makecol(255, 255, 255), 0, D_EXIT,
-         static_cast<int>(max_path), 0, browser.text.data(), nullptr, nullptr},
+         static_cast<int>(longest_path), 0, browser.text.data(), nullptr, nullptr},
         {file_list_proc, 6, 32, w - 12, list_h, fg, makecol(255, 255, 255), 0, D_EXIT, 0, 0,
          reinterpret_cast<void*>(entry_getter), nullptr, nullptr},
         {d_text_proc, 6, 36 + list_h, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>("Files of type:"),
@@ -211,7 +219,11 @@ bool choose_program_file(FileDialog kind, std::string& name) {
             continue;
         }
         const std::string path = with_default_extension(typed);
-        if (path.size() > max_path) continue;
+        if (!name_fits(path)) {
+            alert("The name is too long:", "at most 255 characters a name.", nullptr, "OK",
+                  nullptr, 0, 0);
+            continue;
+        }
         const fs::path parent = fs::path(path).parent_path();
         if (!parent.empty() && !fs::is_directory(parent, error)) {
             alert(path.c_str(), "The folder does not exist.", nullptr, "OK", nullptr, 0, 0);

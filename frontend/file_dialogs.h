@@ -8,10 +8,14 @@ enum class FileDialog { save, open };
 
 // Shows "Save Zx81 File" or "Open Zx81 File", starting from `name` (the last
 // name chosen). On OK with a name, stores the chosen path (".P" added when it
-// has no extension, at most 255 characters) in `name` and returns true; on
-// Cancel returns false and leaves `name` alone.
+// has no extension) in `name` and returns true; on Cancel returns false and
+// leaves `name` alone. A name too long for Linux gets a message.
 bool choose_program_file(FileDialog kind, std::string& name);
 
 // The name as it will be used: ".P" appended when the file part has no
 // extension.
 std::string with_default_extension(const std::string& name);
+
+// Whether Linux takes the path: a file name of at most 255 bytes in a path of
+// at most 4095.
+bool name_fits(const std::string& path);

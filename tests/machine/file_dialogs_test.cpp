@@ -19,3 +19,19 @@ TEST(FileDialogs, DefaultExtension) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FileDialogs, NamesLinuxTakes) {
+    const std::pair<std::string, bool> cases[] = {
+        {std::string(255, 'n'), true},
+        {std::string(256, 'n'), false},
+        {"/home/me/" + std::string(255, 'n'), true},
+        {"/home/me/" + std::string(256, 'n'), false},
+        {std::string(300, 'd') + "/" + std::string(200, 'n'), true},  // a long path is fine
+        {std::string(4000, 'd') + "/" + std::string(200, 'n'), false},
+    };
+    for (const auto& [path, fits] : cases) EXPECT_EQ(name_fits(path), fits) << path.size();
+}
+
+}  // namespace
