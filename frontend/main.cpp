@@ -1,9 +1,9 @@
-// Orlix: a Sinclair ZX81 emulator. Needs zx81.rom in the working directory.
+// Orlix: a Sinclair ZX81 emulator.
 #include <allegro.h>
 
 #include "program.h"
 
-int main() {
-    return run_program();
+int main(int argc, char** argv) {
+    return run_program(argc, argv);
 }
 END_OF_MAIN()

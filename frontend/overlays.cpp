@@ -1,5 +1,6 @@
 #include "overlays.h"
 
+#include "data_files.h"
 #include "display.h"
 #include "reporters.h"
 
@@ -30,7 +31,7 @@ void draw_toolbar() {
 
 void show_keyboard_picture() {
     PALETTE unused;
-    BITMAP* keyboard = load_pcx("zx81key.pcx", unused);
+    BITMAP* keyboard = load_pcx(find_data_file("zx81key.pcx").path.c_str(), unused);
     if (!keyboard) {
         warn("Cannot load keyboard pic!");
         return;

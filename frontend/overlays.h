@@ -12,12 +12,13 @@ extern BITMAP* toolbar;
 // The text of the help box (F1).
 extern const std::string help_text;
 
-// Loads "zxtool.pcx" (from `path`); warns "Cannot load toolbar gfx!" and goes
-// on without it when it cannot be loaded.
-void load_toolbar(const std::string& path = "zxtool.pcx");
+// Loads the toolbar picture "zxtool.pcx" from `path`; warns "Cannot load
+// toolbar gfx!" and goes on without it when it cannot be loaded.
+void load_toolbar(const std::string& path);
 // Black strip at the right edge with the button column and the corner piece.
 void draw_toolbar();
-// Shows "zx81key.pcx" stretched over the screen until a key is pressed.
+// Shows "zx81key.pcx" (found where the ROM is) stretched over the screen
+// until a key is pressed; read anew each time.
 void show_keyboard_picture();
 
 // Rows of the buttons in the column, as drawn and as hit by the mouse.

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "command_line.h"
+#include "data_files.h"
 #include "display.h"
 #include "icon.h"
 #include "machine_loop.h"
@@ -15,10 +17,6 @@
 #include "reporters.h"
 #include "screen_modes.h"
 #include "z80.h"
-
-#ifndef ORLIX_DATA_DIR
-#define ORLIX_DATA_DIR "/usr/local/share/orlix"
-#endif
 
 namespace {
 
@@ -30,26 +28,22 @@ void on_close_button() {
     timer_ticks.notify_one();
 }
 
-}  // namespace
-
-std::string find_data_file(const std::string& name) {
-    namespace fs = std::filesystem;
-    if (fs::exists(name)) return name;
-    std::error_code error;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        // Beside the program (the build tree), or in the share folder of the
-        // prefix it was installed into.
-        for (const fs::path& folder : {exe.parent_path(), exe.parent_path() / "../share/orlix"})
-            if (fs::exists(folder / name)) return (folder / name).string();
+// The ROM named on the command line, or the first zx81.rom found. None found
+// is fatal; standard error lists where it was looked for.
+std::string rom_path(const Options& options) {
+    if (!options.rom.empty()) return options.rom;
+    const DataFile rom = find_data_file("zx81.rom");
+    if (rom.path.empty()) {
+        std::fprintf(stderr, "orlix: zx81.rom was looked for in:\n");
+        for (const std::string& place : rom.looked) std::fprintf(stderr, "  %s\n", place.c_str());
     }
-    const fs::path installed = fs::path(ORLIX_DATA_DIR) / name;
-    if (fs::exists(installed)) return installed.string();
-    return name;
+    return rom.path;
 }
 
-void machine_init() {
-    load_rom();
+}  // namespace
+
+void machine_init(const Options& options) {
+    load_rom(rom_path(options));
     acquire_screen();
     clear_to_color(screen, colours[paper]);
     release_screen();
@@ -57,16 +51,22 @@ void machine_init() {
     scan_keyboard();
     render_display();
     frame_parity = 0;
-    screen_mode = 0;
     key_rows.fill(0xFF);
     fkey_latch = 0;
     paper = 7;
     ink = 0;
-    load_toolbar(find_data_file("zxtool.pcx"));
+    load_toolbar(find_data_file("zxtool.pcx").path);
     redraw_frame();
 }
 
-int run_program() {
+int run_program(int argc, char** argv) {
+    const CommandLine line = parse_command_line(argc, argv);
+    switch (line.action) {
+    case Action::help: std::fputs(usage_text().c_str(), stdout); return 0;
+    case Action::version: std::fputs(version_text, stdout); return 0;
+    case Action::fail: std::fprintf(stderr, "orlix: %s\n", line.error.c_str()); return 2;
+    case Action::run: break;
+    }
     paper = 7;
     ink = 0;
     true_colour = 0;
@@ -76,17 +76,19 @@ int run_program() {
     }
     install_keyboard();
     prepare_icon();
-    set_screen_mode(297, 208, false);
+    screen_mode = line.options.screen_mode;
+    set_screen_mode(screen_mode);
     set_window_title(window_title);
     if (!icon_was_set()) warn("Cannot find Icon :-(");
     set_close_button_callback(on_close_button);
     install_timer();
-    timer_ticks.store(0);
+    timer_ticks.store(1);  // the first frame is drawn at once, not a tick later
     install_int_ex(timer_tick, timer_period);
     install_mouse();
     enable_hardware_cursor();  // the X pointer itself where the driver allows
     show_mouse(screen);
-    machine_init();
+    machine_init(line.options);
+    program_to_load = line.options.program;
 
     cpu = Z80State{};
     cpu.period_cycles = 32000;

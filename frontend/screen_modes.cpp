@@ -37,3 +37,11 @@ int set_screen_mode(int width, int height, bool full_screen) {
     build_glyphs();
     return 1;
 }
+
+void set_screen_mode(int mode) {
+    switch (mode) {
+    case 0: set_screen_mode(297, 208, false); break;
+    case 1: set_screen_mode(553, 400, false); break;
+    default: set_screen_mode(320, 240, true); break;
+    }
+}

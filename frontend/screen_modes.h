@@ -6,4 +6,8 @@
 // A mode that cannot be set at any depth is fatal. Returns 1.
 int set_screen_mode(int width, int height, bool full_screen);
 
+// Sets screen mode 0 (297x208 window), 1 (553x400 window) or 2 (320x240 full
+// screen).
+void set_screen_mode(int mode);
+
 constexpr const char* window_title = "Orlix V.0.3";

@@ -84,29 +84,56 @@ void build_glyphs() {
     }
 }
 
+namespace {
+
+// One line of the display file: where it starts, how many codes it shows
+// and where the next one starts. A line ends at its NEWLINE: short lines (a
+// collapsed display file) show paper beyond it. A line with no NEWLINE in its
+// 33 bytes shows 32 codes and the next starts 33 bytes on.
+struct DisplayLine {
+    uint16_t start;
+    int length;
+    uint16_t next;
+};
+
+DisplayLine display_line(uint16_t start) {
+    for (int k = 0; k <= columns; ++k)
+        if (mem_read(static_cast<uint16_t>(start + k)) == newline)
+            return {start, k, static_cast<uint16_t>(start + k + 1)};
+    return {start, columns, static_cast<uint16_t>(start + columns + 1)};
+}
+
+// The first line, just past the display file's leading NEWLINE.
+uint16_t first_display_line() {
+    return static_cast<uint16_t>((mem_read(d_file) | (mem_read(d_file + 1) << 8)) + 1);
+}
+
+}  // namespace
+
 void render_display() {
     if (!picture || !glyphs[0]) return;
-    uint16_t address = static_cast<uint16_t>(mem_read(d_file) | (mem_read(d_file + 1) << 8));
-    ++address;  // past the display file's leading NEWLINE
+    uint16_t address = first_display_line();
     for (int line = 0; line < lines; ++line) {
-        // A line ends at its NEWLINE: short lines (a collapsed display file)
-        // are drawn up to it with paper beyond. A line with no NEWLINE in its
-        // 33 bytes shows 32 codes and the next starts 33 bytes on.
-        int length = columns;
-        uint16_t next = static_cast<uint16_t>(address + columns + 1);
-        for (int k = 0; k <= columns; ++k) {
-            if (mem_read(static_cast<uint16_t>(address + k)) == newline) {
-                length = k;
-                next = static_cast<uint16_t>(address + k + 1);
-                break;
-            }
-        }
+        const DisplayLine shown = display_line(address);
         for (int k = 0; k < columns; ++k) {
-            const uint8_t code = k < length ? mem_read(static_cast<uint16_t>(address + k)) : 0;
+            const uint8_t code =
+                k < shown.length ? mem_read(static_cast<uint16_t>(address + k)) : 0;
             blit(glyphs[code], picture, 0, 0, 8 * k, 8 * line, 8, 8);
         }
-        address = next;
+        address = shown.next;
     }
+}
+
+uint8_t display_code(int column, int line) {
+    uint16_t address = first_display_line();
+    for (int l = 0; l < line; ++l) address = display_line(address).next;
+    const DisplayLine shown = display_line(address);
+    return column < shown.length ? mem_read(static_cast<uint16_t>(address + column)) : 0;
+}
+
+bool shows_k_prompt() {
+    constexpr uint8_t inverse_k = 0xB0;
+    return display_code(0, lines - 1) == inverse_k;
 }
 
 void present_picture() {

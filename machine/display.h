@@ -43,6 +43,12 @@ void render_display();
 void present_picture();
 // Paints the borders in the paper colour, then the toolbar in the windowed modes.
 void redraw_frame();
+// The character code shown at (column, line) of the display file, following
+// each line to its NEWLINE as the picture does; 0 (space) beyond a short line.
+uint8_t display_code(int column, int line);
+// The ROM has started and waits at its K prompt: the inverse K cursor stands at
+// the start of the bottom line.
+bool shows_k_prompt();
 // Frees the glyphs (at shutdown).
 void destroy_glyphs();
 

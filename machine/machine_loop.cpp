@@ -18,6 +18,7 @@ std::atomic<bool> quit_requested{false};
 int frame_parity = 0;
 int fkey_latch = 0;
 std::string file_name;
+std::string program_to_load;
 std::atomic<uint64_t> cycles_run{0};
 std::atomic<uint64_t> frames_drawn{0};
 
@@ -72,6 +73,20 @@ bool clicked(const ToolbarButton& rows, int w) {
     return (mouse_b & 1) && mouse_x > w - 24 && mouse_y >= rows.top && mouse_y <= rows.bottom;
 }
 
+// Loads the program named on the command line once the ROM has started and
+// waits at its K prompt, as F3 would load it; it becomes the name the dialogs
+// offer. A ROM that never shows the prompt gets the program after 10 s.
+bool load_program_named_at_start(int periods_run) {
+    constexpr int longest_start = 1000;
+    if (program_to_load.empty() || (!shows_k_prompt() && periods_run < longest_start))
+        return false;
+    file_name = program_to_load;
+    program_to_load.clear();
+    const FileResult result = load_program(file_name);
+    if (!result.ok) warn("Cannot load " + file_name + "\n" + result.reason);
+    return true;
+}
+
 // Save or load through the dialog; true when a file was chosen and the
 // operation done (it redraws the frame itself), false after Cancel.
 bool program_file_action(FileDialog kind) {
@@ -80,20 +95,17 @@ bool program_file_action(FileDialog kind) {
         redraw_frame();
         return false;
     }
-    if (kind == FileDialog::save)
-        save_program(file_name);
-    else
-        load_program(file_name);
+    const FileResult result =
+        kind == FileDialog::save ? save_program(file_name) : load_program(file_name);
+    if (!result.ok)
+        warn((kind == FileDialog::save ? "Cannot save " : "Cannot load ") + file_name + "\n" +
+             result.reason);
     return true;
 }
 
 void next_screen_mode() {
     screen_mode = (screen_mode + 1) % 3;
-    switch (screen_mode) {
-    case 0: set_screen_mode(297, 208, false); break;
-    case 1: set_screen_mode(553, 400, false); break;
-    default: set_screen_mode(320, 240, true); break;
-    }
+    set_screen_mode(screen_mode);
     redraw_frame();
 }
 
@@ -108,6 +120,8 @@ uint16_t machine_loop(Z80State* state) {
     if (quit_requested.load() ||
         (host_key_down(scancode::alt) && host_key_down(scancode::f4)))
         return IRQ_STOP;
+    static int periods_run = 0;
+    if (load_program_named_at_start(++periods_run)) return IRQ_NONE;
 
     const int w = screen ? screen->w : 0;
     if (host_key_down(scancode::f1) || clicked(toolbar_rows::help, w)) {

@@ -15,6 +15,9 @@ extern std::atomic<bool> quit_requested;
 extern int frame_parity;   // a frame is drawn on calls that find it 0
 extern int fkey_latch;     // set by F6, F7, F8; cleared when F4, F6, F7, F8 are all up
 extern std::string file_name;  // the last name chosen in a file dialog
+// A program named on the command line, loaded (and then forgotten) as soon as
+// the ROM shows its K prompt.
+extern std::string program_to_load;
 
 // Counters for the paced benchmark: emulated cycles and frames drawn so far.
 extern std::atomic<uint64_t> cycles_run;

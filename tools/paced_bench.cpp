@@ -1,7 +1,8 @@
 // The emulator as a user runs it, measured: the real program (window, timer,
 // machine_loop) idles at the ZX81's prompt for ten seconds while this prints
 // the time to the first frame, emulated cycles per second, frames per second
-// and the process's CPU time. Needs an X display and a folder with zx81.rom.
+// and the process's CPU time. Needs an X display. Usage:
+//   paced_bench FOLDER [SECONDS [ORLIX OPTIONS AND PROGRAM]]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 #include "machine_loop.h"
 #include "program.h"
@@ -57,9 +59,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
+    // Whatever follows goes to the program as its command line.
+    std::vector<char*> program_args = {argv[0]};
+    for (int i = 3; i < argc; ++i) program_args.push_back(argv[i]);
+    program_args.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     std::thread watcher(measure, start, seconds);
-    const int status = run_program();
+    const int status = run_program(static_cast<int>(program_args.size()) - 1, program_args.data());
     watcher.join();
     return status;
 }

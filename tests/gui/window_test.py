@@ -51,9 +51,9 @@ class Screen:
 
 
 class Orlix:
-    def __init__(self, workdir, display, program=PROGRAM):
-        self.env = dict(os.environ, DISPLAY=display)
-        self.proc = subprocess.Popen([program], cwd=workdir, env=self.env,
+    def __init__(self, workdir, display, program=PROGRAM, args=(), env=None):
+        self.env = dict(os.environ, DISPLAY=display, **(env or {}))
+        self.proc = subprocess.Popen([program, *args], cwd=workdir, env=self.env,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
     def xdo(self, *args):
@@ -95,7 +95,9 @@ class Orlix:
         self.xdo("mousemove", "--window", wid, str(x), str(y))
         time.sleep(0.1)
         self.xdo("mousedown", "1")
-        time.sleep(0.12)
+        # A held colour button changes the colour about 100 times a second;
+        # held much longer, 16 changes would come back to the colour it had.
+        time.sleep(0.06)
         self.xdo("mouseup", "1")
         time.sleep(0.3)
 
@@ -173,8 +175,8 @@ class WindowTest(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def start(self):
-        app = Orlix(self.dir, self.display)
+    def start(self, workdir=None, args=()):
+        app = Orlix(workdir or self.dir, self.display, args=args)
         self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
         app.focus()
         time.sleep(2.5)  # the ROM needs about 1.5 emulated seconds to boot
@@ -287,6 +289,23 @@ class WindowTest(unittest.TestCase):
         self.assertTrue(glyph_matches(s, 7 + 24, 7, 0x1C), "0 of line 10 listed")
         self.assertEqual(app.stop(), 0)
 
+        # Named on the command line, from a folder with nothing of Orlix in
+        # it: the ROM and the pictures are found beside the program, and the
+        # program comes up listed once the ROM shows its K prompt.
+        elsewhere = os.path.join(self.dir, "elsewhere")
+        os.mkdir(elsewhere)
+        app = self.start(workdir=elsewhere, args=[saved])
+        s = app.shot()
+        self.assertTrue(glyph_matches(s, 7 + 16, 7, 0x1D), "1 of line 10 listed at start")
+        self.assertTrue(glyph_matches(s, 7 + 24, 7, 0x1C), "0 of line 10 listed at start")
+        self.assertNotEqual(s.pixel(284, 17), (0, 0, 0), "toolbar picture found")
+        app.key("F3")  # the dialog offers the program named at start
+        time.sleep(0.8)
+        app.key("Return", hold=0.08)
+        time.sleep(1.5)
+        self.assertFalse(box_shown(app.shot()), "loaded again without a message")
+        self.assertEqual(app.stop(), 0)
+
     def test_toolbar_buttons(self):
         app = self.start()
         app.click(290, 127)   # paper: a held button goes on changing it
@@ -331,8 +350,15 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(app.stop(), 0)
 
     def test_missing_rom_is_fatal(self):
+        if os.path.exists("/usr/local/share/orlix/zx81.rom"):
+            self.skipTest("an installed zx81.rom would be found")
         os.remove(os.path.join(self.dir, "zx81.rom"))
-        app = Orlix(self.dir, self.display)
+        # A copy of the program, so that the ROM beside the built one is not
+        # found, and a home of its own without one.
+        program = shutil.copy(PROGRAM, self.dir)
+        home = os.path.join(self.dir, "home")
+        os.mkdir(home)
+        app = Orlix(self.dir, self.display, program, env={"HOME": home, "XDG_DATA_HOME": ""})
         self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
         wid = app.window()
         time.sleep(0.5)
@@ -341,7 +367,9 @@ class WindowTest(unittest.TestCase):
         app.xdo("windowfocus", "--sync", wid)
         app.key("space")
         self.assertEqual(app.proc.wait(timeout=10), 255)
-        self.assertIn("Cannot load zx81.rom!", app.proc.stderr.read().decode())
+        err = app.proc.stderr.read().decode()
+        self.assertIn("Cannot load zx81.rom!", err)
+        self.assertIn(os.path.join(home, ".local/share/orlix/zx81.rom"), err, "places looked in")
 
     def test_without_a_display_the_library_cannot_start(self):
         env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
@@ -355,7 +383,7 @@ class WindowTest(unittest.TestCase):
         # A copy of the program, so that the picture beside the built one is
         # not found either.
         program = shutil.copy(PROGRAM, self.dir)
-        app = Orlix(self.dir, self.display, program)
+        app = Orlix(self.dir, self.display, program, env={"HOME": self.dir, "XDG_DATA_HOME": ""})
         self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
         app.focus()
         time.sleep(1)

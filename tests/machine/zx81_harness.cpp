@@ -63,17 +63,7 @@ void type(std::initializer_list<int> keys) {
 }
 
 uint8_t screen_code(int column, int line) {
-    const uint16_t d_file = static_cast<uint16_t>(memory[0x400C] | (memory[0x400D] << 8));
-    uint16_t address = static_cast<uint16_t>(d_file + 1);
-    for (int l = 0; l < line; ++l) {
-        while (memory[address] != 0x76) ++address;
-        ++address;
-    }
-    for (int k = 0; k < column; ++k)
-        if (memory[address + k] == 0x76) return 0;  // beyond a short line
-    return memory[static_cast<uint16_t>(address + column)] == 0x76
-               ? 0
-               : memory[static_cast<uint16_t>(address + column)];
+    return display_code(column, line);
 }
 
 std::string screen_dump() {

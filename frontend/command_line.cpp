@@ -1,0 +1,110 @@
+#include "command_line.h"
+
+#include <fcntl.h>
+#include <getopt.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "program_files.h"
+
+namespace {
+
+CommandLine failed(std::string error) {
+    CommandLine line;
+    line.action = Action::fail;
+    line.error = std::move(error);
+    return line;
+}
+
+// A ROM named on the command line must be a regular file that opens.
+std::string rom_problem(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return std::strerror(errno);
+    if (!S_ISREG(info.st_mode)) return "not a regular file";
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) return std::strerror(errno);
+    close(fd);
+    return {};
+}
+
+}  // namespace
+
+std::string usage_text() {
+    return "Usage: orlix [OPTIONS] [PROGRAM]\n"
+           "Orlix, an emulator of the Sinclair ZX81. PROGRAM, a .p or .81 file, is\n"
+           "loaded as soon as the ZX81 shows its K prompt.\n"
+           "\n"
+           "Options:\n"
+           "  --rom FILE     the 8 KB ZX81 ROM; without it zx81.rom is looked for in the\n"
+           "                 working folder, in $XDG_DATA_HOME/orlix (~/.local/share/orlix),\n"
+           "                 beside the program and in share/orlix of the install prefix\n"
+           "  --mode N       the screen mode to start in: 0 window (the default),\n"
+           "                 1 doubled window, 2 full screen\n"
+           "  -h, --help     show this help and exit\n"
+           "  -V, --version  show the version and exit\n"
+           "\n"
+           "Keys:\n"
+           "  letters, digits, Enter, Space, Shift  the ZX81 keys (; is the ZX81 . key)\n"
+           "  Backspace      RUBOUT (SHIFT+0)\n"
+           "  arrow keys     5, 6, 7, 8 (hold Shift for the ZX81 cursor moves)\n"
+           "  F1 help, F2 save, F3 load, F4 next screen mode, F5 reset,\n"
+           "  F6 next ink colour, F7 next paper colour, F8 keyboard picture,\n"
+           "  Alt+F4 quit. The buttons at the right of the window do the same.\n";
+}
+
+CommandLine parse_command_line(int argc, char** argv) {
+    enum { rom_option = 256, mode_option };
+    static const option long_options[] = {
+        {"rom", required_argument, nullptr, rom_option},
+        {"mode", required_argument, nullptr, mode_option},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
+        {nullptr, 0, nullptr, 0},
+    };
+    CommandLine line;
+    optind = 0;  // start afresh, even when parsed before
+    opterr = 0;  // the messages are our own, on one line
+    for (;;) {
+        const int previous = optind == 0 ? 1 : optind;
+        const int c = getopt_long(argc, argv, ":hV", long_options, nullptr);
+        if (c == -1) break;
+        const std::string given = previous < argc ? argv[previous] : "";
+        switch (c) {
+        case 'h': line.action = Action::help; break;
+        case 'V':
+            if (line.action != Action::help) line.action = Action::version;
+            break;
+        case rom_option: line.options.rom = optarg; break;
+        case mode_option: {
+            const std::string n = optarg;
+            if (n != "0" && n != "1" && n != "2")
+                return failed("--mode takes 0, 1 or 2, not '" + n + "'");
+            line.options.screen_mode = n[0] - '0';
+            break;
+        }
+        case ':': return failed("option '" + given + "' needs a value (try --help)");
+        default: return failed("unknown option '" + given + "' (try --help)");
+        }
+    }
+    if (line.action != Action::run) return line;
+    if (argc - optind > 1) return failed("only one PROGRAM can be loaded (try --help)");
+    if (optind < argc) {
+        const std::string program = argv[optind];
+        const ProgramImage image = read_program_file(program);
+        if (!image.result.ok) return failed("cannot load " + program + ": " + image.result.reason);
+        // The dialogs start from the program's folder whatever the working
+        // folder is later.
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(program, error);
+        line.options.program = error ? program : absolute.lexically_normal().string();
+    }
+    if (!line.options.rom.empty()) {
+        const std::string problem = rom_problem(line.options.rom);
+        if (!problem.empty()) return failed("cannot load " + line.options.rom + ": " + problem);
+    }
+    return line;
+}

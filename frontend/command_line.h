@@ -1,0 +1,28 @@
+// The command line: orlix [OPTIONS] [PROGRAM], in the usual GNU style.
+#pragma once
+
+#include <string>
+
+struct Options {
+    std::string rom;       // --rom FILE; empty: zx81.rom is looked for
+    int screen_mode = 0;   // --mode N: 0 window, 1 doubled window, 2 full screen
+    std::string program;   // loaded once the ROM shows its K prompt; empty: none
+};
+
+enum class Action { run, help, version, fail };
+
+struct CommandLine {
+    Action action = Action::run;
+    Options options;
+    std::string error;  // for Action::fail: one line, without the program's name
+};
+
+// Reads the options and checks the files named: PROGRAM must be a program
+// file that loads (so that nothing is wrong once the window is open) and
+// FILE of --rom a regular file that can be read. Opens no display.
+CommandLine parse_command_line(int argc, char** argv);
+
+// What --help prints: usage, options and keys.
+std::string usage_text();
+
+constexpr const char* version_text = "Orlix 0.3\n";

@@ -1,0 +1,151 @@
+// The command line: what each option sets, and the real program's answers and
+// exit statuses, run without a display.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "command_line.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Finished {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string read_all(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+    close(fd);
+    return text;
+}
+
+// Runs the program in `folder` with no DISPLAY, as from a plain terminal.
+Finished run_orlix(const std::vector<std::string>& args, const fs::path& folder) {
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        close(out[0]);
+        close(err[0]);
+        if (chdir(folder.c_str()) != 0) _exit(99);
+        unsetenv("DISPLAY");
+        std::vector<char*> argv = {const_cast<char*>(ORLIX_PROGRAM)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(ORLIX_PROGRAM, argv.data());
+        _exit(98);
+    }
+    close(out[1]);
+    close(err[1]);
+    Finished done;
+    done.out = read_all(out[0]);
+    done.err = read_all(err[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    done.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return done;
+}
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() / ("orlix-cli-" + std::to_string(getpid()));
+
+    void SetUp() override {
+        fs::create_directories(dir);
+        // A program whose system variables describe it, and one cut short.
+        std::string program(200, '\0');
+        program.replace(0x400C - 0x4009, 2, "\x7D\x40");  // D_FILE 0x407D
+        program.replace(0x4010 - 0x4009, 2, "\xD0\x40");  // VARS 0x40D0
+        program.replace(0x4014 - 0x4009, 2, "\xD1\x40");  // E_LINE 0x40D1, the end
+        std::ofstream(dir / "game.p", std::ios::binary) << program;
+        std::ofstream(dir / "short.p", std::ios::binary) << program.substr(0, 40);
+        std::ofstream(dir / "zx81.rom", std::ios::binary) << program;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    CommandLine parse(std::vector<std::string> args) {
+        const fs::path here = fs::current_path();
+        fs::current_path(dir);
+        args.insert(args.begin(), "orlix");
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const CommandLine line = parse_command_line(static_cast<int>(args.size()), argv.data());
+        fs::current_path(here);
+        return line;
+    }
+};
+
+TEST_F(CommandLineTest, OptionsSetWhatTheySay) {
+    CommandLine line = parse({});
+    EXPECT_EQ(line.action, Action::run);
+    EXPECT_EQ(line.options.screen_mode, 0);
+    EXPECT_TRUE(line.options.rom.empty());
+    EXPECT_TRUE(line.options.program.empty());
+
+    line = parse({"--mode", "1", "--rom", "zx81.rom", "game.p"});
+    EXPECT_EQ(line.action, Action::run) << line.error;
+    EXPECT_EQ(line.options.screen_mode, 1);
+    EXPECT_EQ(line.options.rom, "zx81.rom");
+    EXPECT_EQ(line.options.program, (dir / "game.p").string());  // absolute: the dialogs offer it
+
+    line = parse({"game.p", "--mode=2"});  // options after PROGRAM too
+    EXPECT_EQ(line.options.screen_mode, 2);
+    EXPECT_EQ(parse({"-V"}).action, Action::version);
+    EXPECT_EQ(parse({"--version", "--help"}).action, Action::help);
+    EXPECT_EQ(parse({"-h", "missing.p"}).action, Action::help);  // help wins over a bad file
+}
+
+TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // the start of standard output
+        std::string err;  // all of standard error
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "Usage: orlix [OPTIONS] [PROGRAM]\n", ""},
+        {{"--version"}, 0, "Orlix 0.3\n", ""},
+        {{"--bogus"}, 2, "", "orlix: unknown option '--bogus' (try --help)\n"},
+        {{"-x"}, 2, "", "orlix: unknown option '-x' (try --help)\n"},
+        {{"--mode", "3"}, 2, "", "orlix: --mode takes 0, 1 or 2, not '3'\n"},
+        {{"--mode"}, 2, "", "orlix: option '--mode' needs a value (try --help)\n"},
+        {{"missing.p"}, 2, "", "orlix: cannot load missing.p: No such file or directory\n"},
+        {{"short.p"}, 2, "", "orlix: cannot load short.p: not a ZX81 program: too short\n"},
+        {{"zx81.rom"}, 2, "", "orlix: cannot load zx81.rom: not a program file (.P or .81)\n"},
+        {{"."}, 2, "", "orlix: cannot load .: not a program file (.P or .81)\n"},
+        {{"game.p", "game.p"}, 2, "", "orlix: only one PROGRAM can be loaded (try --help)\n"},
+        {{"--rom", "none.rom"}, 2, "", "orlix: cannot load none.rom: No such file or directory\n"},
+        {{"game.p"}, 255, "", "I Can't initialize Winallegro!"},
+    };
+    for (const Case& c : cases) {
+        const Finished done = run_orlix(c.args, dir);
+        const std::string name = c.args.empty() ? "" : c.args[0];
+        EXPECT_EQ(done.status, c.status) << name;
+        EXPECT_EQ(done.out.substr(0, c.out.size()), c.out) << name;
+        if (c.status == 255)
+            EXPECT_NE(done.err.find(c.err), std::string::npos) << name << ": " << done.err;
+        else
+            EXPECT_EQ(done.err, c.err) << name;
+    }
+}
+
+TEST_F(CommandLineTest, HelpListsEveryOptionAndKey) {
+    const std::string help = run_orlix({"--help"}, dir).out;
+    for (const char* word : {"--rom FILE", "--mode N", "--help", "--version", "F1 help", "F8 keyboard",
+                             "Alt+F4 quit", "Backspace", "~/.local/share/orlix"})
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+}
+
+}  // namespace
