@@ -3,9 +3,11 @@
 #include <allegro.h>
 #include <xalleg.h>
 
-#include <array>
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "icon_art.h"
 
 extern "C" {
 extern char** allegro_icon;  // XPM data used by Allegro's X11 window
@@ -13,26 +15,17 @@ extern char** allegro_icon;  // XPM data used by Allegro's X11 window
 
 namespace {
 
-// A ZX81 seen from above: black case, white keyboard rows, a red stripe.
+// The icon as XPM text, the form Allegro's X11 window takes.
 std::vector<std::string> icon_rows() {
-    std::vector<std::string> rows = {
-        "32 32 4 1",
-        "  c None",
-        ". c #101010",
-        "w c #E0E0E0",
-        "r c #D00000",
-    };
-    for (int y = 0; y < 32; ++y) {
-        std::string row(32, ' ');
-        for (int x = 0; x < 32; ++x) {
-            const bool body = x >= 1 && x <= 30 && y >= 6 && y <= 25;
-            if (!body) continue;
-            char c = '.';
-            if (y >= 9 && y <= 10 && x >= 3 && x <= 28) c = 'r';
-            const bool key_row = (y >= 13 && y <= 23) && ((y - 13) % 3 != 2);
-            if (key_row && x >= 3 && x <= 28 && (x - 3) % 3 != 2) c = 'w';
-            row[x] = c;
-        }
+    std::vector<std::string> rows = {"32 32 4 1", "  c None"};
+    for (const icon_art::Colour& c : icon_art::colours) {
+        char line[16];
+        std::snprintf(line, sizeof line, "%c c #%02X%02X%02X", c.key, c.r, c.g, c.b);
+        rows.push_back(line);
+    }
+    for (int y = 0; y < icon_art::size; ++y) {
+        std::string row(icon_art::size, ' ');
+        for (int x = 0; x < icon_art::size; ++x) row[x] = icon_art::pixel(x, y);
         rows.push_back(row);
     }
     return rows;

@@ -1,11 +1,16 @@
-// Draws the program's two pictures and saves them as PCX files in the folder
-// given: zxtool.pcx (the toolbar button column and its corner piece) and
-// zx81key.pcx (the ZX81 keyboard, 565x250).
+// Draws the program's pictures into the folder given: zxtool.pcx (the toolbar
+// button column and its corner piece), zx81key.pcx (the ZX81 keyboard,
+// 565x250) and orlix.png (the program's icon, for desktop menus).
 #include <allegro.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <string>
+#include <vector>
+
+#include "icon_art.h"
 
 namespace {
 
@@ -113,6 +118,64 @@ bool save(const std::string& path, BITMAP* b) {
     return true;
 }
 
+// PNG, as little of it as a desktop needs: RGBA pixels in zlib "stored"
+// blocks, without compression.
+uint32_t crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
+    crc = ~crc;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+    put32(png, static_cast<uint32_t>(data.size()));
+    std::vector<uint8_t> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    png.insert(png.end(), body.begin(), body.end());
+    put32(png, crc32(body.data(), body.size()));
+}
+
+bool save_icon_png(const std::string& path) {
+    constexpr int n = icon_art::size;
+    std::vector<uint8_t> raw;  // each row: filter type 0, then RGBA pixels
+    for (int y = 0; y < n; ++y) {
+        raw.push_back(0);
+        for (int x = 0; x < n; ++x) {
+            uint8_t rgba[4] = {0, 0, 0, 0};
+            for (const icon_art::Colour& c : icon_art::colours)
+                if (c.key == icon_art::pixel(x, y)) rgba[0] = c.r, rgba[1] = c.g, rgba[2] = c.b, rgba[3] = 255;
+            raw.insert(raw.end(), rgba, rgba + 4);
+        }
+    }
+    std::vector<uint8_t> zlib = {0x78, 0x01, 0x01};  // one final stored block
+    const uint16_t length = static_cast<uint16_t>(raw.size());
+    zlib.insert(zlib.end(), {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                             static_cast<uint8_t>(~length), static_cast<uint8_t>(~length >> 8)});
+    zlib.insert(zlib.end(), raw.begin(), raw.end());
+    uint32_t a = 1, b = 0;  // Adler-32
+    for (uint8_t byte : raw) a = (a + byte) % 65521, b = (b + a) % 65521;
+    put32(zlib, (b << 16) | a);
+
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    put32(header, n);
+    put32(header, n);
+    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, no interlace
+    chunk(png, "IHDR", header);
+    chunk(png, "IDAT", zlib);
+    chunk(png, "IEND", {});
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    if (!out) std::fprintf(stderr, "make_pictures: cannot write %s\n", path.c_str());
+    return static_cast<bool>(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,7 +186,8 @@ int main(int argc, char** argv) {
     set_palette(palette);
     BITMAP* tool = toolbar_picture();
     BITMAP* board = keyboard_picture();
-    const bool ok = save(folder + "/zxtool.pcx", tool) && save(folder + "/zx81key.pcx", board);
+    const bool ok = save(folder + "/zxtool.pcx", tool) && save(folder + "/zx81key.pcx", board) &&
+                    save_icon_png(folder + "/orlix.png");
     destroy_bitmap(tool);
     destroy_bitmap(board);
     return ok ? 0 : 1;

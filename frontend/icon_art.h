@@ -1,0 +1,33 @@
+// The program's icon, 32x32 pixels: a ZX81 seen from above, black case, white
+// keyboard rows and a red stripe. The window icon and the installed PNG are
+// both drawn from this.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace icon_art {
+
+constexpr int size = 32;
+
+struct Colour {
+    char key;  // as in the picture below; ' ' is transparent
+    uint8_t r, g, b;
+};
+inline constexpr std::array<Colour, 3> colours = {{
+    {'.', 0x10, 0x10, 0x10},  // the case
+    {'w', 0xE0, 0xE0, 0xE0},  // the keys
+    {'r', 0xD0, 0x00, 0x00},  // the stripe
+}};
+
+// The key of the pixel at (x, y).
+constexpr char pixel(int x, int y) {
+    const bool body = x >= 1 && x <= 30 && y >= 6 && y <= 25;
+    if (!body) return ' ';
+    if (y >= 9 && y <= 10 && x >= 3 && x <= 28) return 'r';
+    const bool key_row = (y >= 13 && y <= 23) && ((y - 13) % 3 != 2);
+    if (key_row && x >= 3 && x <= 28 && (x - 3) % 3 != 2) return 'w';
+    return '.';
+}
+
+}  // namespace icon_art
