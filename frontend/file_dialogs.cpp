@@ -38,49 +38,51 @@ bool has_extension(const std::string& name, const char* extension) {
     return true;
 }
 
-// The dialog's state while it is open.
+// The dialog's state while it is open. Allegro's list callbacks carry no
+// pointer of their own, so they reach it through `open_browser`.
 struct Browser {
     fs::path folder;
     int filter = 0;
     std::vector<std::string> entries;  // "../", folders with "/", then files
     // The edit field's buffer: Allegro counts characters, stored as UTF-8.
     std::array<char, 4 * (longest_path + 1)> text{};
+    DIALOG* items = nullptr;
 };
-Browser browser;
+Browser* open_browser = nullptr;
 
 void set_text(const std::string& s) {
-    std::strncpy(browser.text.data(), s.c_str(), longest_path);
-    browser.text[longest_path] = '\0';
+    std::strncpy(open_browser->text.data(), s.c_str(), longest_path);
+    open_browser->text[longest_path] = '\0';
 }
 
 void read_folder() {
-    browser.entries.clear();
+    open_browser->entries.clear();
     std::vector<std::string> folders;
     std::vector<std::string> files;
     std::error_code error;
-    for (const fs::directory_entry& e : fs::directory_iterator(browser.folder, error)) {
+    for (const fs::directory_entry& e : fs::directory_iterator(open_browser->folder, error)) {
         const std::string name = e.path().filename().string();
         if (name.empty() || name[0] == '.') continue;
         std::error_code kind_error;
         if (e.is_directory(kind_error))
             folders.push_back(name + "/");
-        else if (has_extension(name, filters[browser.filter].extension))
+        else if (has_extension(name, filters[open_browser->filter].extension))
             files.push_back(name);
     }
     std::sort(folders.begin(), folders.end());
     std::sort(files.begin(), files.end());
-    if (browser.folder.has_parent_path() && browser.folder != browser.folder.root_path())
-        browser.entries.push_back("../");
-    browser.entries.insert(browser.entries.end(), folders.begin(), folders.end());
-    browser.entries.insert(browser.entries.end(), files.begin(), files.end());
+    if (open_browser->folder.has_parent_path() && open_browser->folder != open_browser->folder.root_path())
+        open_browser->entries.push_back("../");
+    open_browser->entries.insert(open_browser->entries.end(), folders.begin(), folders.end());
+    open_browser->entries.insert(open_browser->entries.end(), files.begin(), files.end());
 }
 
 const char* entry_getter(int index, int* size) {
     if (index < 0) {
-        *size = static_cast<int>(browser.entries.size());
+        *size = static_cast<int>(open_browser->entries.size());
         return nullptr;
     }
-    return browser.entries[static_cast<size_t>(index)].c_str();
+    return open_browser->entries[static_cast<size_t>(index)].c_str();
 }
 
 const char* filter_getter(int index, int* size) {
@@ -92,21 +94,20 @@ const char* filter_getter(int index, int* size) {
 }
 
 enum Item { frame, title, name_edit, file_list, filter_label, filter_list, ok_button, cancel_button, end };
-DIALOG* dialog_items = nullptr;
 
 void redraw_item(int item) {
-    object_message(&dialog_items[item], MSG_DRAW, 0);
+    object_message(&open_browser->items[item], MSG_DRAW, 0);
 }
 
 void show_folder(const fs::path& folder) {
-    browser.folder = folder.lexically_normal();
+    open_browser->folder = folder.lexically_normal();
     read_folder();
-    dialog_items[file_list].d1 = 0;
-    dialog_items[file_list].d2 = 0;
-    std::string shown = browser.folder.string();
+    open_browser->items[file_list].d1 = 0;
+    open_browser->items[file_list].d2 = 0;
+    std::string shown = open_browser->folder.string();
     if (shown.empty() || shown.back() != '/') shown += '/';
     set_text(shown);
-    dialog_items[name_edit].d2 = static_cast<int>(std::strlen(browser.text.data()));
+    open_browser->items[name_edit].d2 = static_cast<int>(std::strlen(open_browser->text.data()));
     redraw_item(file_list);
     redraw_item(name_edit);
 }
@@ -116,18 +117,18 @@ void show_folder(const fs::path& folder) {
 int file_list_proc(int msg, DIALOG* d, int c) {
     const int before = d->d1;
     const int result = d_list_proc(msg, d, c);
-    if (d->d1 != before && d->d1 >= 0 && d->d1 < static_cast<int>(browser.entries.size())) {
-        const std::string& entry = browser.entries[static_cast<size_t>(d->d1)];
+    if (d->d1 != before && d->d1 >= 0 && d->d1 < static_cast<int>(open_browser->entries.size())) {
+        const std::string& entry = open_browser->entries[static_cast<size_t>(d->d1)];
         if (entry.back() != '/') {
-            set_text((browser.folder / entry).string());
-            dialog_items[name_edit].d2 = static_cast<int>(std::strlen(browser.text.data()));
+            set_text((open_browser->folder / entry).string());
+            open_browser->items[name_edit].d2 = static_cast<int>(std::strlen(open_browser->text.data()));
             redraw_item(name_edit);
         }
     }
-    if (result == D_CLOSE && d->d1 >= 0 && d->d1 < static_cast<int>(browser.entries.size())) {
-        const std::string entry = browser.entries[static_cast<size_t>(d->d1)];
+    if (result == D_CLOSE && d->d1 >= 0 && d->d1 < static_cast<int>(open_browser->entries.size())) {
+        const std::string entry = open_browser->entries[static_cast<size_t>(d->d1)];
         if (entry.back() == '/') {
-            show_folder(browser.folder / entry);
+            show_folder(open_browser->folder / entry);
             return D_O_K;
         }
     }
@@ -138,10 +139,10 @@ int filter_list_proc(int msg, DIALOG* d, int c) {
     const int before = d->d1;
     const int result = d_list_proc(msg, d, c);
     if (d->d1 != before) {
-        browser.filter = d->d1;
+        open_browser->filter = d->d1;
         read_folder();
-        dialog_items[file_list].d1 = 0;
-        dialog_items[file_list].d2 = 0;
+        open_browser->items[file_list].d1 = 0;
+        open_browser->items[file_list].d2 = 0;
         redraw_item(file_list);
     }
     return result;
@@ -178,7 +179,8 @@ bool choose_program_file(FileDialog kind, std::string& name) {
 
     std::error_code error;
     fs::path start = name.empty() ? fs::current_path(error) : fs::absolute(name, error);
-    browser = Browser{};
+    Browser browser;
+    open_browser = &browser;
     browser.folder = name.empty() ? start : start.parent_path();
     if (!fs::is_directory(browser.folder, error)) browser.folder = fs::current_path(error);
     read_folder();
@@ -201,7 +203,7 @@ bool choose_program_file(FileDialog kind, std::string& name) {
          const_cast<char*>("Cancel"), nullptr, nullptr},
         {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
     };
-    dialog_items = items;
+    browser.items = items;
     items[name_edit].d2 = static_cast<int>(std::strlen(browser.text.data()));
     gui_fg_color = fg;
     gui_bg_color = bg;
@@ -240,7 +242,7 @@ bool choose_program_file(FileDialog kind, std::string& name) {
         chosen = true;
         break;
     }
-    dialog_items = nullptr;
+    open_browser = nullptr;
     // The keys that closed the dialog must not reach the ZX81.
     for (int k : {KEY_ENTER, KEY_ESC, KEY_Y, KEY_N}) key[k] = 0;
     return chosen;

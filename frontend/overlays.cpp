@@ -1,10 +1,12 @@
 #include "overlays.h"
 
-#include "data_files.h"
-#include "display.h"
-#include "reporters.h"
+#include <allegro.h>
 
-BITMAP* toolbar = nullptr;
+#include "data_files.h"
+#include "desktop.h"
+#include "presenter.h"
+#include "reporters.h"
+#include "toolbar_layout.h"
 
 const std::string help_text =
     "Orlix Mini Help\n\nOrlix - Freeware Sinclair ZX81 Emulator\n\nF1: Help\nF2: Save zx81 "
@@ -12,24 +14,25 @@ const std::string help_text =
     "Color\nF7: Cycle Background Color\nF8: Show Keyboard\n\nALT-F4 Exit\n\n\n"
     "Orlix for Linux: its own Z80 core\nand Allegro. Runs the ZX81 ROM.";
 
-void load_toolbar(const std::string& path) {
+void load_toolbar(Desktop& desktop, const std::string& path) {
     PALETTE unused;  // the picture's palette is read but not applied
-    toolbar = load_pcx(path.c_str(), unused);
-    if (!toolbar) warn("Cannot load toolbar gfx!");
+    desktop.toolbar = load_pcx(path.c_str(), unused);
+    if (!desktop.toolbar) warn("Cannot load toolbar gfx!");
 }
 
-void draw_toolbar() {
+void draw_toolbar(const Desktop& desktop) {
     if (!screen) return;
     const int w = screen->w;
     const int h = screen->h;
-    rectfill(screen, w - toolbar_width, 0, w, h, colours[0]);
-    if (!toolbar) return;
-    blit(toolbar, screen, 0, 0, w - toolbar_width, 0, toolbar_width, toolbar_column_height);
-    blit(toolbar, screen, 0, toolbar_corner_top, w - toolbar_width, h - toolbar_corner_size,
-         toolbar_width, toolbar_corner_size);
+    const int left = toolbar::left(w);
+    rectfill(screen, left, 0, w, h, desktop.colours[0]);
+    if (!desktop.toolbar) return;
+    blit(desktop.toolbar, screen, 0, 0, left, 0, toolbar::width, toolbar::column_height);
+    blit(desktop.toolbar, screen, 0, toolbar::corner_top, left, h - toolbar::corner_size,
+         toolbar::width, toolbar::corner_size);
 }
 
-void show_keyboard_picture() {
+void show_keyboard_picture(const Desktop& desktop) {
     PALETTE unused;
     BITMAP* keyboard = load_pcx(find_data_file("zx81key.pcx").path.c_str(), unused);
     if (!keyboard) {
@@ -38,7 +41,8 @@ void show_keyboard_picture() {
     }
     show_mouse(nullptr);
     acquire_screen();
-    stretch_blit(keyboard, screen, 0, 0, 565, 250, 0, 0, screen->w, screen->h);
+    stretch_blit(keyboard, screen, 0, 0, keyboard_picture_width, keyboard_picture_height, 0, 0,
+                 screen->w, screen->h);
     destroy_bitmap(keyboard);
     release_screen();
 
@@ -47,5 +51,5 @@ void show_keyboard_picture() {
     while (!keypressed()) rest(10);
     const int pressed = readkey() >> 8;
     key[pressed] = 0;  // the key that closed the picture is not typed on the ZX81
-    redraw_frame();
+    redraw_frame(desktop);
 }

@@ -2,7 +2,9 @@
 
 #include <allegro.h>
 
-#include "display.h"
+#include "desktop.h"
+#include "display_file.h"
+#include "presenter.h"
 #include "reporters.h"
 
 namespace {
@@ -14,34 +16,26 @@ bool try_mode(int card, int depth, int width, int height) {
 
 }  // namespace
 
-int set_screen_mode(int width, int height, bool full_screen) {
-    true_colour = 0;
-    if (!full_screen) {
-        if (!try_mode(GFX_AUTODETECT_WINDOWED, 8, width, height)) {
-            true_colour = 1;
-            if (!try_mode(GFX_AUTODETECT_WINDOWED, 15, width, height) &&
-                !try_mode(GFX_AUTODETECT_WINDOWED, 16, width, height))
+void set_screen_mode(Desktop& desktop, int mode_number) {
+    const ScreenMode& mode = screen_modes[mode_number];
+    desktop.screen_mode = mode_number;
+    desktop.true_colour = false;
+    if (!mode.full_screen) {
+        if (!try_mode(GFX_AUTODETECT_WINDOWED, 8, mode.width, mode.height)) {
+            desktop.true_colour = true;
+            if (!try_mode(GFX_AUTODETECT_WINDOWED, 15, mode.width, mode.height) &&
+                !try_mode(GFX_AUTODETECT_WINDOWED, 16, mode.width, mode.height))
                 fatal_error("Wrong color depth!");
         }
     } else {
-        true_colour = 1;
-        if (!try_mode(GFX_AUTODETECT_FULLSCREEN, 15, 320, 240) &&
-            !try_mode(GFX_AUTODETECT_FULLSCREEN, 16, 320, 240))
+        desktop.true_colour = true;
+        if (!try_mode(GFX_AUTODETECT_FULLSCREEN, 15, mode.width, mode.height) &&
+            !try_mode(GFX_AUTODETECT_FULLSCREEN, 16, mode.width, mode.height))
             fatal_error("no se puedo seleccionar full screen!");
     }
     set_window_title(window_title);
-    if (picture) destroy_bitmap(picture);
-    picture = create_bitmap(256, 192);
-    setup_colours();
-    // The glyphs hold pixel values of the old depth: build them for the new one.
-    build_glyphs();
-    return 1;
-}
-
-void set_screen_mode(int mode) {
-    switch (mode) {
-    case 0: set_screen_mode(297, 208, false); break;
-    case 1: set_screen_mode(553, 400, false); break;
-    default: set_screen_mode(320, 240, true); break;
-    }
+    if (desktop.picture) destroy_bitmap(desktop.picture);
+    desktop.picture = create_bitmap(frame_width, frame_height);
+    // The colours and pixel patterns hold values of the old depth.
+    setup_colours(desktop);
 }

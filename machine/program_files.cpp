@@ -10,8 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "display.h"
-#include "memory_bus.h"
+#include "zx81.h"
 
 namespace {
 
@@ -208,19 +207,16 @@ ProgramImage read_program_file(const std::string& name) {
     return image;
 }
 
-FileResult load_program(const std::string& name) {
+FileResult load_program(Zx81& machine, const std::string& name) {
     const ProgramImage image = read_program_file(name);
     if (image.result.ok) {
-        std::memcpy(memory.data() + program_start, image.bytes.data(), image.bytes.size());
-        for (const Poke& p : restart_pokes) mem_write(p.address, p.value);
-        cpu.PC.w = restart_address;
+        std::memcpy(machine.memory.data() + program_start, image.bytes.data(), image.bytes.size());
+        for (const Poke& p : restart_pokes) write_memory(machine.memory, p.address, p.value);
+        machine.cpu.PC.w = restart_address;
     }
-    redraw_frame();
     return image.result;
 }
 
-FileResult save_program(const std::string& name) {
-    const FileResult result = save_image(name, memory.data() + program_start);
-    redraw_frame();
-    return result;
+FileResult save_program(const Zx81& machine, const std::string& name) {
+    return save_image(name, machine.memory.data() + program_start);
 }

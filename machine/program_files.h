@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct Zx81;
+
 constexpr uint16_t program_start = 0x4009;  // system variable VERSN
 constexpr size_t program_size = 16384;      // 0x4009-0x8008
 // The system variables run from VERSN to 0x407C; a program file holds at
@@ -37,13 +39,12 @@ ProgramImage read_program_file(const std::string& name);
 
 // Loads a program file into memory at 0x4009, sets the system variables that
 // restart it and points the processor at ROM address 0x005B. A file that is
-// refused leaves memory and registers exactly as they were. Ends with
-// redraw_frame.
-FileResult load_program(const std::string& name);
+// refused leaves memory and registers exactly as they were.
+FileResult load_program(Zx81& machine, const std::string& name);
 
 // Saves 0x4009-0x8008 (16,384 bytes). A regular file is written to a
 // temporary file beside it and renamed over it only when every byte is on
 // disk, so a failed save never leaves a truncated file; pipes and character
 // devices are written in place without blocking (a pipe nobody reads is
-// refused). Ends with redraw_frame.
-FileResult save_program(const std::string& name);
+// refused).
+FileResult save_program(const Zx81& machine, const std::string& name);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "icon_art.h"
+#include "toolbar_layout.h"
 
 namespace {
 
@@ -19,48 +20,47 @@ PALETTE palette;
 // The pictures use the emulator's 16 colours in the palette entries where the
 // program keeps them (100-115), so they look the same through the screen
 // palette at 8 bits and converted at 15 or 16 bits.
-enum Colour { black = 100, blue = 101, red = 102, green = 104, grey = 107, dark = 108,
-              yellow = 114, white = 115 };
+constexpr int black = first_palette_entry + 0, blue = first_palette_entry + 1,
+              red = first_palette_entry + 2, green = first_palette_entry + 4,
+              grey = first_palette_entry + 7, dark = first_palette_entry + 8,
+              yellow = first_palette_entry + 14, white = first_palette_entry + 15;
 
 void set_colours() {
-    const int rgb[16][3] = {{0, 0, 0},     {0, 0, 210},   {210, 0, 0},   {210, 0, 210},
-                            {0, 210, 0},   {0, 210, 210}, {210, 210, 0}, {210, 210, 210},
-                            {0, 0, 0},     {0, 0, 255},   {255, 0, 0},   {255, 0, 255},
-                            {0, 255, 0},   {0, 255, 255}, {255, 255, 0}, {255, 255, 255}};
     for (int i = 0; i < 256; ++i) palette[i] = {0, 0, 0, 0};
     for (int i = 0; i < 16; ++i)
-        palette[100 + i] = {static_cast<unsigned char>(rgb[i][0] >> 2),
-                            static_cast<unsigned char>(rgb[i][1] >> 2),
-                            static_cast<unsigned char>(rgb[i][2] >> 2), 0};
+        palette[first_palette_entry + i] = {static_cast<unsigned char>(colour_table[i].r >> 2),
+                                            static_cast<unsigned char>(colour_table[i].g >> 2),
+                                            static_cast<unsigned char>(colour_table[i].b >> 2), 0};
 }
 
-void button(BITMAP* b, int top, const char* label, int face) {
-    rectfill(b, 1, top, 23, top + 19, face);
-    rect(b, 1, top, 23, top + 19, white);
-    hline(b, 2, top + 19, 23, dark);
-    vline(b, 23, top + 1, top + 19, dark);
-    textout_centre_ex(b, font, label, 12, top + 6, face == yellow ? black : white, -1);
+// A button with its outline over the columns where the program takes clicks.
+void button(BITMAP* b, const toolbar::Rows& rows, int left, int right, const char* label,
+            int face, int outline) {
+    rectfill(b, left, rows.top, right, rows.bottom, face);
+    rect(b, left, rows.top, right, rows.bottom, outline);
+    textout_centre_ex(b, font, label, (left + right + 1) / 2, rows.top + 6,
+                      face == white || face == yellow ? black : white, -1);
+}
+
+void button(BITMAP* b, const toolbar::Rows& rows, const char* label, int face) {
+    button(b, rows, toolbar::button_left, toolbar::button_right, label, face, white);
+    hline(b, toolbar::button_left + 1, rows.bottom, toolbar::button_right, dark);
+    vline(b, toolbar::button_right, rows.top + 1, rows.bottom, dark);
 }
 
 BITMAP* toolbar_picture() {
-    BITMAP* b = create_bitmap(25, 193);
+    BITMAP* b = create_bitmap(toolbar::width, toolbar::picture_height);
     clear_to_color(b, black);
-    button(b, 8, "R", red);      // reset (F5)
-    button(b, 30, "L", blue);    // load (F3)
-    button(b, 52, "S", blue);    // save (F2)
-    button(b, 74, "M", grey);    // screen mode (F4)
-    button(b, 96, "K", grey);    // keyboard picture (F8)
-    // ink (F6) on the left half, paper (F7) on the right
-    rectfill(b, 1, 118, 12, 137, black);
-    rect(b, 1, 118, 12, 137, white);
-    rectfill(b, 13, 118, 23, 137, white);
-    rect(b, 13, 118, 23, 137, grey);
-    textout_centre_ex(b, font, "I", 7, 124, white, -1);
-    textout_centre_ex(b, font, "P", 18, 124, black, -1);
-    button(b, 140, "?", green);  // help (F1)
-    // corner piece: rows 168-192
-    rectfill(b, 0, 168, 24, 192, dark);
-    textout_centre_ex(b, font, "81", 12, 177, yellow, -1);
+    button(b, toolbar::reset, "R", red);
+    button(b, toolbar::load, "L", blue);
+    button(b, toolbar::save, "S", blue);
+    button(b, toolbar::screen_mode, "M", grey);
+    button(b, toolbar::keyboard, "K", grey);
+    button(b, toolbar::colours, toolbar::button_left, toolbar::ink_right, "I", black, white);
+    button(b, toolbar::colours, toolbar::ink_right + 1, toolbar::button_right, "P", white, grey);
+    button(b, toolbar::help, "?", green);
+    rectfill(b, 0, toolbar::corner_top, toolbar::width - 1, toolbar::picture_height - 1, dark);
+    textout_centre_ex(b, font, "81", toolbar::width / 2, toolbar::corner_top + 9, yellow, -1);
     return b;
 }
 
@@ -85,7 +85,7 @@ constexpr Key keys[4][10] = {
 };
 
 BITMAP* keyboard_picture() {
-    BITMAP* b = create_bitmap(565, 250);
+    BITMAP* b = create_bitmap(keyboard_picture_width, keyboard_picture_height);
     clear_to_color(b, dark);
     textout_ex(b, font, "SINCLAIR ZX81", 10, 6, white, -1);
     textout_ex(b, font, "press any key to go back", 355, 6, grey, -1);

@@ -1,5 +1,5 @@
 // The emulator as a user runs it, measured: the real program (window, timer,
-// machine_loop) idles at the ZX81's prompt for ten seconds while this prints
+// the periods and what comes between them) idles at the ZX81's prompt for ten seconds while this prints
 // the time to the first frame, emulated cycles per second, frames per second
 // and the process's CPU time. Needs an X display. Usage:
 //   paced_bench FOLDER [SECONDS [ORLIX OPTIONS AND PROGRAM]]
@@ -12,8 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "machine_loop.h"
+#include "desktop.h"
+#include "pacing.h"
 #include "program.h"
+#include "zx81.h"
 
 namespace {
 
@@ -26,6 +28,8 @@ double cpu_seconds() {
 
 void measure(std::chrono::steady_clock::time_point start, double seconds) {
     using clock = std::chrono::steady_clock;
+    const std::atomic<uint64_t>& frames_drawn = running_desktop().frames_drawn;
+    const std::atomic<uint64_t>& cycles_run = zx81.cycles_run;
     while (frames_drawn.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const double first_frame = std::chrono::duration<double>(clock::now() - start).count();
     // Let the ROM boot, then measure the steady state.
@@ -46,9 +50,7 @@ void measure(std::chrono::steady_clock::time_point start, double seconds) {
     std::printf("CPU time: %.3f s in %.1f s = %.1f%% of one core\n", cpu, elapsed,
                 100.0 * cpu / elapsed);
     std::fflush(stdout);
-    quit_requested.store(true);
-    timer_ticks.fetch_add(1);
-    timer_ticks.notify_one();
+    request_quit();
 }
 
 }  // namespace

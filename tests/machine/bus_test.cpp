@@ -1,4 +1,5 @@
-// Memory map, write protection and the keyboard matrix read through ports.
+// Memory map, write protection, the keyboard read through ports, and the end
+// of a period, as the processor's bus callbacks give them.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -9,6 +10,7 @@ namespace {
 
 TEST(MemoryBus, PowerUpProtectionAndReset) {
     harness::power_up();
+    const Memory& memory = zx81.memory;
     for (int a = 0x4000; a < 0x10000; ++a) ASSERT_EQ(memory[a], 0xFF) << a;
     const uint8_t rom_1fff = memory[0x1FFF];
     mem_write(0x1FFF, static_cast<uint8_t>(~rom_1fff));
@@ -20,7 +22,7 @@ TEST(MemoryBus, PowerUpProtectionAndReset) {
     EXPECT_EQ(mem_read(0x2000), static_cast<uint8_t>(~rom_0));
     EXPECT_EQ(mem_read(0x0000), rom_0);
     mem_write(0x5000, 0x00);
-    memory_reset();
+    reset(zx81);
     EXPECT_EQ(mem_read(0x2000), rom_0);
     EXPECT_EQ(mem_read(0x5000), 0xFF);
     EXPECT_EQ(memory[0x0000], 0xD3);  // the ROM itself is still there: OUT (n),A
@@ -28,81 +30,60 @@ TEST(MemoryBus, PowerUpProtectionAndReset) {
 
 TEST(MemoryBus, OutputChangesNothing) {
     harness::power_up();
-    const auto before = memory;
-    const auto rows = key_rows;
+    const Memory before = zx81.memory;
+    const KeyMatrix keys = zx81.keys;
     for (int port = 0; port < 0x10000; port += 0x101) port_out(static_cast<uint16_t>(port), 0x00);
-    ed_trap(&cpu);
-    EXPECT_EQ(memory, before);
-    EXPECT_EQ(key_rows, rows);
+    ed_trap(&zx81.cpu);
+    EXPECT_EQ(zx81.memory, before);
+    EXPECT_EQ(zx81.keys, keys);
+}
+
+TEST(MemoryBus, EachPeriodEndsTheRunAndCountsItsCycles) {
+    harness::power_up();
+    const uint64_t before = zx81.cycles_run.load();
+    zx81.cpu.cycles_left = -8;  // the overshoot of the period's last instruction
+    EXPECT_EQ(machine_loop(&zx81.cpu), IRQ_STOP);
+    EXPECT_EQ(zx81.cycles_run.load(), before + 32008);
+    run_period(zx81);
+    EXPECT_GE(zx81.cycles_run.load(), before + 32008 + 32000);
+    EXPECT_EQ(zx81.cpu.cycles_left, 32000);  // a fresh period waits
 }
 
 struct PortCase {
     const char* name;
-    std::vector<int> keys;  // Allegro keys held
+    std::vector<ZxKey> keys;
     uint16_t port;
     uint8_t expected;
 };
 
-TEST(Keyboard, PortReadsForKeyCombinations) {
+TEST(Keyboard, PortSelectsRowsByTheHighAddressLines) {
+    using namespace zx_key;
     const PortCase cases[] = {
         {"nothing held", {}, 0xFEFE, 0xFF},
-        {"left shift", {KEY_LSHIFT}, 0xFEFE, 0xFE},
-        {"right shift", {KEY_RSHIFT}, 0xFEFE, 0xFE},
-        {"shift and Z", {KEY_LSHIFT, KEY_Z}, 0xFEFE, 0xFC},
-        {"V", {KEY_V}, 0xFEFE, 0xEF},
-        {"all rows: A and NEWLINE", {KEY_A, KEY_ENTER}, 0x00FE, 0xFE},
-        {"odd port never answers", {KEY_LSHIFT, KEY_A}, 0xFEFF, 0xFF},
-        {"no row selected", {KEY_LSHIFT}, 0xFFFE, 0xFF},
-        {"row 1 G", {KEY_G}, 0xFDFE, 0xEF},
-        {"row 2 Q", {KEY_Q}, 0xFBFE, 0xFE},
-        {"row 3 5", {KEY_5}, 0xF7FE, 0xEF},
-        {"row 4 0 and 6", {KEY_0, KEY_6}, 0xEFFE, 0xEE},
-        {"row 5 Y", {KEY_Y}, 0xDFFE, 0xEF},
-        {"row 6 H", {KEY_H}, 0xBFFE, 0xEF},
-        {"row 7 space and dot", {KEY_SPACE, KEY_SEMICOLON}, 0x7FFE, 0xFC},
-        {"row 7 B not seen on row 6", {KEY_B}, 0xBFFE, 0xFF},
-        {"left arrow is 5, no shift", {KEY_LEFT}, 0xF7FE, 0xEF},
-        {"left arrow leaves shift up", {KEY_LEFT}, 0xFEFE, 0xFF},
-        {"right arrow is 8", {KEY_RIGHT}, 0xEFFE, 0xFB},
-        {"up arrow is 7", {KEY_UP}, 0xEFFE, 0xF7},
-        {"down arrow is 6", {KEY_DOWN}, 0xEFFE, 0xEF},
-        {"backspace is shift", {KEY_BACKSPACE}, 0xFEFE, 0xFE},
-        {"backspace is 0", {KEY_BACKSPACE}, 0xEFFE, 0xFE},
-        {"backspace hides X", {KEY_BACKSPACE, KEY_X}, 0xFEFE, 0xFE},
-        {"backspace hides 9", {KEY_BACKSPACE, KEY_9}, 0xEFFE, 0xFE},
-        {"backspace keeps other rows", {KEY_BACKSPACE, KEY_A}, 0xFDFE, 0xFE},
-        {"unmapped keys do nothing", {KEY_TAB, KEY_F1, KEY_ALT, KEY_ESC}, 0x00FE, 0xFF},
+        {"shift", {shift}, 0xFEFE, 0xFE},
+        {"shift and Z", {shift, z}, 0xFEFE, 0xFC},
+        {"all rows: A and NEWLINE", {a, newline}, 0x00FE, 0xFE},
+        {"odd port never answers", {shift, a}, 0xFEFF, 0xFF},
+        {"no row selected", {shift}, 0xFFFE, 0xFF},
+        {"two rows", {g, q}, 0xF9FE, 0xEE},
+        {"row 7 B not seen on row 6", {b}, 0xBFFE, 0xFF},
     };
-    harness::power_up();
     for (const PortCase& c : cases) {
-        for (int k = 0; k < KEY_MAX; ++k) key[k] = 0;
-        for (int k : c.keys) key[k] = 1;
-        scan_keyboard();
-        EXPECT_EQ(port_in(c.port), c.expected) << c.name;
-        for (int row = 0; row < 8; ++row) EXPECT_EQ(key_rows[row] & 0xE0, 0xE0) << c.name;
+        KeyMatrix keys = no_keys_down;
+        for (ZxKey k : c.keys) press_key(keys, k);
+        EXPECT_EQ(read_keyboard(keys, c.port), c.expected) << c.name;
+        for (uint8_t row : keys) EXPECT_EQ(row & 0xE0, 0xE0) << c.name;
     }
-    for (int k = 0; k < KEY_MAX; ++k) key[k] = 0;
 }
 
-TEST(Keyboard, EveryLetterAndDigitLandsOnItsMatrixPosition) {
-    // The ZX81 keyboard, row by row, bit 0 first.
-    const int layout[8][5] = {
-        {KEY_LSHIFT, KEY_Z, KEY_X, KEY_C, KEY_V}, {KEY_A, KEY_S, KEY_D, KEY_F, KEY_G},
-        {KEY_Q, KEY_W, KEY_E, KEY_R, KEY_T},      {KEY_1, KEY_2, KEY_3, KEY_4, KEY_5},
-        {KEY_0, KEY_9, KEY_8, KEY_7, KEY_6},      {KEY_P, KEY_O, KEY_I, KEY_U, KEY_Y},
-        {KEY_ENTER, KEY_L, KEY_K, KEY_J, KEY_H},  {KEY_SPACE, KEY_SEMICOLON, KEY_M, KEY_N, KEY_B},
-    };
+TEST(Keyboard, TheMachineReadsTheKeysLastSet) {
     harness::power_up();
-    for (int row = 0; row < 8; ++row) {
-        for (int bit = 0; bit < 5; ++bit) {
-            key[layout[row][bit]] = 1;
-            scan_keyboard();
-            key[layout[row][bit]] = 0;
-            for (int r = 0; r < 8; ++r)
-                EXPECT_EQ(key_rows[r], r == row ? (0xFF & ~(1 << bit)) : 0xFF)
-                    << "row " << row << " bit " << bit;
-        }
-    }
+    KeyMatrix keys = no_keys_down;
+    press_key(keys, zx_key::m);
+    set_keys(zx81, keys);
+    EXPECT_EQ(port_in(0x7FFE), 0xFB);
+    set_keys(zx81, no_keys_down);
+    EXPECT_EQ(port_in(0x7FFE), 0xFF);
 }
 
 }  // namespace

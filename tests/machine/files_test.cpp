@@ -30,7 +30,7 @@ protected:
         harness::power_up();
         dir = fs::temp_directory_path() / ("orlix-files-" + std::to_string(getpid()));
         fs::create_directories(dir);
-        cpu.PC.w = 0x1234;
+        zx81.cpu.PC.w = 0x1234;
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -70,14 +70,14 @@ protected:
 
 // The seven bytes and PC set after a load.
 void expect_restart_state() {
-    EXPECT_EQ(memory[0x4001], 0x80);
-    EXPECT_EQ(memory[0x4007], 0xFE);
-    EXPECT_EQ(memory[0x4008], 0xFF);
-    EXPECT_EQ(memory[0x7FFC], 0x76);
-    EXPECT_EQ(memory[0x7FFD], 0x06);
-    EXPECT_EQ(memory[0x7FFE], 0x00);
-    EXPECT_EQ(memory[0x7FFF], 0x3E);
-    EXPECT_EQ(cpu.PC.w, 0x005B);
+    EXPECT_EQ(zx81.memory[0x4001], 0x80);
+    EXPECT_EQ(zx81.memory[0x4007], 0xFE);
+    EXPECT_EQ(zx81.memory[0x4008], 0xFF);
+    EXPECT_EQ(zx81.memory[0x7FFC], 0x76);
+    EXPECT_EQ(zx81.memory[0x7FFD], 0x06);
+    EXPECT_EQ(zx81.memory[0x7FFE], 0x00);
+    EXPECT_EQ(zx81.memory[0x7FFF], 0x3E);
+    EXPECT_EQ(zx81.cpu.PC.w, 0x005B);
 }
 
 bool same_registers(const Z80State& a, const Z80State& b) {
@@ -105,41 +105,41 @@ TEST_F(ProgramFiles, NameRules) {
         const std::string path = write_program(c.name, 200, 0x10);
         // A short name must be tried as given (relative to the working directory).
         const std::string name = std::string(c.name).size() <= 3 ? c.name : path;
-        const auto before = memory;
-        const FileResult result = load_program(name);
+        const auto before = zx81.memory;
+        const FileResult result = load_program(zx81, name);
         EXPECT_EQ(result.ok, c.loads) << c.name;
         if (c.loads) {
-            EXPECT_EQ(memory[0x4009], 0x10) << c.name;
+            EXPECT_EQ(zx81.memory[0x4009], 0x10) << c.name;
             expect_restart_state();
         } else {
             EXPECT_EQ(result.reason, "not a program file (.P or .81)") << c.name;
-            EXPECT_EQ(memory, before) << c.name;
-            EXPECT_EQ(cpu.PC.w, 0x1234) << c.name;
+            EXPECT_EQ(zx81.memory, before) << c.name;
+            EXPECT_EQ(zx81.cpu.PC.w, 0x1234) << c.name;
         }
     }
 }
 
 TEST_F(ProgramFiles, ShortFileChangesExactlyItsRange) {
-    const auto before = memory;
-    ASSERT_TRUE(load_program(write_program("small.p", 200, 0x01)).ok);
+    const auto before = zx81.memory;
+    ASSERT_TRUE(load_program(zx81, write_program("small.p", 200, 0x01)).ok);
     for (int a = 0; a < 0x10000; ++a) {
         const bool in_image = a >= 0x4009 && a <= 0x40D0;
         const bool restart = a == 0x4001 || a == 0x4007 || a == 0x4008 || (a >= 0x7FFC && a <= 0x7FFF);
         const bool system_variable = a >= 0x400C && a <= 0x4015;
         if (in_image && !system_variable) {
-            ASSERT_EQ(memory[a], static_cast<uint8_t>(0x01 + a - 0x4009)) << a;
+            ASSERT_EQ(zx81.memory[a], static_cast<uint8_t>(0x01 + a - 0x4009)) << a;
         } else if (!restart && !in_image) {
-            ASSERT_EQ(memory[a], before[a]) << a;
+            ASSERT_EQ(zx81.memory[a], before[a]) << a;
         }
     }
     expect_restart_state();
 }
 
 TEST_F(ProgramFiles, LongFileLoadsItsFirst16384Bytes) {
-    const auto before = memory;
-    ASSERT_TRUE(load_program(write_program("long.P", 20000, 0x00)).ok);
-    EXPECT_EQ(memory[0x4009 + 16383 - 0], static_cast<uint8_t>(16383));
-    EXPECT_EQ(memory[0x8009], before[0x8009]);
+    const auto before = zx81.memory;
+    ASSERT_TRUE(load_program(zx81, write_program("long.P", 20000, 0x00)).ok);
+    EXPECT_EQ(zx81.memory[0x4009 + 16383 - 0], static_cast<uint8_t>(16383));
+    EXPECT_EQ(zx81.memory[0x8009], before[0x8009]);
     expect_restart_state();
 }
 
@@ -175,33 +175,33 @@ TEST_F(ProgramFiles, RefusedFilesChangeNothing) {
         {write_file("rom.ROM", program_image(300)), "not a program file (.P or .81)"},
     };
     for (const RefusedCase& c : cases) {
-        const auto memory_before = memory;
-        const Z80State cpu_before = cpu;
+        const auto memory_before = zx81.memory;
+        const Z80State cpu_before = zx81.cpu;
         const auto started = std::chrono::steady_clock::now();
-        const FileResult result = load_program(c.name);
+        const FileResult result = load_program(zx81, c.name);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << c.name;
         EXPECT_FALSE(result.ok) << c.name;
         EXPECT_EQ(result.reason, c.reason) << c.name;
-        EXPECT_EQ(memory, memory_before) << c.name;
-        EXPECT_TRUE(same_registers(cpu, cpu_before)) << c.name;
+        EXPECT_EQ(zx81.memory, memory_before) << c.name;
+        EXPECT_TRUE(same_registers(zx81.cpu, cpu_before)) << c.name;
     }
 }
 
 TEST_F(ProgramFiles, SaveWritesExactly16384BytesAndLoadsBack) {
     const std::vector<uint8_t> image = program_image(16384, 0x33);
-    std::copy(image.begin(), image.end(), memory.begin() + 0x4009);
+    std::copy(image.begin(), image.end(), zx81.memory.begin() + 0x4009);
     const std::string path = (dir / "out.p").string();
-    ASSERT_TRUE(save_program(path).ok);
+    ASSERT_TRUE(save_program(zx81, path).ok);
     const std::vector<uint8_t> saved = read_file(path);
     ASSERT_EQ(saved, image);
 
-    const auto before = memory;
-    memory_reset();
-    ASSERT_TRUE(load_program(path).ok);
+    const auto before = zx81.memory;
+    reset(zx81);
+    ASSERT_TRUE(load_program(zx81, path).ok);
     for (int a = 0x4009; a <= 0x8008; ++a) {
         const bool restart = a == 0x4001 || (a >= 0x7FFC && a <= 0x7FFF);
         if (!restart) {
-            ASSERT_EQ(memory[a], before[a]) << a;
+            ASSERT_EQ(zx81.memory[a], before[a]) << a;
         }
     }
     // No temporary files are left beside it.
@@ -211,7 +211,7 @@ TEST_F(ProgramFiles, SaveWritesExactly16384BytesAndLoadsBack) {
 TEST_F(ProgramFiles, SaveKeepsPermissionsOfTheFileItReplaces) {
     const std::string path = write_program("kept.p", 200);
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    ASSERT_TRUE(save_program(path).ok);
+    ASSERT_TRUE(save_program(zx81, path).ok);
     EXPECT_EQ(fs::status(path).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(fs::file_size(path), 16384u);
@@ -230,7 +230,7 @@ TEST_F(ProgramFiles, SavesThatCannotBeDoneSayWhy) {
     };
     for (const auto& [name, reason] : cases) {
         const auto started = std::chrono::steady_clock::now();
-        const FileResult result = save_program(name);
+        const FileResult result = save_program(zx81, name);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << name;
         EXPECT_FALSE(result.ok) << name;
         EXPECT_EQ(result.reason, reason) << name;
@@ -245,7 +245,7 @@ TEST_F(ProgramFiles, SavesThatCannotBeDoneSayWhy) {
 
 TEST_F(ProgramFiles, EveryNameLinuxTakesCanBeSaved) {
     const std::string longest = (dir / (std::string(253, 'n') + ".P")).string();
-    ASSERT_TRUE(save_program(longest).ok);
+    ASSERT_TRUE(save_program(zx81, longest).ok);
     EXPECT_EQ(fs::file_size(longest), 16384u);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
 }
@@ -258,7 +258,7 @@ TEST_F(ProgramFiles, SaveIntoAPipeThatIsReadGetsTheWholeImage) {
     // The reader opens the pipe at some point; until then the save is refused.
     FileResult result{false, {}};
     for (int tries = 0; tries < 500 && !result.ok; ++tries) {
-        result = save_program(fifo);
+        result = save_program(zx81, fifo);
         if (!result.ok) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     reader.join();
@@ -269,7 +269,7 @@ TEST_F(ProgramFiles, SaveIntoAPipeThatIsReadGetsTheWholeImage) {
 TEST_F(ProgramFiles, SaveThatFailsPartWayLeavesThePreviousFile) {
     const std::string path = write_program("precious.p", 3000, 0x42);
     const std::vector<uint8_t> previous = read_file(path);
-    for (int a = 0x4009; a <= 0x8008; ++a) memory[a] = 0xEE;
+    for (int a = 0x4009; a <= 0x8008; ++a) zx81.memory[a] = 0xEE;
 
     // In a child, under a file-size limit of 8 KB with SIGXFSZ ignored, the
     // write fails half-way through.
@@ -279,7 +279,7 @@ TEST_F(ProgramFiles, SaveThatFailsPartWayLeavesThePreviousFile) {
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{8192, 8192};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const FileResult result = save_program(path);
+        const FileResult result = save_program(zx81, path);
         _exit(!result.ok && result.reason == "File too large" ? 0 : 1);
     }
     int status = 0;

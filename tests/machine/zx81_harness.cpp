@@ -1,18 +1,8 @@
 #include "zx81_harness.h"
 
-#include <cerrno>
+#include <gtest/gtest.h>
+
 #include <sstream>
-
-#include "z80.h"
-
-namespace {
-int periods_left = 0;
-}
-
-uint16_t machine_loop(Z80State*) {
-    scan_keyboard();
-    return --periods_left > 0 ? IRQ_NONE : IRQ_STOP;
-}
 
 namespace harness {
 
@@ -20,50 +10,35 @@ std::string shared_path(const std::string& relative) {
     return std::string(ORLIX_SHARED_DIR) + "/" + relative;
 }
 
-void power_up(int depth) {
-    static bool started = false;
-    if (!started) {
-        install_allegro(SYSTEM_NONE, &errno, atexit);
-        started = true;
-    }
-    set_color_depth(depth);
-    true_colour = depth == 8 ? 0 : 1;
-    if (picture) destroy_bitmap(picture);
-    picture = create_bitmap(256, 192);
-    ink = 0;
-    paper = 7;
-    screen_mode = 0;
-    setup_colours();
-    for (int k = 0; k < KEY_MAX; ++k) key[k] = 0;
-    load_rom(shared_path("roms/zx81.rom"));
-    build_glyphs();
-    cpu = Z80State{};
-    cpu.period_cycles = 32000;
-    z80_reset(&cpu);
+void power_up() {
+    const RomFile rom = read_rom_file(shared_path("roms/zx81.rom"));
+    if (!rom.ok) ADD_FAILURE() << "cannot read the ROM in " << shared_path("roms");
+    ::power_up(zx81, rom.image);
 }
 
 void run_periods(int periods) {
-    periods_left = periods;
-    z80_run(&cpu);
+    for (int i = 0; i < periods; ++i) run_period(zx81);
 }
 
 void boot() {
     run_periods(200);
 }
 
-void press(std::initializer_list<int> keys) {
-    for (int k : keys) key[k] = 1;
+void press(std::initializer_list<ZxKey> keys) {
+    KeyMatrix down = no_keys_down;
+    for (ZxKey k : keys) press_key(down, k);
+    set_keys(zx81, down);
     run_periods(10);
-    for (int k : keys) key[k] = 0;
+    set_keys(zx81, no_keys_down);
     run_periods(10);
 }
 
-void type(std::initializer_list<int> keys) {
-    for (int k : keys) press({k});
+void type(std::initializer_list<ZxKey> keys) {
+    for (ZxKey k : keys) press({k});
 }
 
 uint8_t screen_code(int column, int line) {
-    return display_code(column, line);
+    return display_code(zx81.memory, column, line);
 }
 
 std::string screen_dump() {

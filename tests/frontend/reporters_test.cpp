@@ -1,9 +1,10 @@
 // The reporters without a window, message wrapping, and the fatal paths.
 #include <gtest/gtest.h>
 
+#include "headless.h"
 #include "overlays.h"
+#include "program.h"
 #include "reporters.h"
-#include "zx81_harness.h"
 
 namespace {
 
@@ -19,16 +20,21 @@ TEST(Reporters, FatalErrorExitsWithMinusOne) {
 }
 
 TEST(Reporters, MissingRomIsFatal) {
-    EXPECT_EXIT(load_rom("/nonexistent/zx81.rom"), ::testing::ExitedWithCode(255),
+    headless::start();
+    Desktop desktop;
+    Options options;
+    options.rom = "/nonexistent/zx81.rom";
+    EXPECT_EXIT(machine_init(desktop, zx81, options), ::testing::ExitedWithCode(255),
                 "Cannot load zx81.rom!");
 }
 
 TEST(Reporters, MissingToolbarWarnsAndGoesOn) {
-    harness::power_up();
+    headless::start();
+    Desktop desktop;
     testing::internal::CaptureStderr();
-    load_toolbar("/nonexistent/zxtool.pcx");
+    load_toolbar(desktop, "/nonexistent/zxtool.pcx");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Mensaje: Cannot load toolbar gfx!\n");
-    EXPECT_EQ(toolbar, nullptr);
+    EXPECT_EQ(desktop.toolbar, nullptr);
 }
 
 TEST(Reporters, MessageLinesKeepEveryLineAndWrapLongOnes) {

@@ -1,0 +1,35 @@
+// The desktop program's own state: how the ZX81 is shown and the host-side
+// settings that a reset leaves alone. One record, passed to whatever uses it.
+#pragma once
+
+#include <allegro.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+struct Desktop {
+    int screen_mode = 0;  // an index into screen_modes
+    int ink = 0;          // indices into colour_table: black ink
+    int paper = 7;        // on white paper
+    // Pixel values of the sixteen colours at the screen's depth: palette
+    // entries at 8 bits, packed values at 15 or 16.
+    std::array<int, 16> colours{};
+    bool true_colour = false;  // the screen runs at 15 or 16 bits
+    // The ZX81 screen, 256x192 at the screen's depth; made anew at each mode.
+    BITMAP* picture = nullptr;
+    // For each byte of a frame, its eight pixels in ink and paper as the
+    // picture stores them (one byte a pixel at 8 bits, two at 15 or 16).
+    std::array<std::array<uint8_t, 16>, 256> pixel_patterns{};
+    BITMAP* toolbar = nullptr;  // zxtool.pcx; null when it could not be loaded
+
+    std::string file_name;        // the name the file dialogs offer
+    std::string program_to_load;  // from the command line, loaded at the K prompt
+    int periods_run = 0;          // since start-up, while a program waits to load
+
+    int frame_parity = 0;               // a frame is drawn when it is 0
+    int fkey_latch = 0;                 // set by F6, F7, F8; cleared when F4, F6-F8 are up
+    bool mode_button_was_down = false;  // the screen-mode button acts once per click
+    std::atomic<uint64_t> frames_drawn{0};
+};

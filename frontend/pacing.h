@@ -1,0 +1,24 @@
+// Real time: the 50 Hz timer that paces the emulation, and the request to
+// stop that may come from outside it (the window's close button).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// Incremented by the timer; waited on and cleared before each frame.
+extern std::atomic<int32_t> timer_ticks;
+
+// Starts the timer: 50.0076 ticks a second. The first frame needs none.
+void start_timer();
+
+// The timer callback: one tick, and wakes a waiting frame.
+void timer_tick();
+
+// Sleeps until the timer has ticked, then drops every tick that piled up: a
+// slow host or a long dialog never makes the emulation race to catch up.
+void wait_for_tick();
+
+// Asks the emulation to stop at the end of the period; wakes a waiting frame.
+void request_quit();
+bool quit_requested();
+void clear_quit_request();

@@ -1,0 +1,153 @@
+#include "period_end.h"
+
+#include <allegro.h>
+#include <allegro/internal/aintern.h>  // _mouse_screen: where the pointer is shown
+
+#include "desktop.h"
+#include "file_dialogs.h"
+#include "host_keys.h"
+#include "overlays.h"
+#include "pacing.h"
+#include "presenter.h"
+#include "program_files.h"
+#include "reporters.h"
+#include "screen_modes.h"
+#include "toolbar_layout.h"
+#include "zx81.h"
+
+namespace {
+
+// Whether Allegro is drawing the pointer now (other code shows and hides it).
+bool pointer_is_shown() {
+    return _mouse_screen != nullptr;
+}
+
+// Changes the pointer only when it must: needless hide/show pairs flicker.
+void show_pointer(bool shown) {
+    if (shown != pointer_is_shown()) show_mouse(shown ? screen : nullptr);
+}
+
+// The primary button is down over a toolbar button.
+bool clicked(const toolbar::Rows& rows, int w) {
+    return (mouse_b & 1) && toolbar::over(rows, w, mouse_x, mouse_y);
+}
+
+void warn_file_failure(const char* what, const std::string& name, const FileResult& result) {
+    if (!result.ok) warn(what + name + "\n" + result.reason);
+}
+
+// Loads the program named on the command line once the ROM has started and
+// waits at its K prompt, as F3 would load it; it becomes the name the dialogs
+// offer. A ROM that never shows the prompt gets the program after 10 s.
+bool load_program_named_at_start(Desktop& desktop, Zx81& machine) {
+    constexpr int longest_start = 1000;
+    if (desktop.program_to_load.empty()) return false;
+    if (!shows_k_prompt(machine.memory) && ++desktop.periods_run < longest_start) return false;
+    desktop.file_name = desktop.program_to_load;
+    desktop.program_to_load.clear();
+    warn_file_failure("Cannot load ", desktop.file_name, load_program(machine, desktop.file_name));
+    redraw_frame(desktop);
+    return true;
+}
+
+// Save or load through the dialog; true when a file was chosen, false after
+// Cancel. Either way the frame is redrawn.
+bool program_file_action(Desktop& desktop, Zx81& machine, FileDialog kind) {
+    show_mouse(nullptr);
+    const bool chosen = choose_program_file(kind, desktop.file_name);
+    if (chosen && kind == FileDialog::save)
+        warn_file_failure("Cannot save ", desktop.file_name, save_program(machine, desktop.file_name));
+    else if (chosen)
+        warn_file_failure("Cannot load ", desktop.file_name, load_program(machine, desktop.file_name));
+    redraw_frame(desktop);
+    return chosen;
+}
+
+void next_screen_mode(Desktop& desktop) {
+    set_screen_mode(desktop, (desktop.screen_mode + 1) % static_cast<int>(screen_modes.size()));
+    redraw_frame(desktop);
+}
+
+}  // namespace
+
+void draw_frame(Desktop& desktop, Zx81& machine) {
+    wait_for_tick();
+    paint_frame(desktop, latest_frame(machine));
+    const ScreenMode& mode = screen_modes[desktop.screen_mode];
+    const int w = screen ? screen->w : 0;
+    // In full screen the pointer stays hidden while it is over the picture.
+    // Elsewhere it must only never be drawn into the picture while that is
+    // copied: a hardware cursor never is, a software one is lifted off the
+    // picture area just for the copy when it lies over it.
+    show_pointer(!mode.full_screen || mouse_x >= toolbar::left(w));
+    if (pointer_is_shown() && !(gfx_capabilities & GFX_HW_CURSOR)) {
+        scare_mouse_area(mode.picture_x, mode.picture_y, frame_width * mode.scale,
+                         frame_height * mode.scale);
+        present_picture(desktop);
+        unscare_mouse();
+    } else {
+        present_picture(desktop);
+    }
+    desktop.frames_drawn.fetch_add(1);
+}
+
+Step end_of_period(Desktop& desktop, Zx81& machine) {
+    set_keys(machine, scan_host_keys());
+    if (desktop.frame_parity == 0) draw_frame(desktop, machine);
+    desktop.frame_parity = (desktop.frame_parity + 1) % 2;
+
+    if (quit_requested() || (host_key_down(scancode::alt) && host_key_down(scancode::f4)))
+        return Step::stop;
+    if (load_program_named_at_start(desktop, machine)) return Step::go_on;
+
+    const int w = screen ? screen->w : 0;
+    if (host_key_down(scancode::f1) || clicked(toolbar::help, w)) {
+        show_mouse(nullptr);
+        warn(help_text);
+        redraw_frame(desktop);
+    }
+    if ((host_key_down(scancode::f2) || clicked(toolbar::save, w)) &&
+        program_file_action(desktop, machine, FileDialog::save))
+        return Step::go_on;
+    if ((host_key_down(scancode::f3) || clicked(toolbar::load, w)) &&
+        program_file_action(desktop, machine, FileDialog::open))
+        return Step::go_on;
+    // The screen-mode button acts once per click, like F4 once per press:
+    // changing the mode on every period while the button is held would cycle
+    // through the modes many times a second.
+    const bool mode_button_down = clicked(toolbar::screen_mode, w);
+    const bool mode_button_pressed = mode_button_down && !desktop.mode_button_was_down;
+    desktop.mode_button_was_down = mode_button_down;
+    if (host_key_down(scancode::f4) || mode_button_pressed) {
+        show_mouse(nullptr);
+        release_host_key(scancode::f4);
+        next_screen_mode(desktop);
+        desktop.mode_button_was_down = (mouse_b & 1) != 0;
+    }
+    if (host_key_down(scancode::f5) || clicked(toolbar::reset, w)) {
+        reset(machine);
+        return Step::go_on;
+    }
+    const bool colour_button = clicked(toolbar::colours, w);
+    if ((host_key_down(scancode::f6) && desktop.fkey_latch == 0) ||
+        (colour_button && toolbar::over_ink_half(w, mouse_x))) {
+        desktop.ink = (desktop.ink + 1) % 16;
+        build_pixel_patterns(desktop);
+        desktop.fkey_latch = 1;
+    }
+    if ((host_key_down(scancode::f7) && desktop.fkey_latch == 0) ||
+        (colour_button && !toolbar::over_ink_half(w, mouse_x))) {
+        desktop.paper = (desktop.paper + 1) % 16;
+        build_pixel_patterns(desktop);
+        redraw_frame(desktop);
+        desktop.fkey_latch = 1;
+    }
+    if ((host_key_down(scancode::f8) && desktop.fkey_latch == 0) || clicked(toolbar::keyboard, w)) {
+        show_keyboard_picture(desktop);
+        desktop.fkey_latch = 1;
+    }
+    if (!host_key_down(scancode::f4) && !host_key_down(scancode::f6) &&
+        !host_key_down(scancode::f7) && !host_key_down(scancode::f8))
+        desktop.fkey_latch = 0;
+    return Step::go_on;
+}

@@ -1,0 +1,17 @@
+// What the desktop program does between two periods of the emulation: the
+// host keyboard into the ZX81, a frame on every second period (paced to the
+// 50 Hz timer), a program named at start-up once the ZX81 is ready, and the
+// function keys and toolbar buttons.
+#pragma once
+
+struct Desktop;
+struct Zx81;
+
+enum class Step { go_on, stop };
+
+// One end of period. Help, the file dialogs and the keyboard picture stop
+// the emulation until they are closed.
+Step end_of_period(Desktop& desktop, Zx81& machine);
+
+// Waits for the timer, then shows the ZX81's picture.
+void draw_frame(Desktop& desktop, Zx81& machine);

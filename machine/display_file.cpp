@@ -1,0 +1,71 @@
+#include "display_file.h"
+
+namespace {
+
+constexpr uint16_t character_set = 0x1E00;
+constexpr uint16_t d_file = 0x400C;  // system variable: address of the display file
+constexpr uint8_t newline = 0x76;
+constexpr int columns = 32;
+constexpr int lines = 24;
+
+uint8_t byte_at(const Memory& memory, int address) {
+    return memory[static_cast<uint16_t>(address)];
+}
+
+// One line of the display file: where it starts, how many codes it shows
+// and where the next one starts.
+struct DisplayLine {
+    uint16_t start;
+    int length;
+    uint16_t next;
+};
+
+DisplayLine display_line(const Memory& memory, uint16_t start) {
+    for (int k = 0; k <= columns; ++k)
+        if (byte_at(memory, start + k) == newline)
+            return {start, k, static_cast<uint16_t>(start + k + 1)};
+    return {start, columns, static_cast<uint16_t>(start + columns + 1)};
+}
+
+// The first line, just past the display file's leading NEWLINE.
+uint16_t first_display_line(const Memory& memory) {
+    return static_cast<uint16_t>((byte_at(memory, d_file) | (byte_at(memory, d_file + 1) << 8)) + 1);
+}
+
+// The eight pixel rows of a code: its character, inverted for 128-191; blank
+// for the codes that are no characters.
+void glyph_rows(const Memory& memory, uint8_t code, uint8_t rows[8]) {
+    const bool character = (code & 0x40) == 0;
+    const uint8_t invert = (code & 0x80) ? 0xFF : 0x00;
+    for (int y = 0; y < 8; ++y)
+        rows[y] = character ? static_cast<uint8_t>(byte_at(memory, character_set + 8 * (code & 0x3F) + y) ^ invert)
+                            : 0;
+}
+
+}  // namespace
+
+void decode_display_file(const Memory& memory, Frame& frame) {
+    uint16_t address = first_display_line(memory);
+    for (int line = 0; line < lines; ++line) {
+        const DisplayLine shown = display_line(memory, address);
+        for (int k = 0; k < columns; ++k) {
+            uint8_t rows[8];
+            glyph_rows(memory, k < shown.length ? byte_at(memory, address + k) : 0, rows);
+            for (int y = 0; y < 8; ++y)
+                frame.pixels[static_cast<size_t>((8 * line + y) * frame_row_bytes + k)] = rows[y];
+        }
+        address = shown.next;
+    }
+}
+
+uint8_t display_code(const Memory& memory, int column, int line) {
+    uint16_t address = first_display_line(memory);
+    for (int l = 0; l < line; ++l) address = display_line(memory, address).next;
+    const DisplayLine shown = display_line(memory, address);
+    return column < shown.length ? byte_at(memory, address + column) : 0;
+}
+
+bool shows_k_prompt(const Memory& memory) {
+    constexpr uint8_t inverse_k = 0xB0;
+    return display_code(memory, 0, lines - 1) == inverse_k;
+}

@@ -1,0 +1,37 @@
+// What is where in the ZX81's 64 KB, and how memory starts out: the 8 KB ROM
+// at 0x0000-0x1FFF (write-protected), a copy of it at 0x2000-0x3FFF that
+// programs may change until the next reset, and RAM from 0x4000 up.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+using Memory = std::array<uint8_t, 65536>;
+
+constexpr uint16_t rom_size = 0x2000;
+constexpr uint16_t ram_start = 0x4000;
+
+// The ROM image: the first 8,192 bytes of the file; a shorter file leaves the
+// rest 0.
+using RomImage = std::array<uint8_t, rom_size>;
+
+struct RomFile {
+    bool ok = false;
+    RomImage image{};
+};
+
+// Reads a ROM file. A file that cannot be opened or read is not ok.
+RomFile read_rom_file(const std::string& path);
+
+// Power-up: the ROM and its copy in place, RAM all 0xFF.
+void power_up_memory(Memory& memory, const RomImage& rom);
+
+// Reset: RAM back to 0xFF and the ROM copy restored from the ROM; the ROM
+// itself is not read again.
+void reset_memory(Memory& memory);
+
+// A write through the bus: dropped below 0x2000.
+inline void write_memory(Memory& memory, uint16_t address, uint8_t value) {
+    if (address >= rom_size) memory[address] = value;
+}

@@ -1,0 +1,25 @@
+// The desktop program's pieces without a display: Allegro started on no
+// system, memory bitmaps for the screen and the picture, the real ROM in the
+// machine.
+#pragma once
+
+#include <allegro.h>
+
+#include "desktop.h"
+#include "zx81.h"
+
+namespace headless {
+
+// Starts Allegro without a display (once) and powers the machine up with
+// the real ROM; every host key is up.
+void start();
+
+// Sets the colour depth, makes the desktop's picture and colours for it, with
+// ink 0 and paper 7.
+void use_depth(Desktop& desktop, int depth);
+
+// A memory bitmap of the mode's size stands in for the screen.
+void use_screen(Desktop& desktop, int mode);
+void drop_screen();
+
+}  // namespace headless
