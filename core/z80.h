@@ -65,12 +65,18 @@ struct Z80State {
     uint16_t pending_irq;     // delivered right after EI; IRQ_NONE for none
     uint32_t cpu_id;          // printed at the head of unrecognised-opcode reports
     uint8_t report_unrecognized;
+    // The refresh register, for machines whose bus counts it (see z80_bus.h):
+    // its low 7 bits count opcode fetches, bit 7 changes only by LD R,A.
+    uint8_t R;
 };
 
-// Operations of the core.
+// Operations of the core on the machine of the link-time callbacks below.
+// (A machine with a bus of its own runs z80_execute<Bus> from z80_execute.h.)
 void z80_reset(Z80State* state);
 uint16_t z80_run(Z80State* state);
 void z80_interrupt(Z80State* state, uint16_t value);
+// One prefixed instruction, with PC past the prefix byte (after DD CB or
+// FD CB for the indexed bit groups): what the execution loop does for it.
 void z80_exec_cb(Z80State* state);
 void z80_exec_ed(Z80State* state);
 void z80_exec_dd(Z80State* state);
@@ -79,7 +85,7 @@ void z80_exec_ddcb(Z80State* state);
 void z80_exec_fdcb(Z80State* state);
 
 // Machine callbacks: plain functions that the program linking the core
-// defines. The core calls them for all of its memory, port and periodic work.
+// defines. z80_run calls them for all of its memory, port and periodic work.
 uint8_t mem_read(uint16_t address);
 void mem_write(uint16_t address, uint8_t value);
 uint8_t port_in(uint16_t port);

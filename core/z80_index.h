@@ -2,61 +2,51 @@
 // of HL, their halves in place of H and L, and (IX+d)/(IY+d) in place of (HL).
 // Opcodes that name none of those run as their unprefixed twins at this
 // group's cost; CB goes on to the indexed bit group.
+#pragma once
+
 #include <cstdio>
 
 #include "z80_main.h"
 
-namespace {
-
-template <uint8_t X, IndexReg I>
-Z80_INLINE void index_op(Z80State* s) {
+template <uint8_t X, IndexReg I, class Bus>
+Z80_INLINE void index_op(Cpu<Bus>& c) {
+    Z80State& s = c.s;
     if constexpr (X == 0xCB) {
-        if constexpr (I == IndexReg::IX)
-            z80_exec_ddcb(s);
-        else
-            z80_exec_fdcb(s);
+        c.take(run_index_cb<Bus, I>(s, c.flow()));
     } else if constexpr (X == 0xDD || X == 0xFD) {
         // Another prefix: this one has no effect and the loop starts over
         // with the new one.
-        --s->PC.w;
+        unfetch_opcode(c);
     } else if constexpr (X == 0xED) {
-        const uint16_t pc = s->PC.w;
-        const uint8_t second = mem_read(static_cast<uint16_t>(pc - 1));
-        const unsigned prefix_address = static_cast<uint16_t>(pc - 2);
+        // The report reads the second byte once more; without a report the
+        // pair's traffic is its two fetches alone.
+        const uint16_t prefix_address = static_cast<uint16_t>(c.pc - 2);
+        const auto second = [&c] { return Bus::read(static_cast<uint16_t>(c.pc - 1)); };
         if constexpr (I == IndexReg::IX) {
-            if (s->report_unrecognized)
+            if (s.report_unrecognized)
                 std::printf("[Z80 %lX] Unrecognized instruction: DD %02X at PC=%04X\n",
-                            static_cast<unsigned long>(s->cpu_id), second, prefix_address);
+                            static_cast<unsigned long>(s.cpu_id), second(), prefix_address);
         } else {
             // The FD group always reports, and without the processor's id.
-            std::printf("Unrecognized instruction: FD %02X at PC=%04X\n", second,
-                        prefix_address);
+            std::printf("Unrecognized instruction: FD %02X at PC=%04X\n", second(), prefix_address);
         }
     } else {
-        exec_main<X, I>(s);
+        exec_main<X, I>(c);
     }
 }
 
-template <IndexReg I>
-Z80_INLINE void exec_index(Z80State* s) {
-    const uint8_t x = fetch8(s);
-    s->cycles_left -= cycles_index[x];
+template <class Bus, IndexReg I>
+[[gnu::noinline]] Flow run_index(Z80State& s, Flow f) {
+    Cpu<Bus> c(s, f);
+    const uint8_t x = fetch_opcode<4>(c);
+    c.cycles -= CostTables<Bus>::index[x];
     switch (x) {
-#define Z80_INDEX_CASE(n)       \
-    case (n):                   \
-        index_op<(n), I>(s);    \
+#define Z80_INDEX_CASE(n)        \
+    case 0x##n:                  \
+        index_op<0x##n, I>(c);   \
         break;
-        Z80_CASES256(Z80_INDEX_CASE)
+        Z80_EACH_BYTE(Z80_INDEX_CASE)
 #undef Z80_INDEX_CASE
     }
-}
-
-}  // namespace
-
-void z80_exec_dd(Z80State* s) {
-    exec_index<IndexReg::IX>(s);
-}
-
-void z80_exec_fd(Z80State* s) {
-    exec_index<IndexReg::IY>(s);
+    return c.flow();
 }

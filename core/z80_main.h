@@ -5,11 +5,11 @@
 //
 // When a case runs, the opcode byte has been read and its cost charged by
 // the caller. Only the unprefixed forms add the extra cost of a condition
-// that holds; under a prefix the table's cost is the whole cost.
+// that holds; under a prefix the table's cost is the whole cost, unless the
+// bus keeps exact timing.
 #pragma once
 
-#include <cstdio>
-
+#include "z80_groups.h"
 #include "z80_ops.h"
 
 // The unprefixed opcodes that belong to no regular family.
@@ -23,43 +23,47 @@ constexpr bool is_single_opcode(int op) {
     return false;
 }
 
-template <uint8_t Op, IndexReg I>
-Z80_INLINE void exec_main_single(Z80State* s) {
+// Whether a condition that holds adds its extra cycles.
+template <IndexReg I, class Bus>
+constexpr bool charges_conditions = I == IndexReg::HL || Bus::exact_timing;
+
+template <uint8_t Op, IndexReg I, class Bus>
+Z80_INLINE void exec_main_single(Cpu<Bus>& c) {
     static_assert(is_single_opcode(Op), "opcode without a case");
-    constexpr bool unprefixed = I == IndexReg::HL;
-    uint8_t& a = s->AF.b.h;
-    uint8_t& f = s->AF.b.l;
+    Z80State& s = c.s;
+    uint8_t& a = s.AF.b.h;
+    uint8_t& f = s.AF.b.l;
     switch (Op) {
     case 0x00:  // NOP
         break;
     case 0x02:  // LD (BC),A
-        mem_write(s->BC.w, a);
+        Bus::write(s.BC.w, a);
         break;
     case 0x0A:  // LD A,(BC)
-        a = mem_read(s->BC.w);
+        a = Bus::read(s.BC.w);
         break;
     case 0x12:  // LD (DE),A
-        mem_write(s->DE.w, a);
+        Bus::write(s.DE.w, a);
         break;
     case 0x1A:  // LD A,(DE)
-        a = mem_read(s->DE.w);
+        a = Bus::read(s.DE.w);
         break;
     case 0x32:  // LD (nn),A
-        mem_write(fetch16(s), a);
+        Bus::write(fetch16(c), a);
         break;
     case 0x3A:  // LD A,(nn)
-        a = mem_read(fetch16(s));
+        a = Bus::read(fetch16(c));
         break;
     case 0x22: {  // LD (nn),HL
-        const uint16_t address = fetch16(s);
-        mem_write(address, hl_pair<I>(s).b.l);
-        mem_write(static_cast<uint16_t>(address + 1), hl_pair<I>(s).b.h);
+        const uint16_t address = fetch16(c);
+        Bus::write(address, hl_pair<I>(s).b.l);
+        Bus::write(static_cast<uint16_t>(address + 1), hl_pair<I>(s).b.h);
         break;
     }
     case 0x2A: {  // LD HL,(nn)
-        const uint16_t address = fetch16(s);
-        hl_pair<I>(s).b.l = mem_read(address);
-        hl_pair<I>(s).b.h = mem_read(static_cast<uint16_t>(address + 1));
+        const uint16_t address = fetch16(c);
+        hl_pair<I>(s).b.l = Bus::read(address);
+        hl_pair<I>(s).b.h = Bus::read(static_cast<uint16_t>(address + 1));
         break;
     }
     case 0x07: {  // RLCA
@@ -87,7 +91,7 @@ Z80_INLINE void exec_main_single(Z80State* s) {
         break;
     }
     case 0x27:  // DAA
-        s->AF.w = daa_table[a | ((f & FLAG_C) << 8) | ((f & FLAG_H) << 5) | ((f & FLAG_N) << 9)];
+        s.AF.w = daa_table[a | ((f & FLAG_C) << 8) | ((f & FLAG_H) << 5) | ((f & FLAG_N) << 9)];
         break;
     case 0x2F:  // CPL
         a ^= 0xFF;
@@ -101,88 +105,89 @@ Z80_INLINE void exec_main_single(Z80State* s) {
                                  ((f & FLAG_C) << 4) | ((f & FLAG_C) ^ FLAG_C));
         break;
     case 0x08: {  // EX AF,AF'
-        const uint16_t t = s->AF.w;
-        s->AF.w = s->AF_alt.w;
-        s->AF_alt.w = t;
+        const uint16_t t = s.AF.w;
+        s.AF.w = s.AF_alt.w;
+        s.AF_alt.w = t;
         break;
     }
     case 0xD9: {  // EXX
-        uint16_t t = s->BC.w;
-        s->BC.w = s->BC_alt.w;
-        s->BC_alt.w = t;
-        t = s->DE.w;
-        s->DE.w = s->DE_alt.w;
-        s->DE_alt.w = t;
-        t = s->HL.w;
-        s->HL.w = s->HL_alt.w;
-        s->HL_alt.w = t;
+        uint16_t t = s.BC.w;
+        s.BC.w = s.BC_alt.w;
+        s.BC_alt.w = t;
+        t = s.DE.w;
+        s.DE.w = s.DE_alt.w;
+        s.DE_alt.w = t;
+        t = s.HL.w;
+        s.HL.w = s.HL_alt.w;
+        s.HL_alt.w = t;
         break;
     }
     case 0xEB: {  // EX DE,HL: always HL itself, even under a prefix
-        const uint16_t t = s->DE.w;
-        s->DE.w = s->HL.w;
-        s->HL.w = t;
+        const uint16_t t = s.DE.w;
+        s.DE.w = s.HL.w;
+        s.HL.w = t;
         break;
     }
     case 0xE3: {  // EX (SP),HL
         RegPair& hl = hl_pair<I>(s);
-        const uint8_t low = mem_read(s->SP.w);
-        mem_write(s->SP.w, hl.b.l);
-        const uint16_t above = static_cast<uint16_t>(s->SP.w + 1);
-        const uint8_t high = mem_read(above);
-        mem_write(above, hl.b.h);
+        const uint8_t low = Bus::read(s.SP.w);
+        Bus::write(s.SP.w, hl.b.l);
+        const uint16_t above = static_cast<uint16_t>(s.SP.w + 1);
+        const uint8_t high = Bus::read(above);
+        Bus::write(above, hl.b.h);
         hl.w = static_cast<uint16_t>(low | (high << 8));
         break;
     }
     case 0xF9:  // LD SP,HL
-        s->SP.w = hl_pair<I>(s).w;
+        s.SP.w = hl_pair<I>(s).w;
         break;
     case 0xE9:  // JP (HL)
-        s->PC.w = hl_pair<I>(s).w;
+        c.pc = hl_pair<I>(s).w;
         break;
     case 0x10:  // DJNZ e
-        if (--s->BC.b.h != 0) {
-            const int8_t e = static_cast<int8_t>(fetch8(s));
-            s->PC.w = static_cast<uint16_t>(s->PC.w + e);
-            if constexpr (unprefixed) s->cycles_left -= 5;
+        if (--s.BC.b.h != 0) {
+            const int8_t e = static_cast<int8_t>(fetch8(c));
+            c.pc = static_cast<uint16_t>(c.pc + e);
+            if constexpr (charges_conditions<I, Bus>) c.cycles -= 5;
         } else {
-            ++s->PC.w;
+            ++c.pc;
         }
         break;
     case 0x18: {  // JR e
-        const int8_t e = static_cast<int8_t>(fetch8(s));
-        s->PC.w = static_cast<uint16_t>(s->PC.w + e);
+        const int8_t e = static_cast<int8_t>(fetch8(c));
+        c.pc = static_cast<uint16_t>(c.pc + e);
         break;
     }
     case 0xC3:  // JP nn
-        s->PC.w = fetch16(s);
+        c.pc = fetch16(c);
         break;
     case 0xC9:  // RET
-        s->PC.w = pop16(s);
+        c.pc = pop16(c);
         break;
     case 0xCD: {  // CALL nn
-        const uint16_t target = fetch16(s);
-        push16(s, s->PC.w);
-        s->PC.w = target;
+        const uint16_t target = fetch16(c);
+        push16(c, c.pc);
+        c.pc = target;
         break;
     }
     case 0xDB: {  // IN A,(n): A goes out on the high address lines
-        const uint8_t n = fetch8(s);
-        a = port_in(static_cast<uint16_t>((a << 8) | n));
+        const uint8_t n = fetch8(c);
+        a = Bus::in(static_cast<uint16_t>((a << 8) | n), c.cycles);
         break;
     }
     case 0xD3:  // OUT (n),A
-        port_out(fetch8(s), a);
+        Bus::out(fetch8(c), a, c.cycles);
         break;
     case 0xF3:  // DI
-        s->IFF &= static_cast<uint8_t>(~IFF1);
+        s.IFF &= static_cast<uint8_t>(~IFF1);
         break;
     case 0xFB:  // EI; with an interrupt pending, let one more instruction run first
-        s->IFF |= IFF1;
-        if (s->pending_irq != IRQ_NONE) {
-            s->IFF |= IFF_EI_PENDING;
-            s->saved_cycles = s->cycles_left;
-            s->cycles_left = 1;
+        s.IFF |= IFF1;
+        if constexpr (Bus::watches_boundaries) c.after_ei = 1;
+        if (s.pending_irq != IRQ_NONE) {
+            s.IFF |= IFF_EI_PENDING;
+            s.saved_cycles = c.cycles;
+            c.cycles = 1;
         }
         break;
     default:
@@ -190,9 +195,10 @@ Z80_INLINE void exec_main_single(Z80State* s) {
     }
 }
 
-template <uint8_t Op, IndexReg I>
-Z80_INLINE void exec_main(Z80State* s) {
+template <uint8_t Op, IndexReg I, class Bus>
+Z80_INLINE void exec_main(Cpu<Bus>& c) {
     constexpr bool unprefixed = I == IndexReg::HL;
+    Z80State& s = c.s;
     constexpr int y = (Op >> 3) & 7;  // destination register, ALU op or condition
     constexpr int z = Op & 7;         // source register or instruction column
     constexpr int p = (Op >> 4) & 3;  // register pair
@@ -200,23 +206,24 @@ Z80_INLINE void exec_main(Z80State* s) {
     if constexpr (Op == 0x76) {
         // HALT: stay on the opcode and end the period; the loop repeats it
         // until an interrupt is accepted.
-        s->IFF |= IFF_HALTED;
-        --s->PC.w;
-        s->cycles_left = 0;
+        // With exact timing it goes on in 4-cycle steps instead.
+        s.IFF |= IFF_HALTED;
+        --c.pc;
+        if constexpr (!Bus::exact_timing) c.cycles = 0;
     } else if constexpr (Op >= 0x40 && Op < 0x80) {
         // LD r,r'. Beside a memory operand, H and L are the real ones.
         if constexpr (y == 6) {
-            const uint16_t address = memory_operand<I>(s);
-            mem_write(address, reg8<IndexReg::HL, z>(s));
+            const uint16_t address = memory_operand<I>(c);
+            Bus::write(address, reg8<IndexReg::HL, z>(s));
         } else if constexpr (z == 6) {
-            const uint16_t address = memory_operand<I>(s);
-            reg8<IndexReg::HL, y>(s) = mem_read(address);
+            const uint16_t address = memory_operand<I>(c);
+            reg8<IndexReg::HL, y>(s) = Bus::read(address);
         } else {
             reg8<I, y>(s) = reg8<I, z>(s);
         }
     } else if constexpr (Op >= 0x80 && Op < 0xC0) {
         if constexpr (z == 6)
-            alu_op<y>(s, mem_read(memory_operand<I>(s)));
+            alu_op<y>(s, Bus::read(memory_operand<I>(c)));
         else
             alu_op<y>(s, reg8<I, z>(s));
     } else if constexpr (Op < 0x40 && (z == 4 || z == 5)) {
@@ -225,55 +232,55 @@ Z80_INLINE void exec_main(Z80State* s) {
             uint8_t& r = reg8<I, y>(s);
             r = z == 4 ? alu_inc(s, r) : alu_dec(s, r);
         } else if constexpr (unprefixed) {
-            const uint8_t v = mem_read(s->HL.w);
-            mem_write(s->HL.w, z == 4 ? alu_inc(s, v) : alu_dec(s, v));
+            const uint8_t v = Bus::read(s.HL.w);
+            Bus::write(s.HL.w, z == 4 ? alu_inc(s, v) : alu_dec(s, v));
         } else {
             // INC/DEC (X+d) reads the displacement once to fetch the operand
             // and again, advancing PC, to form the address of the write.
-            const int8_t d = static_cast<int8_t>(mem_read(s->PC.w));
-            const uint8_t v = mem_read(static_cast<uint16_t>(hl_pair<I>(s).w + d));
+            const int8_t d = static_cast<int8_t>(Bus::read(c.pc));
+            const uint8_t v = Bus::read(static_cast<uint16_t>(hl_pair<I>(s).w + d));
             const uint8_t r = z == 4 ? alu_inc(s, v) : alu_dec(s, v);
-            const int8_t d_again = static_cast<int8_t>(fetch8(s));
-            mem_write(static_cast<uint16_t>(hl_pair<I>(s).w + d_again), r);
+            const int8_t d_again = static_cast<int8_t>(fetch8(c));
+            Bus::write(static_cast<uint16_t>(hl_pair<I>(s).w + d_again), r);
         }
     } else if constexpr (Op < 0x40 && z == 6) {
         // LD r,n
         if constexpr (y == 6) {
-            const uint16_t address = memory_operand<I>(s);
-            mem_write(address, fetch8(s));
+            const uint16_t address = memory_operand<I>(c);
+            Bus::write(address, fetch8(c));
         } else {
-            reg8<I, y>(s) = fetch8(s);
+            reg8<I, y>(s) = fetch8(c);
         }
     } else if constexpr (Op >= 0xC0 && z == 6) {
-        alu_op<y>(s, fetch8(s));
+        alu_op<y>(s, fetch8(c));
     } else if constexpr (Op >= 0xC0 && z == 7) {
-        push16(s, s->PC.w);
-        s->PC.w = y * 8;  // RST
+        push16(c, c.pc);
+        c.pc = y * 8;  // RST
     } else if constexpr (Op >= 0xC0 && z == 0) {
         if (condition<y>(s)) {  // RET cc
-            s->PC.w = pop16(s);
-            if constexpr (unprefixed) s->cycles_left -= 6;
+            c.pc = pop16(c);
+            if constexpr (charges_conditions<I, Bus>) c.cycles -= 6;
         }
     } else if constexpr (Op >= 0xC0 && z == 2) {
         if (condition<y>(s))  // JP cc,nn
-            s->PC.w = fetch16(s);
+            c.pc = fetch16(c);
         else
-            s->PC.w += 2;
+            c.pc += 2;
     } else if constexpr (Op >= 0xC0 && z == 4) {
         if (condition<y>(s)) {  // CALL cc,nn
-            const uint16_t target = fetch16(s);
-            push16(s, s->PC.w);
-            s->PC.w = target;
-            if constexpr (unprefixed) s->cycles_left -= 7;
+            const uint16_t target = fetch16(c);
+            push16(c, c.pc);
+            c.pc = target;
+            if constexpr (charges_conditions<I, Bus>) c.cycles -= 7;
         } else {
-            s->PC.w += 2;
+            c.pc += 2;
         }
     } else if constexpr (Op >= 0xC0 && z == 5 && (y & 1) == 0) {
-        push16(s, pair16_af<I, p>(s).w);  // PUSH
+        push16(c, pair16_af<I, p>(s).w);  // PUSH
     } else if constexpr (Op >= 0xC0 && z == 1 && (y & 1) == 0) {
-        pair16_af<I, p>(s).w = pop16(s);  // POP
+        pair16_af<I, p>(s).w = pop16(c);  // POP
     } else if constexpr (Op < 0x40 && z == 1 && (y & 1) == 0) {
-        pair16<I, p>(s).w = fetch16(s);  // LD rr,nn
+        pair16<I, p>(s).w = fetch16(c);  // LD rr,nn
     } else if constexpr (Op < 0x40 && z == 3) {
         if constexpr ((y & 1) == 0)
             ++pair16<I, p>(s).w;  // INC rr
@@ -283,21 +290,21 @@ Z80_INLINE void exec_main(Z80State* s) {
         alu_add16(s, hl_pair<I>(s), pair16<I, p>(s).w);  // ADD HL,rr
     } else if constexpr (Op == 0x20 || Op == 0x28 || Op == 0x30 || Op == 0x38) {
         if (condition<y - 4>(s)) {  // JR cc,e
-            const int8_t e = static_cast<int8_t>(fetch8(s));
-            s->PC.w = static_cast<uint16_t>(s->PC.w + e);
-            if constexpr (unprefixed) s->cycles_left -= 5;
+            const int8_t e = static_cast<int8_t>(fetch8(c));
+            c.pc = static_cast<uint16_t>(c.pc + e);
+            if constexpr (charges_conditions<I, Bus>) c.cycles -= 5;
         } else {
-            ++s->PC.w;
+            ++c.pc;
         }
     } else if constexpr (Op == 0xCB) {
-        z80_exec_cb(s);
+        c.take(run_cb<Bus>(s, c.flow()));
     } else if constexpr (Op == 0xDD) {
-        z80_exec_dd(s);
+        c.take(run_index<Bus, IndexReg::IX>(s, c.flow()));
     } else if constexpr (Op == 0xED) {
-        z80_exec_ed(s);
+        c.take(run_ed<Bus>(s, c.flow()));
     } else if constexpr (Op == 0xFD) {
-        z80_exec_fd(s);
+        c.take(run_index<Bus, IndexReg::IY>(s, c.flow()));
     } else {
-        exec_main_single<Op, I>(s);
+        exec_main_single<Op, I>(c);
     }
 }

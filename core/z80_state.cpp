@@ -8,6 +8,7 @@ void z80_reset(Z80State* s) {
     s->SP.w = 0xF000;
     s->IFF = 0;
     s->I = 0;
+    s->R = 0;
     s->cycles_left = s->period_cycles;
     s->pending_irq = IRQ_NONE;
 }

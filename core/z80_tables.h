@@ -147,6 +147,46 @@ constexpr std::array<uint16_t, 2048> build_daa_table() {
     return t;
 }
 
+// The DD/FD table with what a Z80 takes, for buses with exact timing: the
+// prefix's own 4 cycles on every instruction that runs as its unprefixed
+// twin (HALT included) or on an index register half, 19 for LD H,(X+d) and
+// LD L,(X+d), 4 for a prefix that gives way to another, 8 for DD ED.
+constexpr CycleTable build_cycles_index_exact(const CycleTable& index, const CycleTable& main) {
+    CycleTable t = index;
+    for (int x = 0; x < 256; ++x) {
+        if (x == 0xCB) continue;  // the indexed bit group charges its own cost
+        if (x == 0xDD || x == 0xFD)
+            t[x] = 4;
+        else if (x == 0xED)
+            t[x] = 8;
+        else if (x == 0x66 || x == 0x6E)
+            t[x] = 19;
+        else if (index[x] == 0 || index[x] == 9 || x == 0x76)
+            t[x] = static_cast<uint8_t>(4 + main[x]);
+    }
+    return t;
+}
+
+// The ED table for exact timing: an opcode the group does not know is an
+// 8-cycle no-operation, and the first of two ED bytes costs its 4.
+constexpr CycleTable build_cycles_ed_exact(const CycleTable& ed) {
+    CycleTable t = ed;
+    for (int x = 0; x < 256; ++x) {
+        const bool block_repeat = x >= 0xB0 && x <= 0xBB && (x & 7) <= 3;
+        if (ed[x] == 0 && !block_repeat) t[x] = x == 0xED ? 4 : 8;
+    }
+    return t;
+}
+
+// DD CB d y and FD CB d y for exact timing: the forms that would also copy
+// the result into a register take the 23 cycles of the others.
+constexpr CycleTable build_cycles_index_cb_exact(const CycleTable& index_cb) {
+    CycleTable t = index_cb;
+    for (uint8_t& cost : t)
+        if (cost == 0) cost = 23;
+    return t;
+}
+
 }  // namespace z80_table_rules
 
 // CB-prefixed opcodes: 8 on a register, 12 for BIT n,(HL), 15 for the other
@@ -158,3 +198,18 @@ inline constexpr CycleTable cycles_index_cb = z80_table_rules::build_cycles_inde
 inline constexpr std::array<uint8_t, 256> flags_zs = z80_table_rules::build_flags_zs();
 inline constexpr std::array<uint8_t, 256> flags_zsp = z80_table_rules::build_flags_zsp();
 inline constexpr std::array<uint16_t, 2048> daa_table = z80_table_rules::build_daa_table();
+
+inline constexpr CycleTable cycles_index_exact =
+    z80_table_rules::build_cycles_index_exact(cycles_index, cycles_main);
+inline constexpr CycleTable cycles_ed_exact = z80_table_rules::build_cycles_ed_exact(cycles_ed);
+inline constexpr CycleTable cycles_index_cb_exact =
+    z80_table_rules::build_cycles_index_cb_exact(cycles_index_cb);
+
+// The cost tables a bus uses: the exact ones or the core's own.
+template <class Bus>
+struct CostTables {
+    static constexpr const CycleTable& ed = Bus::exact_timing ? cycles_ed_exact : cycles_ed;
+    static constexpr const CycleTable& index = Bus::exact_timing ? cycles_index_exact : cycles_index;
+    static constexpr const CycleTable& index_cb =
+        Bus::exact_timing ? cycles_index_cb_exact : cycles_index_cb;
+};

@@ -179,21 +179,23 @@ struct ReportCase {
     std::vector<uint8_t> code;
     uint8_t report;
     const char* expected;
+    size_t reads;  // the instruction's own bytes, plus what a report reads again
 };
 
 TEST_F(IndexGroup, UnrecognisedReports) {
     const ReportCase cases[] = {
-        {"DD ED silent", {0xDD, 0xED}, 0, ""},
+        {"DD ED silent", {0xDD, 0xED}, 0, "", 2},
         {"DD ED reported", {0xDD, 0xED}, 1,
-         "[Z80 ABC] Unrecognized instruction: DD ED at PC=3FFF\n"},
-        {"FD ED always reported", {0xFD, 0xED}, 0, "Unrecognized instruction: FD ED at PC=3FFF\n"},
-        {"FD ED reported", {0xFD, 0xED}, 1, "Unrecognized instruction: FD ED at PC=3FFF\n"},
-        {"DD CB silent", {0xDD, 0xCB, 0x05, 0x00}, 0, ""},
+         "[Z80 ABC] Unrecognized instruction: DD ED at PC=3FFF\n", 3},
+        {"FD ED always reported", {0xFD, 0xED}, 0, "Unrecognized instruction: FD ED at PC=3FFF\n",
+         3},
+        {"FD ED reported", {0xFD, 0xED}, 1, "Unrecognized instruction: FD ED at PC=3FFF\n", 3},
+        {"DD CB silent", {0xDD, 0xCB, 0x05, 0x00}, 0, "", 4},
         {"DD CB reported", {0xDD, 0xCB, 0x05, 0x00}, 1,
-         "[Z80 ABC] Unrecognized instruction: DD CB 05 00 at PC=3FFF\n"},
+         "[Z80 ABC] Unrecognized instruction: DD CB 05 00 at PC=3FFF\n", 6},
         {"FD CB reported", {0xFD, 0xCB, 0x05, 0xC0}, 1,
-         "[Z80 ABC] Unrecognized instruction: FD CB 05 C0 at PC=3FFF\n"},
-        {"FD CB silent", {0xFD, 0xCB, 0x05, 0xC0}, 0, ""},
+         "[Z80 ABC] Unrecognized instruction: FD CB 05 C0 at PC=3FFF\n", 6},
+        {"FD CB silent", {0xFD, 0xCB, 0x05, 0xC0}, 0, "", 4},
     };
     for (const ReportCase& c : cases) {
         SetUp();
@@ -206,6 +208,7 @@ TEST_F(IndexGroup, UnrecognisedReports) {
         EXPECT_EQ(run_one(&s), 0) << c.name;
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.expected) << c.name;
         EXPECT_EQ(s.PC.w, at) << c.name;
+        EXPECT_EQ(traffic().size(), c.reads) << c.name;
     }
 }
 
