@@ -25,7 +25,9 @@
 //                      cost was charged.
 //   period_end(state)  the period is spent: the machine's turn (machine_loop).
 //   trap(state)        the ED FE trap.
-//   boundary(cpu)      (watching buses only) an instruction has ended.
+//   boundary(cpu)      (watching buses only) an instruction has ended; may
+//                      hold the processor (lowering cpu.cycles by the wait
+//                      states) and answer an interrupt to take now.
 #pragma once
 
 #include "z80.h"
@@ -91,5 +93,5 @@ struct LinkBus {
     static void out(uint16_t port, uint8_t value, int32_t) { port_out(port, value); }
     static uint16_t period_end(Z80State* state) { return machine_loop(state); }
     static void trap(Z80State* state) { ed_trap(state); }
-    static uint16_t boundary(const Cpu<LinkBus>&) { return IRQ_NONE; }
+    static uint16_t boundary(Cpu<LinkBus>&) { return IRQ_NONE; }
 };

@@ -109,6 +109,8 @@ Z80_INLINE void out_step(Cpu<Bus>& c) {
 // A repeating block instruction: steps run inside this call at 21 cycles
 // each, 16 for the last. Unless StopsEarly is false (CPDR), a spent budget
 // ends the call with PC back on the ED byte, to resume after the period end.
+// With exact timing each step is an instruction of its own, as on a Z80:
+// the next step fetches the ED pair again, and interrupts fall between.
 template <bool StopsEarly, class Bus, typename Step>
 Z80_INLINE void repeat_block(Cpu<Bus>& c, Step step) {
     for (;;) {
@@ -118,7 +120,7 @@ Z80_INLINE void repeat_block(Cpu<Bus>& c, Step step) {
             c.cycles += 5;
             return;
         }
-        if (StopsEarly && c.cycles <= 0) {
+        if (Bus::exact_timing || (StopsEarly && c.cycles <= 0)) {
             c.pc = static_cast<uint16_t>(c.pc - 2);
             return;
         }

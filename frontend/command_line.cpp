@@ -44,6 +44,11 @@ std::string usage_text() {
            "                 beside the program and in share/orlix of the install prefix\n"
            "  --mode N       the screen mode to start in: 0 window (the default),\n"
            "                 1 doubled window, 2 full screen\n"
+           "  --model NAME   simple (the default): the picture drawn from the display\n"
+           "                 file, the processor at full speed between frames;\n"
+           "                 hardware: the ZX81's real display hardware and timing\n"
+           "                 (SLOW and FAST, PAUSE, FRAMES, displays of a program's own)\n"
+           "  --ntsc         the 60 Hz (American) machine, in the hardware model\n"
            "  -h, --help     show this help and exit\n"
            "  -V, --version  show the version and exit\n"
            "\n"
@@ -53,14 +58,17 @@ std::string usage_text() {
            "  arrow keys     5, 6, 7, 8 (hold Shift for the ZX81 cursor moves)\n"
            "  F1 help, F2 save, F3 load, F4 next screen mode, F5 reset,\n"
            "  F6 next ink colour, F7 next paper colour, F8 keyboard picture,\n"
-           "  Alt+F4 quit. The buttons at the right of the window do the same.\n";
+           "  F9 the other model, Alt+F4 quit. The buttons at the right of the window\n"
+           "  do what F1 to F8 do.\n";
 }
 
 CommandLine parse_command_line(int argc, char** argv) {
-    enum { rom_option = 256, mode_option };
+    enum { rom_option = 256, mode_option, model_option, ntsc_option };
     static const option long_options[] = {
         {"rom", required_argument, nullptr, rom_option},
         {"mode", required_argument, nullptr, mode_option},
+        {"model", required_argument, nullptr, model_option},
+        {"ntsc", no_argument, nullptr, ntsc_option},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
@@ -86,6 +94,17 @@ CommandLine parse_command_line(int argc, char** argv) {
             line.options.screen_mode = n[0] - '0';
             break;
         }
+        case model_option: {
+            const std::string name = optarg;
+            if (name == model_name(Model::simple))
+                line.options.model = Model::simple;
+            else if (name == model_name(Model::hardware))
+                line.options.model = Model::hardware;
+            else
+                return failed("--model takes simple or hardware, not '" + name + "'");
+            break;
+        }
+        case ntsc_option: line.options.ntsc = true; break;
         case ':': return failed("option '" + given + "' needs a value (try --help)");
         default: return failed("unknown option '" + given + "' (try --help)");
         }

@@ -3,10 +3,14 @@
 
 #include <string>
 
+#include "zx81.h"
+
 struct Options {
     std::string rom;       // --rom FILE; empty: zx81.rom is looked for
     int screen_mode = 0;   // --mode N: 0 window, 1 doubled window, 2 full screen
     std::string program;   // loaded once the ROM shows its K prompt; empty: none
+    Model model = Model::simple;  // --model NAME
+    bool ntsc = false;            // --ntsc: the 60 Hz machine
 };
 
 enum class Action { run, help, version, fail };

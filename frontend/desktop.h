@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "zx81.h"
+
 struct Desktop {
     int screen_mode = 0;  // an index into screen_modes
     int ink = 0;          // indices into colour_table: black ink
@@ -24,12 +26,14 @@ struct Desktop {
     std::array<std::array<uint8_t, 16>, 256> pixel_patterns{};
     BITMAP* toolbar = nullptr;  // zxtool.pcx; null when it could not be loaded
 
+    Model title_model = Model::simple;  // the model the window's title names
+    bool switch_model = false;          // F9 pressed: the other model from the next frame
     std::string file_name;        // the name the file dialogs offer
     std::string program_to_load;  // from the command line, loaded at the K prompt
     int periods_run = 0;          // since start-up, while a program waits to load
 
     int frame_parity = 0;               // a frame is drawn when it is 0
-    int fkey_latch = 0;                 // set by F6, F7, F8; cleared when F4, F6-F8 are up
+    int fkey_latch = 0;                 // set by F6-F9; cleared when F4, F6-F9 are up
     bool mode_button_was_down = false;  // the screen-mode button acts once per click
     std::atomic<uint64_t> frames_drawn{0};
 };

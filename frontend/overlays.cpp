@@ -14,6 +14,12 @@ const std::string help_text =
     "Color\nF7: Cycle Background Color\nF8: Show Keyboard\n\nALT-F4 Exit\n\n\n"
     "Orlix for Linux: its own Z80 core\nand Allegro. Runs the ZX81 ROM.";
 
+std::string help_text_for(Model model) {
+    const Model other = model == Model::simple ? Model::hardware : Model::simple;
+    return help_text + "\n\nRunning the " + model_name(model) + " model.\nF9: the " +
+           model_name(other) + " model";
+}
+
 void load_toolbar(Desktop& desktop, const std::string& path) {
     PALETTE unused;  // the picture's palette is read but not applied
     desktop.toolbar = load_pcx(path.c_str(), unused);

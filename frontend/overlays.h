@@ -4,10 +4,14 @@
 
 #include <string>
 
+#include "zx81.h"
+
 struct Desktop;
 
-// The text of the help box (F1).
+// The help text, and what the help box (F1) shows: the text and which model
+// runs.
 extern const std::string help_text;
+std::string help_text_for(Model model);
 
 // Loads the toolbar picture "zxtool.pcx" from `path`; warns "Cannot load
 // toolbar gfx!" and goes on without it when it cannot be loaded.

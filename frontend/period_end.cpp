@@ -63,6 +63,13 @@ bool program_file_action(Desktop& desktop, Zx81& machine, FileDialog kind) {
     return chosen;
 }
 
+// The window's title follows the model once the machine has switched.
+void show_model_in_title(Desktop& desktop, Model model) {
+    if (desktop.title_model == model) return;
+    desktop.title_model = model;
+    if (screen) set_window_title(title_for(model).c_str());
+}
+
 void next_screen_mode(Desktop& desktop) {
     set_screen_mode(desktop, (desktop.screen_mode + 1) % static_cast<int>(screen_modes.size()));
     redraw_frame(desktop);
@@ -103,7 +110,7 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
     const int w = screen ? screen->w : 0;
     if (host_key_down(scancode::f1) || clicked(toolbar::help, w)) {
         show_mouse(nullptr);
-        warn(help_text);
+        warn(help_text_for(machine.model));
         redraw_frame(desktop);
     }
     if ((host_key_down(scancode::f2) || clicked(toolbar::save, w)) &&
@@ -146,8 +153,19 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
         show_keyboard_picture(desktop);
         desktop.fkey_latch = 1;
     }
+    if (host_key_down(scancode::f9) && desktop.fkey_latch == 0) {
+        desktop.switch_model = !desktop.switch_model;
+        desktop.fkey_latch = 1;
+    }
+    // The switch goes to the machine when a frame has just been drawn: the
+    // next period starts a frame of the other model.
+    if (desktop.switch_model && desktop.frame_parity == 1) {
+        request_model(machine, machine.requested_model == Model::simple ? Model::hardware : Model::simple);
+        desktop.switch_model = false;
+    }
     if (!host_key_down(scancode::f4) && !host_key_down(scancode::f6) &&
-        !host_key_down(scancode::f7) && !host_key_down(scancode::f8))
+        !host_key_down(scancode::f7) && !host_key_down(scancode::f8) && !host_key_down(scancode::f9))
         desktop.fkey_latch = 0;
+    show_model_in_title(desktop, machine.model);
     return Step::go_on;
 }

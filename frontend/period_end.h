@@ -1,7 +1,7 @@
 // What the desktop program does between two periods of the emulation: the
 // host keyboard into the ZX81, a frame on every second period (paced to the
 // 50 Hz timer), a program named at start-up once the ZX81 is ready, and the
-// function keys and toolbar buttons.
+// function keys (F9 switches the model) and toolbar buttons.
 #pragma once
 
 struct Desktop;

@@ -41,6 +41,8 @@ const Desktop& running_desktop() {
 void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     const RomFile rom = read_rom_file(rom_path(options));
     if (!rom.ok) fatal_error("Cannot load zx81.rom!");
+    machine.model = options.model;
+    machine.ntsc = options.ntsc;
     power_up(machine, rom.image);
     acquire_screen();
     clear_to_color(screen, d.colours[d.paper]);
@@ -69,8 +71,8 @@ int run_program(int argc, char** argv) {
     }
     install_keyboard();
     prepare_icon();
+    desktop.title_model = line.options.model;
     set_screen_mode(desktop, line.options.screen_mode);
-    set_window_title(window_title);
     if (!icon_was_set()) warn("Cannot find Icon :-(");
     set_close_button_callback(request_quit);
     start_timer();

@@ -33,9 +33,14 @@ void set_screen_mode(Desktop& desktop, int mode_number) {
             !try_mode(GFX_AUTODETECT_FULLSCREEN, 16, mode.width, mode.height))
             fatal_error("no se puedo seleccionar full screen!");
     }
-    set_window_title(window_title);
+    set_window_title(title_for(desktop.title_model).c_str());
     if (desktop.picture) destroy_bitmap(desktop.picture);
     desktop.picture = create_bitmap(frame_width, frame_height);
     // The colours and pixel patterns hold values of the old depth.
     setup_colours(desktop);
+}
+
+std::string title_for(Model model) {
+    if (model == Model::simple) return window_title;
+    return std::string(window_title) + " - " + model_name(model) + " model";
 }

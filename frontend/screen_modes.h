@@ -3,6 +3,9 @@
 #pragma once
 
 #include <array>
+#include <string>
+
+#include "zx81.h"
 
 struct Desktop;
 
@@ -27,7 +30,11 @@ inline constexpr std::array<ScreenMode, 3> screen_modes = {{
 
 constexpr const char* window_title = "Orlix V.0.3";
 
+// The window's title for the model: the hardware model adds its name.
+std::string title_for(Model model);
+
 // Sets the mode (windows at 8, then 15, then 16 bits; full screen at 15, then
-// 16), makes the picture anew and sets up the colours for the depth. A mode
-// that cannot be set at any depth is fatal.
+// 16) with the title of the desktop's model, makes the picture anew and sets
+// up the colours for the depth. A mode that cannot be set at any depth is
+// fatal.
 void set_screen_mode(Desktop& desktop, int mode);

@@ -31,21 +31,79 @@ uint16_t machine_loop(Z80State* state) {
     return IRQ_STOP;
 }
 
+namespace {
+
+constexpr uint16_t cdflag = 0x403B;         // system variable: display mode flags
+constexpr uint8_t slow_requested = 0x40;
+constexpr uint8_t slow_running = 0x80;
+constexpr uint16_t key_wait = 0x04C7;       // the ROM's wait for a key: FAST or SLOW
+constexpr uint16_t key_wait_spin = 0x04CF;  // its SLOW part: until the NMIs see a key
+
+// The processor's period and the display hardware, fresh, for the model.
+void start_model(Zx81& machine) {
+    const bool hardware = machine.model == Model::hardware;
+    machine.cpu.period_cycles = hardware ? hardware_period_cycles : period_cycles;
+    machine.cpu.cycles_left = machine.cpu.period_cycles;
+    if (hardware) start_hardware(machine.ula, machine.ntsc);
+}
+
+void switch_to_hardware(Zx81& machine) {
+    machine.model = Model::hardware;
+    start_model(machine);
+    machine.memory[cdflag] |= slow_requested;
+}
+
+// Called where the program runs, not the ROM's display.
+void switch_to_simple(Zx81& machine) {
+    machine.model = Model::simple;
+    start_model(machine);
+    if (machine.memory[cdflag] & slow_running) {
+        // SLOW mode cannot go on without NMIs: FAST from here, as the ROM's
+        // FAST command leaves it (its next check finds no NMI generator and
+        // drops the request for SLOW too). Waiting for a key, the ROM spins
+        // on a flag that only the NMIs set; it goes back to the start of its
+        // wait, which in FAST mode scans the keys itself.
+        machine.memory[cdflag] &= static_cast<uint8_t>(~slow_running);
+        if (machine.cpu.PC.w >= key_wait_spin && machine.cpu.PC.w <= key_wait_spin + 3)
+            machine.cpu.PC.w = key_wait;
+    }
+}
+
+}  // namespace
+
+const char* model_name(Model model) {
+    return model == Model::hardware ? "hardware" : "simple";
+}
+
 void power_up(Zx81& machine, const RomImage& rom) {
     power_up_memory(machine.memory, rom);
     machine.keys = no_keys_down;
     machine.cpu = Z80State{};
-    machine.cpu.period_cycles = period_cycles;
+    machine.requested_model = machine.model;
+    start_model(machine);
     z80_reset(&machine.cpu);
 }
 
 void reset(Zx81& machine) {
     reset_memory(machine.memory);
+    start_model(machine);
     z80_reset(&machine.cpu);
 }
 
 void run_period(Zx81& machine) {
-    z80_run(&machine.cpu);  // the bus's machine_loop ends the run after one period
+    if (machine.requested_model == Model::hardware && machine.model == Model::simple)
+        switch_to_hardware(machine);
+    if (machine.model == Model::simple) {
+        z80_run(&machine.cpu);  // the bus's machine_loop ends the run after one period
+        return;
+    }
+    machine.ula.end_period_in_program = machine.requested_model == Model::simple;
+    run_hardware_period(machine);
+    if (machine.ula.ended_in_program) switch_to_simple(machine);
+}
+
+void request_model(Zx81& machine, Model model) {
+    machine.requested_model = model;
 }
 
 void set_keys(Zx81& machine, const KeyMatrix& keys) {
@@ -53,6 +111,7 @@ void set_keys(Zx81& machine, const KeyMatrix& keys) {
 }
 
 const Frame& latest_frame(Zx81& machine) {
+    if (machine.model == Model::hardware) return machine.ula.shown;
     decode_display_file(machine.memory, machine.frame);
     return machine.frame;
 }

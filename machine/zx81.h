@@ -7,21 +7,30 @@
 #include <cstdint>
 
 #include "display_file.h"
+#include "hardware_model.h"
 #include "keyboard.h"
 #include "memory_map.h"
 #include "z80.h"
 
 // How the machine is emulated. The simple model runs the processor flat out
-// through each period and takes its picture from the display file.
-enum class Model { simple };
+// through each period, gives it no interrupts and takes its picture from the
+// display file. The hardware model (hardware_model.h) has the real display
+// hardware and timing.
+enum class Model { simple, hardware };
+
+// "simple" or "hardware".
+const char* model_name(Model model);
 
 struct Zx81 {
     Memory memory{};
     Z80State cpu{};
     KeyMatrix keys = no_keys_down;
     Model model = Model::simple;
-    Frame frame;                        // the picture last asked for
-    std::atomic<uint64_t> cycles_run{0};  // processor cycles since power-up
+    Model requested_model = Model::simple;  // a switch waiting for a frame boundary
+    bool ntsc = false;                      // the hardware model's 60 Hz machine
+    Ula ula;                                // the hardware model's display hardware
+    Frame frame;                            // the simple model's picture last asked for
+    std::atomic<uint64_t> cycles_run{0};    // processor cycles since power-up
 };
 
 // The one machine. The processor's bus callbacks serve it, so it is the one
@@ -31,19 +40,29 @@ extern Zx81 zx81;
 // Processor cycles in a period of the simple model.
 constexpr int32_t period_cycles = 32000;
 
-// Power-up: memory as at power-on with the ROM in place, no key down, the
-// processor reset.
+// Power-up in the machine's model: memory as at power-on with the ROM in
+// place, no key down, the processor reset.
 void power_up(Zx81& machine, const RomImage& rom);
 
 // The reset button: RAM cleared, the ROM copy restored, the processor reset.
 void reset(Zx81& machine);
 
-// Runs the processor for one period (32,000 cycles in the simple model), with
-// the keys last set held down throughout.
+// Runs the processor for one period (32,000 cycles in the simple model, 1/100
+// s at 3.25 MHz in the hardware model), with the keys last set held down.
 void run_period(Zx81& machine);
+
+// Switches to the other model; memory and registers go on. The simple model
+// gives way at the end of its period. Entering the hardware model asks for
+// SLOW mode as the ROM does at power-up (it comes at the ROM's next check,
+// when a line is entered). The hardware model gives way where the program
+// runs rather than the ROM's display (within a frame); SLOW mode, which needs
+// the NMI generator, becomes FAST there, as the ROM's FAST command would make
+// it.
+void request_model(Zx81& machine, Model model);
 
 // The keys the ZX81 sees as down from now on.
 void set_keys(Zx81& machine, const KeyMatrix& keys);
 
-// The picture of the ZX81 screen as it stands.
+// The picture of the ZX81 screen as it stands: the display file drawn now in
+// the simple model, the last frame shifted out in the hardware model.
 const Frame& latest_frame(Zx81& machine);

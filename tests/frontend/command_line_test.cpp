@@ -102,6 +102,12 @@ TEST_F(CommandLineTest, OptionsSetWhatTheySay) {
 
     line = parse({"game.p", "--mode=2"});  // options after PROGRAM too
     EXPECT_EQ(line.options.screen_mode, 2);
+    EXPECT_EQ(line.options.model, Model::simple);
+    EXPECT_FALSE(line.options.ntsc);
+    line = parse({"--model=hardware", "--ntsc"});
+    EXPECT_EQ(line.options.model, Model::hardware);
+    EXPECT_TRUE(line.options.ntsc);
+    EXPECT_EQ(parse({"--model", "simple"}).options.model, Model::simple);
     EXPECT_EQ(parse({"-V"}).action, Action::version);
     EXPECT_EQ(parse({"--version", "--help"}).action, Action::help);
     EXPECT_EQ(parse({"-h", "missing.p"}).action, Action::help);  // help wins over a bad file
@@ -121,6 +127,7 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
         {{"-x"}, 2, "", "orlix: unknown option '-x' (try --help)\n"},
         {{"--mode", "3"}, 2, "", "orlix: --mode takes 0, 1 or 2, not '3'\n"},
         {{"--mode"}, 2, "", "orlix: option '--mode' needs a value (try --help)\n"},
+        {{"--model=real"}, 2, "", "orlix: --model takes simple or hardware, not 'real'\n"},
         {{"missing.p"}, 2, "", "orlix: cannot load missing.p: No such file or directory\n"},
         {{"short.p"}, 2, "", "orlix: cannot load short.p: not a ZX81 program: too short\n"},
         {{"zx81.rom"}, 2, "", "orlix: cannot load zx81.rom: not a program file (.P or .81)\n"},
@@ -143,8 +150,9 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
 
 TEST_F(CommandLineTest, HelpListsEveryOptionAndKey) {
     const std::string help = run_orlix({"--help"}, dir).out;
-    for (const char* word : {"--rom FILE", "--mode N", "--help", "--version", "F1 help", "F8 keyboard",
-                             "Alt+F4 quit", "Backspace", "~/.local/share/orlix"})
+    for (const char* word : {"--rom FILE", "--mode N", "--model NAME", "--ntsc", "--help", "--version",
+                             "F1 help", "F8 keyboard", "F9 the other model", "Alt+F4 quit", "Backspace",
+                             "~/.local/share/orlix"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "headless.h"
+#include "overlays.h"
 #include "pacing.h"
 #include "period_end.h"
 #include "presenter.h"
+#include "screen_modes.h"
 
 namespace {
 
@@ -115,6 +117,37 @@ TEST_F(Handler, ToolbarRegionsActAtTheRightEdgeInFullScreen) {
     call();
     EXPECT_EQ(paper, 8);
     EXPECT_EQ(ink, 0);
+}
+
+TEST_F(Handler, F9AsksForTheOtherModelOncePerPressAtAFrameBoundary) {
+    // An end of period that draws a frame (the timer has ticked).
+    const auto with_frame = [this] {
+        timer_tick();
+        desktop.frame_parity = 0;
+        end_of_period(desktop, zx81);
+    };
+    key[KEY_F9] = 1;
+    call();  // a period without a frame: the request waits
+    EXPECT_EQ(zx81.requested_model, Model::simple);
+    with_frame();  // the next period is the other model's
+    EXPECT_EQ(zx81.requested_model, Model::hardware);
+    call();  // held: once per press
+    with_frame();
+    EXPECT_EQ(zx81.requested_model, Model::hardware);
+    key[KEY_F9] = 0;
+    call();
+    key[KEY_F9] = 1;
+    with_frame();
+    EXPECT_EQ(zx81.requested_model, Model::simple);
+}
+
+TEST(Titles, OnlyTheHardwareModelIsNamed) {
+    EXPECT_EQ(title_for(Model::simple), "Orlix V.0.3");
+    EXPECT_EQ(title_for(Model::hardware), "Orlix V.0.3 - hardware model");
+    const std::string hardware_help = help_text_for(Model::hardware);
+    EXPECT_EQ(hardware_help.substr(0, help_text.size()), help_text);
+    EXPECT_NE(hardware_help.find("Running the hardware model."), std::string::npos);
+    EXPECT_NE(help_text_for(Model::simple).find("Running the simple model."), std::string::npos);
 }
 
 TEST_F(Handler, ResetKeepsModeAndColoursAndRestoresTheRomCopy) {

@@ -175,12 +175,24 @@ class WindowTest(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def start(self, workdir=None, args=()):
+    def start(self, workdir=None, args=(), boot=2.5):
         app = Orlix(workdir or self.dir, self.display, args=args)
         self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
         app.focus()
-        time.sleep(2.5)  # the ROM needs about 1.5 emulated seconds to boot
+        time.sleep(boot)  # the ROM needs about 1.5 emulated seconds to boot
         return app
+
+    def print_two_plus_two(self, app, wait):
+        """Types PRINT 2+2 and sees 4 at the top left and 0/0 at the bottom."""
+        app.key("p", "2", "shift+k", "2", "Return")
+        time.sleep(wait)
+        s = app.shot()
+        self.assertTrue(glyph_matches(s, 7, 7, 0x20), "4 at the top left")
+        for i, code in enumerate((0x1C, 0x18, 0x1C)):
+            self.assertTrue(glyph_matches(s, 7 + 8 * i, 7 + 23 * 8, code), "0/0 at the bottom")
+
+    def title(self, app):
+        return run("xdotool", "getwindowname", app.window(), env=app.env).stdout.strip()
 
     def test_boot_screen_typing_modes_and_exit(self):
         app = self.start()
@@ -196,12 +208,7 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(s.pixel(272, 0), (0, 0, 0))       # toolbar strip
         self.assertNotEqual(s.pixel(284, 17), (0, 0, 0))   # reset button
 
-        app.key("p", "2", "shift+k", "2", "Return")
-        time.sleep(0.5)
-        s = app.shot()
-        self.assertTrue(glyph_matches(s, 7, 7, 0x20), "4 at the top left")
-        for i, code in enumerate((0x1C, 0x18, 0x1C)):
-            self.assertTrue(glyph_matches(s, 7 + 8 * i, 7 + 23 * 8, code), "0/0 at the bottom")
+        self.print_two_plus_two(app, wait=0.5)
 
         app.key("F4")
         time.sleep(1)
@@ -217,6 +224,20 @@ class WindowTest(unittest.TestCase):
         app.key("F4")
         time.sleep(1)
         self.assertEqual(app.geometry(app.window()), (297, 208))
+        self.assertEqual(app.stop(), 0)
+
+    def test_hardware_model(self):
+        # In SLOW mode the ROM takes nearly three emulated seconds to start.
+        app = self.start(args=["--model=hardware"], boot=4)
+        self.assertEqual(self.title(app), "Orlix V.0.3 - hardware model")
+        self.assertTrue(glyph_matches(app.shot(), 7, 7 + 23 * 8, 0xB0), "inverse K at the bottom left")
+        self.print_two_plus_two(app, wait=2)  # SLOW mode takes its time
+        app.key("F9")  # to the simple model: its title is the usual one
+        time.sleep(0.5)
+        self.assertEqual(self.title(app), "Orlix V.0.3")
+        app.key("p", "2", "Return")
+        time.sleep(1)
+        self.assertTrue(glyph_matches(app.shot(), 7, 7, 0x1E), "the keyboard still works: 2")
         self.assertEqual(app.stop(), 0)
 
     def test_ink_paper_help_and_keyboard_picture(self):

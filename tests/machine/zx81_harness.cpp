@@ -10,9 +10,11 @@ std::string shared_path(const std::string& relative) {
     return std::string(ORLIX_SHARED_DIR) + "/" + relative;
 }
 
-void power_up() {
+void power_up(Model model, bool ntsc) {
     const RomFile rom = read_rom_file(shared_path("roms/zx81.rom"));
     if (!rom.ok) ADD_FAILURE() << "cannot read the ROM in " << shared_path("roms");
+    zx81.model = model;
+    zx81.ntsc = ntsc;
     ::power_up(zx81, rom.image);
 }
 
@@ -21,7 +23,8 @@ void run_periods(int periods) {
 }
 
 void boot() {
-    run_periods(200);
+    for (int i = 0; i < 600 && !shows_k_prompt(zx81.memory); ++i) run_period(zx81);
+    run_periods(20);
 }
 
 void press(std::initializer_list<ZxKey> keys) {

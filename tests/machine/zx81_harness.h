@@ -11,13 +11,14 @@ namespace harness {
 
 std::string shared_path(const std::string& relative);
 
-// Powers the one machine up with the real ROM.
-void power_up();
+// Powers the one machine up with the real ROM, in the model given.
+void power_up(Model model = Model::simple, bool ntsc = false);
 
 // Runs the processor for `periods` periods of 32,000 cycles.
 void run_periods(int periods);
 
-// Boots: about 1.5 emulated seconds until the ROM reads the keyboard.
+// Boots: until the ROM shows its K prompt (about 1.5 emulated seconds), and
+// a little longer.
 void boot();
 
 // Holds the keys together for ten periods, then releases them for ten.

@@ -1,0 +1,218 @@
+#include "hardware_model.h"
+
+#include <algorithm>
+
+#include "z80_execute.h"
+#include "zx81.h"
+
+namespace {
+
+// The horizontal sync pulse gates the NMI; the WAIT circuit holds the
+// processor until the pulse is over, so an NMI is taken no sooner than this
+// after the pulse starts (which also takes the jitter out of a HALT).
+constexpr int64_t nmi_pulse_cycles = 15;
+// The interrupt acknowledge re-phases the sync counter: the next scan line
+// starts this long after the acknowledge begins. The ROM's own cycle budget
+// puts it here; what matters is that it falls before the line's first
+// character (71 cycles on) and after the last one of the line before.
+constexpr int64_t hsync_after_acknowledge = 28;
+// Where the picture stands in a scan line: from the horizontal sync to the
+// first of its 256 pixels. The ROM's first character is fetched 71 cycles
+// after the acknowledge and shifted out during the next fetch, 4 later.
+constexpr int64_t picture_left = 71 + 4 - hsync_after_acknowledge;
+// The scan lines from the end of the vertical sync to the picture's first,
+// with the ROM's 55 border lines (31 on the 60 Hz machine).
+constexpr int picture_top_50hz = 56;
+constexpr int picture_top_60hz = picture_top_50hz - (55 - 31);
+
+// A vertical sync at least this long makes the television start a new
+// picture (the ROM's lasts about six lines). Shorter pulses, which display
+// drivers use to reset the line counter, merge with the horizontal syncs.
+constexpr int64_t shortest_vertical_sync = line_cycles;
+
+constexpr uint8_t int_line = 0x40;  // bit 6 of the refresh address: INT while 0
+
+Ula& ula = zx81.ula;
+
+// RAM at 0x4000-0x7FFF answers at 0xC000-0xFFFF too.
+uint16_t decoded(uint16_t address) {
+    return address >= 0xC000 ? static_cast<uint16_t>(address - 0x8000) : address;
+}
+
+int64_t time_at(int32_t cycles_left) {
+    return ula.period_start + (hardware_period_cycles - cycles_left);
+}
+
+// The horizontal syncs up to `t`: each starts a scan line, steps the line
+// counter (held at 0 through a vertical sync) and, with the NMI generator on,
+// is an NMI pulse.
+void catch_up(int64_t t) {
+    while (ula.next_hsync <= t) {
+        const int64_t at = ula.next_hsync;
+        ula.line_start = at;
+        ++ula.line;
+        ula.line_counter = ula.vsync ? 0 : static_cast<uint8_t>((ula.line_counter + 1) & 7);
+        if (ula.nmi_generator) ula.nmi_pulse = at;
+        ula.next_hsync = at + line_cycles;
+    }
+}
+
+// Eight pixels shifted out from time `t` on the current scan line.
+void shift_out(int64_t t, uint8_t pixels) {
+    const int y = ula.line - (ula.ntsc ? picture_top_60hz : picture_top_50hz);
+    const int64_t x = 2 * (t - ula.line_start - picture_left);
+    if (y < 0 || y >= frame_height || x <= -8 || x >= frame_width || pixels == 0) return;
+    uint8_t* row = &ula.building.pixels[static_cast<size_t>(y * frame_row_bytes)];
+    const int column = static_cast<int>(x >= 0 ? x / 8 : -1);
+    const int shift = static_cast<int>(x - 8 * column);  // 0-7 pixels into the byte
+    if (column >= 0) row[column] |= static_cast<uint8_t>(pixels >> shift);
+    if (shift != 0 && column + 1 < frame_row_bytes) row[column + 1] |= static_cast<uint8_t>(pixels << (8 - shift));
+}
+
+void start_vsync(int64_t t) {
+    ula.vsync = true;
+    ula.vsync_start = t;
+    ula.line_counter = 0;
+}
+
+// The end of a vertical sync; a long one ends the frame: what was shifted out
+// since the last is the picture now, and the scan lines count from here.
+void end_vsync(int64_t t) {
+    ula.vsync = false;
+    if (t - ula.vsync_start < shortest_vertical_sync) return;
+    ula.line = 0;
+    ula.last_frame_end = t;
+    ula.shown = ula.building;
+    ula.building = Frame{};
+    ula.shown_timing = ula.timing;
+    ula.timing = LineTiming{};
+    ++ula.frames;
+}
+
+// The program runs at `pc`, not the ROM's display: outside the display
+// file, not halted and, in SLOW mode, outside the interrupt handlers and the
+// display and keyboard routines (0x0229-0x02E6) that the NMIs drive.
+bool program_runs(const Z80State& s, uint16_t pc) {
+    constexpr uint16_t cdflag = 0x403B;
+    if (pc >= 0x8000 || (s.IFF & IFF_HALTED)) return false;
+    if (!(zx81.memory[cdflag] & 0x80)) return true;
+    const bool display = (pc >= 0x0038 && pc <= 0x0052) || (pc >= 0x0066 && pc <= 0x007F) ||
+                         (pc >= 0x0229 && pc <= 0x02E6);
+    return !display;
+}
+
+void acknowledge(int64_t t) {
+    if (ula.last_acknowledge >= 0 && t - ula.last_acknowledge < 2 * line_cycles) {
+        ++ula.timing.interrupt_lines;
+        if (t - ula.last_acknowledge == line_cycles) ++ula.timing.lines_of_207;
+    }
+    ula.last_acknowledge = t;
+    ula.next_hsync = t + hsync_after_acknowledge;
+}
+
+// The processor's bus in the hardware model.
+struct HardwareBus {
+    static constexpr bool refresh = true;
+    static constexpr bool exact_timing = true;
+    static constexpr bool watches_boundaries = true;
+
+    // An opcode fetch above 0x7FFF of a byte with bit 6 clear is the display
+    // file being executed: the ULA latches the byte as a character (bits 0-5
+    // the code, bit 7 inverse) and gives the processor a NOP. In the fetch's
+    // refresh half it reads the glyph row, which the next fetch shifts out.
+    static uint8_t fetch(const Z80State& s, uint16_t address, uint8_t refresh, int32_t cycles_left,
+                         int offset) {
+        ula.refresh_seen = refresh;
+        const uint8_t byte = zx81.memory[decoded(address)];
+        if (address < 0x8000 || (byte & 0x40)) return byte;
+        const int64_t t = time_at(cycles_left) + offset;
+        catch_up(t);
+        // The ULA puts the character and the line counter on the ROM's low
+        // address lines; RAM answers the processor's own refresh address.
+        const uint16_t refresh_address = static_cast<uint16_t>((s.I << 8) | refresh);
+        uint8_t pixels;
+        if (refresh_address & 0x4000)
+            pixels = zx81.memory[decoded(refresh_address)];
+        else
+            pixels = zx81.memory[(((s.I & 0xFE) << 8) | ((byte & 0x3F) << 3) | ula.line_counter) & 0x3FFF];
+        if (byte & 0x80) pixels = static_cast<uint8_t>(~pixels);
+        shift_out(t + 4, pixels);
+        return 0x00;
+    }
+
+    static uint8_t read(uint16_t address) { return zx81.memory[decoded(address)]; }
+    static void write(uint16_t address, uint8_t value) { write_memory(zx81.memory, decoded(address), value); }
+
+    // A keyboard read (an even port) with the NMI generator off starts a
+    // vertical sync, which holds the line counter at 0. Bit 6 says which
+    // television: 0 for 60 Hz.
+    static uint8_t in(uint16_t port, int32_t cycles_left) {
+        uint8_t value = read_keyboard(zx81.keys, port);
+        if (port & 1) return value;
+        if (ula.ntsc) value &= static_cast<uint8_t>(~0x40);
+        const int64_t t = time_at(cycles_left);
+        catch_up(t);
+        if (!ula.nmi_generator && !ula.vsync) start_vsync(t);
+        return value;
+    }
+
+    // Any output ends the vertical sync; port 0xFE (A0 low) turns the NMI
+    // generator on, 0xFD (A1 low) off.
+    static void out(uint16_t port, uint8_t, int32_t cycles_left) {
+        const int64_t t = time_at(cycles_left);
+        catch_up(t);
+        if (ula.vsync) end_vsync(t);
+        if (!(port & 1))
+            ula.nmi_generator = true;
+        else if (!(port & 2))
+            ula.nmi_generator = false;
+    }
+
+    static uint16_t period_end(Z80State* s) {
+        const int64_t spent = hardware_period_cycles - s->cycles_left;
+        ula.period_start += spent;
+        zx81.cycles_run.fetch_add(static_cast<uint64_t>(spent), std::memory_order_relaxed);
+        if (without_picture(ula)) ula.shown = Frame{};
+        return IRQ_STOP;
+    }
+
+    static void trap(Z80State*) {}
+
+    // Between two instructions: a pending NMI, once the pulse is over, or the
+    // maskable interrupt while bit 6 of the last refresh address is low. A
+    // period that is to end where the program runs ends here.
+    static uint16_t boundary(Cpu<HardwareBus>& c) {
+        const int64_t t = time_at(c.cycles);
+        catch_up(t);
+        if (ula.end_period_in_program && c.cycles > 0 && program_runs(c.s, c.pc)) {
+            // The rest of the period is not run: as if it had been spent.
+            ula.period_start -= c.cycles;
+            c.cycles = 0;
+            ula.ended_in_program = true;
+            return IRQ_NONE;
+        }
+        if (ula.nmi_pulse >= 0) {
+            const int64_t taken = std::max(t, ula.nmi_pulse + nmi_pulse_cycles);
+            c.cycles -= static_cast<int32_t>(taken - t);  // wait states
+            ula.nmi_pulse = -1;
+            return IRQ_NMI;
+        }
+        if ((c.s.IFF & IFF1) && !(ula.refresh_seen & int_line) && !c.after_ei) {
+            acknowledge(t);
+            return 0x0038;  // the bus floats: RST 38 in mode 0
+        }
+        return IRQ_NONE;
+    }
+};
+
+}  // namespace
+
+void start_hardware(Ula& state, bool ntsc) {
+    state = Ula{};
+    state.ntsc = ntsc;
+}
+
+void run_hardware_period(Zx81& machine) {
+    ula.ended_in_program = false;
+    z80_execute<HardwareBus>(&machine.cpu);
+}

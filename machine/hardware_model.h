@@ -1,0 +1,64 @@
+// The hardware model: the ZX81's real display hardware around the processor.
+// The picture comes from the processor executing the display file (the ULA
+// feeds it NOPs and shifts out glyph rows), the maskable interrupt from bit 6
+// of the refresh address, the border lines from the NMI generator, and frames
+// from the vertical syncs that the program makes, all at 3.25 MHz.
+#pragma once
+
+#include <cstdint>
+
+#include "display_file.h"
+
+constexpr int32_t line_cycles = 207;               // one scan line
+constexpr int32_t hardware_period_cycles = 32500;  // 1/100 s at 3.25 MHz
+// Without a vertical sync for this long (two frames of the host: FAST mode
+// computing) the television shows no picture.
+constexpr int64_t no_picture_after = 4 * hardware_period_cycles;
+
+// How the last frame's lines were timed: the lines that ended in a maskable
+// interrupt (the picture's lines) and how many of those took 207 cycles from
+// acknowledge to acknowledge.
+struct LineTiming {
+    int interrupt_lines = 0;
+    int lines_of_207 = 0;
+};
+
+// The ULA and its helpers as the hardware model keeps them. Times are
+// processor cycles since the model started.
+struct Ula {
+    int64_t period_start = 0;     // when the current period started
+    int64_t next_hsync = line_cycles;
+    int64_t line_start = 0;       // when the current scan line's horizontal sync came
+    int line = 0;                 // scan lines since the last vertical sync ended
+    uint8_t line_counter = 0;     // the glyph row, 0-7
+    bool nmi_generator = false;
+    bool vsync = false;
+    int64_t vsync_start = 0;
+    int64_t last_frame_end = 0;   // when the last vertical sync long enough for a frame ended
+    int64_t nmi_pulse = -1;       // an NMI pulse not yet taken; -1 for none
+    uint8_t refresh_seen = 0xFF;  // R as the last opcode fetch put it on the bus
+    int64_t last_acknowledge = -1;
+    bool ntsc = false;            // the 60 Hz machine: bit 6 of the keyboard port reads 0
+    // Leaving the model: the period ends at the first instruction boundary
+    // where the ROM's display is not running, and says so.
+    bool end_period_in_program = false;
+    bool ended_in_program = false;
+    Frame building;               // shifted out since the last frame ended
+    Frame shown;                  // the picture of the last frame
+    LineTiming timing, shown_timing;
+    uint64_t frames = 0;          // vertical syncs since the model started
+};
+
+struct Zx81;
+
+// Starts the display hardware afresh, from power-up or from the simple model.
+void start_hardware(Ula& ula, bool ntsc);
+
+// Runs one period of 32,500 cycles (or until the program itself runs, when
+// the period is to end there).
+void run_hardware_period(Zx81& machine);
+
+// No frame has ended for a while: the program makes no picture.
+inline bool without_picture(const Ula& ula) {
+    return ula.period_start - ula.last_frame_end > no_picture_after;
+}
