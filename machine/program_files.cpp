@@ -25,6 +25,14 @@ constexpr Poke restart_pokes[] = {
     {0x7FFD, 0x06}, {0x7FFE, 0x00}, {0x7FFF, 0x3E},
 };
 constexpr uint16_t restart_address = 0x005B;
+// CDFLAG: bit 6 is the display mode the program asks for, bit 7 whether SLOW
+// mode is running now. Running is for the ROM to set up again on the machine
+// at hand (at 0x005B it checks for the NMI generator and starts SLOW mode
+// when the program asks for it); a file that says it runs already, as one
+// saved during SLOW mode does, would leave the ROM waiting for NMIs that
+// never come.
+constexpr uint16_t cdflag = 0x403B;
+constexpr uint8_t slow_running = 0x80;
 
 // System variables that say where the parts of a program lie.
 constexpr uint16_t d_file = 0x400C;  // the display file
@@ -212,6 +220,7 @@ FileResult load_program(Zx81& machine, const std::string& name) {
     if (image.result.ok) {
         std::memcpy(machine.memory.data() + program_start, image.bytes.data(), image.bytes.size());
         for (const Poke& p : restart_pokes) write_memory(machine.memory, p.address, p.value);
+        machine.memory[cdflag] &= static_cast<uint8_t>(~slow_running);
         machine.cpu.PC.w = restart_address;
     }
     return image.result;

@@ -38,8 +38,9 @@ bool program_file_name(const std::string& name);
 ProgramImage read_program_file(const std::string& name);
 
 // Loads a program file into memory at 0x4009, sets the system variables that
-// restart it and points the processor at ROM address 0x005B. A file that is
-// refused leaves memory and registers exactly as they were.
+// restart it (and leaves SLOW mode to the ROM to start again) and points the
+// processor at ROM address 0x005B. A file that is refused leaves memory and
+// registers exactly as they were.
 FileResult load_program(Zx81& machine, const std::string& name);
 
 // Saves 0x4009-0x8008 (16,384 bytes). A regular file is written to a

@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "program_files.h"
 #include "zx81_harness.h"
 
 namespace {
@@ -351,6 +356,28 @@ TEST(HardwareModel, SwitchingModelsKeepsTheProgram) {
     EXPECT_EQ(harness::screen_code(0, 1), zx_4);
     EXPECT_EQ(harness::screen_code(0, 2), 0x24) << "8\n" << harness::screen_dump();
     EXPECT_EQ(harness::screen_code(0, 23), zx_0);
+}
+
+TEST(HardwareModel, AProgramSavedInSlowModeRunsInBothModels) {
+    boot_hardware();
+    enter({digit1, digit0, p, digit4});  // 10 PRINT 4
+    ASSERT_EQ(zx81.memory[0x403B] & 0xC0, 0xC0);
+    const std::string file =
+        (std::filesystem::temp_directory_path() / ("orlix-slow-" + std::to_string(getpid()) + ".p")).string();
+    ASSERT_TRUE(save_program(zx81, file).ok);
+    for (Model model : {Model::simple, Model::hardware}) {
+        SCOPED_TRACE(model_name(model));
+        harness::power_up(model);
+        harness::boot();
+        ASSERT_TRUE(load_program(zx81, file).ok);
+        harness::run_periods(100);
+        harness::press({r});
+        harness::press({newline});
+        ASSERT_TRUE(run_until(report_shown, 300));
+        EXPECT_EQ(harness::screen_code(0, 0), zx_4) << harness::screen_dump();
+        EXPECT_EQ(zx81.memory[0x403B] & 0x80, model == Model::hardware ? 0x80 : 0);
+    }
+    std::filesystem::remove(file);
 }
 
 }  // namespace
