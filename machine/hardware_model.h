@@ -29,7 +29,7 @@ struct Ula {
     int64_t period_start = 0;     // when the current period started
     int64_t next_hsync = line_cycles;
     int64_t line_start = 0;       // when the current scan line's horizontal sync came
-    int line = 0;                 // scan lines since the last vertical sync ended
+    int64_t line = 0;             // scan lines since the last vertical sync ended
     uint8_t line_counter = 0;     // the glyph row, 0-7
     bool nmi_generator = false;
     bool vsync = false;
