@@ -3,7 +3,6 @@
 namespace {
 
 constexpr uint16_t character_set = 0x1E00;
-constexpr uint16_t d_file = 0x400C;  // system variable: address of the display file
 constexpr uint8_t newline = 0x76;
 constexpr int columns = 32;
 constexpr int lines = 24;
@@ -29,7 +28,7 @@ DisplayLine display_line(const Memory& memory, uint16_t start) {
 
 // The first line, just past the display file's leading NEWLINE.
 uint16_t first_display_line(const Memory& memory) {
-    return static_cast<uint16_t>((byte_at(memory, d_file) | (byte_at(memory, d_file + 1) << 8)) + 1);
+    return static_cast<uint16_t>((byte_at(memory, sysvar::d_file) | (byte_at(memory, sysvar::d_file + 1) << 8)) + 1);
 }
 
 // The eight pixel rows of a code: its character, inverted for 128-191; blank

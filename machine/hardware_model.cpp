@@ -93,9 +93,8 @@ void end_vsync(int64_t t) {
 // file, not halted and, in SLOW mode, outside the interrupt handlers and the
 // display and keyboard routines (0x0229-0x02E6) that the NMIs drive.
 bool program_runs(const Z80State& s, uint16_t pc) {
-    constexpr uint16_t cdflag = 0x403B;
     if (pc >= 0x8000 || (s.IFF & IFF_HALTED)) return false;
-    if (!(zx81.memory[cdflag] & 0x80)) return true;
+    if (!(zx81.memory[sysvar::cdflag] & sysvar::slow_running)) return true;
     const bool display = (pc >= 0x0038 && pc <= 0x0052) || (pc >= 0x0066 && pc <= 0x007F) ||
                          (pc >= 0x0229 && pc <= 0x02E6);
     return !display;

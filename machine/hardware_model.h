@@ -43,6 +43,7 @@ struct Ula {
     // where the ROM's display is not running, and says so.
     bool end_period_in_program = false;
     bool ended_in_program = false;
+    int periods_leaving = 0;
     Frame building;               // shifted out since the last frame ended
     Frame shown;                  // the picture of the last frame
     LineTiming timing, shown_timing;

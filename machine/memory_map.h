@@ -31,6 +31,16 @@ void power_up_memory(Memory& memory, const RomImage& rom);
 // itself is not read again.
 void reset_memory(Memory& memory);
 
+// The system variables that the machine itself looks at.
+namespace sysvar {
+constexpr uint16_t d_file = 0x400C;  // where the display file starts
+constexpr uint16_t vars = 0x4010;    // where the variables start
+constexpr uint16_t e_line = 0x4014;  // the line being edited: the end of a saved program
+constexpr uint16_t cdflag = 0x403B;  // the display mode
+constexpr uint8_t slow_requested = 0x40;  // CDFLAG: the program asks for SLOW mode
+constexpr uint8_t slow_running = 0x80;    // CDFLAG: SLOW mode runs (needs the NMI generator)
+}  // namespace sysvar
+
 // A write through the bus: dropped below 0x2000.
 inline void write_memory(Memory& memory, uint16_t address, uint8_t value) {
     if (address >= rom_size) memory[address] = value;

@@ -25,19 +25,8 @@ constexpr Poke restart_pokes[] = {
     {0x7FFD, 0x06}, {0x7FFE, 0x00}, {0x7FFF, 0x3E},
 };
 constexpr uint16_t restart_address = 0x005B;
-// CDFLAG: bit 6 is the display mode the program asks for, bit 7 whether SLOW
-// mode is running now. Running is for the ROM to set up again on the machine
-// at hand (at 0x005B it checks for the NMI generator and starts SLOW mode
-// when the program asks for it); a file that says it runs already, as one
-// saved during SLOW mode does, would leave the ROM waiting for NMIs that
-// never come.
-constexpr uint16_t cdflag = 0x403B;
-constexpr uint8_t slow_running = 0x80;
 
-// System variables that say where the parts of a program lie.
-constexpr uint16_t d_file = 0x400C;  // the display file
-constexpr uint16_t vars = 0x4010;    // the variables
-constexpr uint16_t e_line = 0x4014;  // the line being edited, the end of a saved program
+
 
 const std::string not_a_program = "not a ZX81 program: ";
 
@@ -93,9 +82,9 @@ uint16_t word_at(const std::vector<uint8_t>& image, uint16_t address) {
 // ends just before it).
 bool system_variables_match(const std::vector<uint8_t>& image, size_t file_length) {
     const size_t end = program_start + image.size();
-    const size_t display = word_at(image, d_file);
-    const size_t variables = word_at(image, vars);
-    const size_t edit_line = word_at(image, e_line);
+    const size_t display = word_at(image, sysvar::d_file);
+    const size_t variables = word_at(image, sysvar::vars);
+    const size_t edit_line = word_at(image, sysvar::e_line);
     return display >= program_start && display <= variables && variables <= edit_line &&
            display < end && variables < end && edit_line <= end &&
            edit_line - program_start <= file_length;
@@ -220,7 +209,12 @@ FileResult load_program(Zx81& machine, const std::string& name) {
     if (image.result.ok) {
         std::memcpy(machine.memory.data() + program_start, image.bytes.data(), image.bytes.size());
         for (const Poke& p : restart_pokes) write_memory(machine.memory, p.address, p.value);
-        machine.memory[cdflag] &= static_cast<uint8_t>(~slow_running);
+        // Whether SLOW mode runs is for the ROM to set up again on the
+        // machine at hand (at 0x005B it checks for the NMI generator and
+        // starts SLOW mode when the program asks for it); a file that says
+        // it runs already, as one saved during SLOW mode does, would leave
+        // the ROM waiting for NMIs that never come.
+        machine.memory[sysvar::cdflag] &= static_cast<uint8_t>(~sysvar::slow_running);
         machine.cpu.PC.w = restart_address;
     }
     return image.result;

@@ -33,9 +33,6 @@ uint16_t machine_loop(Z80State* state) {
 
 namespace {
 
-constexpr uint16_t cdflag = 0x403B;         // system variable: display mode flags
-constexpr uint8_t slow_requested = 0x40;
-constexpr uint8_t slow_running = 0x80;
 constexpr uint16_t key_wait = 0x04C7;       // the ROM's wait for a key: FAST or SLOW
 constexpr uint16_t key_wait_spin = 0x04CF;  // its SLOW part: until the NMIs see a key
 
@@ -50,20 +47,20 @@ void start_model(Zx81& machine) {
 void switch_to_hardware(Zx81& machine) {
     machine.model = Model::hardware;
     start_model(machine);
-    machine.memory[cdflag] |= slow_requested;
+    machine.memory[sysvar::cdflag] |= sysvar::slow_requested;
 }
 
 // Called where the program runs, not the ROM's display.
 void switch_to_simple(Zx81& machine) {
     machine.model = Model::simple;
     start_model(machine);
-    if (machine.memory[cdflag] & slow_running) {
+    if (machine.memory[sysvar::cdflag] & sysvar::slow_running) {
         // SLOW mode cannot go on without NMIs: FAST from here, as the ROM's
         // FAST command leaves it (its next check finds no NMI generator and
         // drops the request for SLOW too). Waiting for a key, the ROM spins
         // on a flag that only the NMIs set; it goes back to the start of its
         // wait, which in FAST mode scans the keys itself.
-        machine.memory[cdflag] &= static_cast<uint8_t>(~slow_running);
+        machine.memory[sysvar::cdflag] &= static_cast<uint8_t>(~sysvar::slow_running);
         if (machine.cpu.PC.w >= key_wait_spin && machine.cpu.PC.w <= key_wait_spin + 3)
             machine.cpu.PC.w = key_wait;
     }
@@ -97,9 +94,13 @@ void run_period(Zx81& machine) {
         z80_run(&machine.cpu);  // the bus's machine_loop ends the run after one period
         return;
     }
-    machine.ula.end_period_in_program = machine.requested_model == Model::simple;
+    const bool leaving = machine.requested_model == Model::simple;
+    machine.ula.end_period_in_program = leaving;
     run_hardware_period(machine);
-    if (machine.ula.ended_in_program) switch_to_simple(machine);
+    // A program that never leaves the display file (run away into it, say)
+    // gets the switch after two seconds anyway.
+    machine.ula.periods_leaving = leaving ? machine.ula.periods_leaving + 1 : 0;
+    if (machine.ula.ended_in_program || machine.ula.periods_leaving > 200) switch_to_simple(machine);
 }
 
 void request_model(Zx81& machine, Model model) {
