@@ -93,5 +93,4 @@ struct LinkBus {
     static void out(uint16_t port, uint8_t value, int32_t) { port_out(port, value); }
     static uint16_t period_end(Z80State* state) { return machine_loop(state); }
     static void trap(Z80State* state) { ed_trap(state); }
-    static uint16_t boundary(Cpu<LinkBus>&) { return IRQ_NONE; }
 };

@@ -32,7 +32,7 @@ Z80_INLINE void accept_interrupt(Cpu<Bus>& c, uint16_t value) {
     }
     s.IFF = iff;
     // The acknowledge is an opcode fetch cycle of its own, and refreshes.
-    if constexpr (Bus::refresh) c.r = static_cast<uint8_t>((c.r & 0x80) | ((c.r + 1) & 0x7F));
+    refresh_step<+1>(c);
     push16(c, c.pc);
 
     int cost;

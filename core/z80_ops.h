@@ -10,12 +10,19 @@
 // Which pair stands where an unprefixed instruction names HL, H, L or (HL).
 enum class IndexReg { HL, IX, IY };
 
+// One refresh step of R (or one taken back): the low 7 bits count, bit 7
+// stays. Only buses that keep R take it.
+template <int Step, class Bus>
+Z80_INLINE void refresh_step(Cpu<Bus>& c) {
+    if constexpr (Bus::refresh) c.r = static_cast<uint8_t>((c.r & 0x80) | ((c.r + Step) & 0x7F));
+}
+
 // An opcode fetch: `Offset` is its cycle within the instruction (4 for the
 // byte after a prefix).
 template <int Offset, class Bus>
 Z80_INLINE uint8_t fetch_opcode(Cpu<Bus>& c) {
     const uint8_t refresh = c.r;
-    if constexpr (Bus::refresh) c.r = static_cast<uint8_t>((c.r & 0x80) | ((c.r + 1) & 0x7F));
+    refresh_step<+1>(c);
     return Bus::fetch(c.s, c.pc++, refresh, c.cycles, Offset);
 }
 
@@ -24,7 +31,7 @@ Z80_INLINE uint8_t fetch_opcode(Cpu<Bus>& c) {
 template <class Bus>
 Z80_INLINE void unfetch_opcode(Cpu<Bus>& c) {
     --c.pc;
-    if constexpr (Bus::refresh) c.r = static_cast<uint8_t>((c.r & 0x80) | ((c.r - 1) & 0x7F));
+    refresh_step<-1>(c);
 }
 
 template <class Bus>
