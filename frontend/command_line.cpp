@@ -49,26 +49,39 @@ std::string usage_text() {
            "                 hardware: the ZX81's real display hardware and timing\n"
            "                 (SLOW and FAST, PAUSE, FRAMES, displays of a program's own)\n"
            "  --ntsc         the 60 Hz (American) machine, in the hardware model\n"
+           "  --ram N        the RAM, in KB: 1 (the basic ZX81), 2, 16 (the default,\n"
+           "                 with the 16K pack) or 32\n"
            "  -h, --help     show this help and exit\n"
            "  -V, --version  show the version and exit\n"
            "\n"
            "Keys:\n"
-           "  letters, digits, Enter, Space, Shift  the ZX81 keys (; is the ZX81 . key)\n"
+           "  letters, digits, Enter, Space, Shift, and the key right of L\n"
+           "                 the ZX81 keys in the same places, Shift being SHIFT (so\n"
+           "                 Shift+K is +, Shift+P is \"); the key right of L is the\n"
+           "                 ZX81 . key, with Shift the , key\n"
+           "  . , ' = - / and the keypad's * + - / . and digits\n"
+           "                 the character printed on the key, host Shift as printed:\n"
+           "                 . , < > \" = + - / ? *\n"
            "  Backspace      RUBOUT (SHIFT+0)\n"
            "  arrow keys     5, 6, 7, 8 (hold Shift for the ZX81 cursor moves)\n"
            "  F1 help, F2 save, F3 load, F4 next screen mode, F5 reset,\n"
            "  F6 next ink colour, F7 next paper colour, F8 keyboard picture,\n"
            "  F9 the other model, Alt+F4 quit. The buttons at the right of the window\n"
-           "  do what F1 to F8 do.\n";
+           "  do what F1 to F8 do.\n"
+           "\n"
+           "Tape: SAVE \"NAME\" typed at the ZX81 writes NAME.P, and LOAD \"NAME\" reads\n"
+           "NAME.P or NAME.81 (any case), in the folder of the program last loaded or\n"
+           "saved, else the working folder; LOAD \"\" asks for the file.\n";
 }
 
 CommandLine parse_command_line(int argc, char** argv) {
-    enum { rom_option = 256, mode_option, model_option, ntsc_option };
+    enum { rom_option = 256, mode_option, model_option, ntsc_option, ram_option };
     static const option long_options[] = {
         {"rom", required_argument, nullptr, rom_option},
         {"mode", required_argument, nullptr, mode_option},
         {"model", required_argument, nullptr, model_option},
         {"ntsc", no_argument, nullptr, ntsc_option},
+        {"ram", required_argument, nullptr, ram_option},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
@@ -105,6 +118,14 @@ CommandLine parse_command_line(int argc, char** argv) {
             break;
         }
         case ntsc_option: line.options.ntsc = true; break;
+        case ram_option: {
+            const std::string n = optarg;
+            line.options.ram_kb = 0;
+            for (int kb : ram_sizes_kb)
+                if (n == std::to_string(kb)) line.options.ram_kb = kb;
+            if (line.options.ram_kb == 0) return failed("--ram takes 1, 2, 16 or 32 (KB), not '" + n + "'");
+            break;
+        }
         case ':': return failed("option '" + given + "' needs a value (try --help)");
         default: return failed("unknown option '" + given + "' (try --help)");
         }
@@ -113,7 +134,7 @@ CommandLine parse_command_line(int argc, char** argv) {
     if (argc - optind > 1) return failed("only one PROGRAM can be loaded (try --help)");
     if (optind < argc) {
         const std::string program = argv[optind];
-        const ProgramImage image = read_program_file(program);
+        const ProgramImage image = read_program_file(program, line.options.ram_kb);
         if (!image.result.ok) return failed("cannot load " + program + ": " + image.result.reason);
         // The dialogs start from the program's folder whatever the working
         // folder is later.

@@ -11,6 +11,7 @@ struct Options {
     std::string program;   // loaded once the ROM shows its K prompt; empty: none
     Model model = Model::simple;  // --model NAME
     bool ntsc = false;            // --ntsc: the 60 Hz machine
+    int ram_kb = default_ram_kb;  // --ram N
 };
 
 enum class Action { run, help, version, fail };

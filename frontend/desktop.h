@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "host_keys.h"
 #include "zx81.h"
 
 struct Desktop {
@@ -26,7 +27,10 @@ struct Desktop {
     std::array<std::array<uint8_t, 16>, 256> pixel_patterns{};
     BITMAP* toolbar = nullptr;  // zxtool.pcx; null when it could not be loaded
 
+    HostKeyboard keyboard;  // the character key being typed
+
     Model title_model = Model::simple;  // the model the window's title names
+    int ram_kb = default_ram_kb;        // the machine's RAM, which the title names
     bool switch_model = false;          // F9 pressed: the other model from the next frame
     std::string file_name;        // the name the file dialogs offer
     std::string program_to_load;  // from the command line, loaded at the K prompt

@@ -18,7 +18,7 @@ constexpr std::array<int, 128> build_allegro_keys() {
         {sc::y, KEY_Y}, {sc::u, KEY_U}, {sc::i, KEY_I}, {sc::o, KEY_O}, {sc::p, KEY_P},
         {sc::enter, KEY_ENTER}, {sc::a, KEY_A}, {sc::s, KEY_S}, {sc::d, KEY_D},
         {sc::f, KEY_F}, {sc::g, KEY_G}, {sc::h, KEY_H}, {sc::j, KEY_J}, {sc::k, KEY_K},
-        {sc::l, KEY_L}, {sc::semicolon, KEY_SEMICOLON}, {sc::left_shift, KEY_LSHIFT},
+        {sc::l, KEY_L}, {sc::semicolon, KEY_COLON}, {sc::left_shift, KEY_LSHIFT},
         {sc::z, KEY_Z}, {sc::x, KEY_X}, {sc::c, KEY_C}, {sc::v, KEY_V}, {sc::b, KEY_B},
         {sc::n, KEY_N}, {sc::m, KEY_M}, {sc::right_shift, KEY_RSHIFT}, {sc::alt, KEY_ALT},
         {sc::space, KEY_SPACE}, {sc::f1, KEY_F1}, {sc::f2, KEY_F2}, {sc::f3, KEY_F3},
@@ -65,6 +65,88 @@ constexpr HostKey host_keys[] = {
     {scancode::b, zx_key::b},
 };
 
+// Character keys: what each types with host Shift up and down. Letters and
+// digits stay position keys; these are the keys the ZX81 has no place for.
+struct CharacterKey {
+    int allegro_key;
+    bool plain_types, shifted_types;
+    TypedKey plain, shifted;
+};
+
+constexpr TypedKey shifted(ZxKey key) {
+    return {key, true};
+}
+constexpr TypedKey unshifted(ZxKey key) {
+    return {key, false};
+}
+constexpr TypedKey nothing{};
+
+constexpr CharacterKey character_keys[] = {
+    {KEY_STOP, true, true, unshifted(zx_key::dot), shifted(zx_key::m)},      // . and >
+    {KEY_COMMA, true, true, shifted(zx_key::dot), shifted(zx_key::n)},       // , and <
+    {KEY_QUOTE, false, true, nothing, shifted(zx_key::p)},                   // "
+    {KEY_EQUALS, true, true, shifted(zx_key::l), shifted(zx_key::k)},        // = and +
+    {KEY_MINUS, true, false, shifted(zx_key::j), nothing},                   // -
+    {KEY_SLASH, true, true, shifted(zx_key::v), shifted(zx_key::c)},         // / and ?
+    {KEY_ASTERISK, true, true, shifted(zx_key::b), shifted(zx_key::b)},      // keypad *
+    {KEY_PLUS_PAD, true, true, shifted(zx_key::k), shifted(zx_key::k)},      // keypad +
+    {KEY_MINUS_PAD, true, true, shifted(zx_key::j), shifted(zx_key::j)},     // keypad -
+    {KEY_SLASH_PAD, true, true, shifted(zx_key::v), shifted(zx_key::v)},     // keypad /
+    {KEY_DEL_PAD, true, true, unshifted(zx_key::dot), unshifted(zx_key::dot)},  // keypad .
+    {KEY_ENTER_PAD, true, true, unshifted(zx_key::newline), unshifted(zx_key::newline)},
+    {KEY_0_PAD, true, true, unshifted(zx_key::digit0), unshifted(zx_key::digit0)},
+    {KEY_1_PAD, true, true, unshifted(zx_key::digit1), unshifted(zx_key::digit1)},
+    {KEY_2_PAD, true, true, unshifted(zx_key::digit2), unshifted(zx_key::digit2)},
+    {KEY_3_PAD, true, true, unshifted(zx_key::digit3), unshifted(zx_key::digit3)},
+    {KEY_4_PAD, true, true, unshifted(zx_key::digit4), unshifted(zx_key::digit4)},
+    {KEY_5_PAD, true, true, unshifted(zx_key::digit5), unshifted(zx_key::digit5)},
+    {KEY_6_PAD, true, true, unshifted(zx_key::digit6), unshifted(zx_key::digit6)},
+    {KEY_7_PAD, true, true, unshifted(zx_key::digit7), unshifted(zx_key::digit7)},
+    {KEY_8_PAD, true, true, unshifted(zx_key::digit8), unshifted(zx_key::digit8)},
+    {KEY_9_PAD, true, true, unshifted(zx_key::digit9), unshifted(zx_key::digit9)},
+    {KEY_BACKSPACE, true, true, shifted(zx_key::digit0), shifted(zx_key::digit0)},  // RUBOUT
+};
+
+bool host_shift_down() {
+    return host_key_down(scancode::left_shift) || host_key_down(scancode::right_shift);
+}
+
+// Starts typing the first character key found down that types something.
+void start_character(HostKeyboard& keyboard) {
+    const bool shift = host_shift_down();
+    for (const CharacterKey& c : character_keys) {
+        if (!key[c.allegro_key] || !typed_by(c.allegro_key, shift, keyboard.typed)) continue;
+        keyboard.allegro_key = c.allegro_key;
+        keyboard.phase = HostKeyboard::Phase::lead;
+        return;
+    }
+}
+
+// The character's part of this scan, then its next phase: the lead, the
+// first scan of the key and the trail last one scan each, so that even a tap
+// shorter than a scan types; then the key is held while the host key is.
+void press_character(HostKeyboard& keyboard, KeyMatrix& keys) {
+    using Phase = HostKeyboard::Phase;
+    if (keyboard.phase == Phase::held && !key[keyboard.allegro_key]) keyboard.phase = Phase::trail;
+    const bool key_down = keyboard.phase == Phase::press || keyboard.phase == Phase::held;
+    if (keyboard.typed.shift) press_key(keys, zx_key::shift);
+    if (key_down) press_key(keys, keyboard.typed.key);
+    if (keyboard.allegro_key == KEY_BACKSPACE) {
+        // RUBOUT hides the rest of its two rows.
+        keys[zx_key::shift.row] = 0xFE;
+        keys[zx_key::digit0.row] = key_down ? 0xFE : 0xFF;
+    }
+    switch (keyboard.phase) {
+    case Phase::lead: keyboard.phase = Phase::press; break;
+    case Phase::press: keyboard.phase = Phase::held; break;
+    case Phase::trail:
+        keyboard.phase = Phase::idle;
+        keyboard.allegro_key = 0;
+        break;
+    default: break;
+    }
+}
+
 }  // namespace
 
 bool host_key_down(int scan) {
@@ -77,13 +159,23 @@ void release_host_key(int scan) {
     if (code != 0) key[code] = 0;
 }
 
-KeyMatrix scan_host_keys() {
-    KeyMatrix keys = no_keys_down;
-    for (const HostKey& k : host_keys)
-        if (host_key_down(k.scan)) press_key(keys, k.zx);
-    if (host_key_down(scancode::backspace)) {
-        keys[zx_key::shift.row] = 0xFE;
-        keys[zx_key::digit0.row] = 0xFE;
+bool typed_by(int allegro_key, bool host_shift, TypedKey& typed) {
+    for (const CharacterKey& c : character_keys) {
+        if (c.allegro_key != allegro_key) continue;
+        typed = host_shift ? c.shifted : c.plain;
+        return host_shift ? c.shifted_types : c.plain_types;
     }
+    return false;
+}
+
+KeyMatrix scan_host_keys(HostKeyboard& keyboard) {
+    KeyMatrix keys = no_keys_down;
+    if (keyboard.phase == HostKeyboard::Phase::idle) start_character(keyboard);
+    const bool typing = keyboard.phase != HostKeyboard::Phase::idle;
+    for (const HostKey& k : host_keys) {
+        const bool host_shift = k.zx.row == zx_key::shift.row && k.zx.bit == zx_key::shift.bit;
+        if (host_key_down(k.scan) && !(typing && host_shift)) press_key(keys, k.zx);
+    }
+    if (typing) press_character(keyboard, keys);
     return keys;
 }

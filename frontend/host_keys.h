@@ -1,5 +1,15 @@
 // The host keyboard: keys named by PC set-1 scan code, mapped onto Allegro's
 // key codes for the same physical keys, and read into the ZX81's key matrix.
+//
+// Two kinds of host key reach the ZX81:
+// - position keys (letters, digits, Enter, Space, both Shifts, the key right
+//   of L, the arrows) press the ZX81 key in the same place; host Shift is the
+//   ZX81 SHIFT, so keywords and symbols are typed as on the ZX81 itself;
+// - character keys (the punctuation keys, the keypad, Backspace) type the
+//   character printed on them by pressing the ZX81 key, with SHIFT, that
+//   gives it. Such a press goes through the matrix as a real one does: SHIFT
+//   (or nothing) first, then the key with it, then SHIFT alone again, one
+//   scan each at least, so that no scan ever sees the key without its SHIFT.
 #pragma once
 
 #include "keyboard.h"
@@ -11,7 +21,7 @@ constexpr int backspace = 14;
 constexpr int q = 16, w = 17, e = 18, r = 19, t = 20, y = 21, u = 22, i = 23, o = 24, p = 25;
 constexpr int enter = 28;
 constexpr int a = 30, s = 31, d = 32, f = 33, g = 34, h = 35, j = 36, k = 37, l = 38;
-constexpr int semicolon = 39;
+constexpr int semicolon = 39;  // the key right of L
 constexpr int left_shift = 42;
 constexpr int z = 44, x = 45, c = 46, v = 47, b = 48, n = 49, m = 50;
 constexpr int right_shift = 54;
@@ -27,6 +37,29 @@ bool host_key_down(int scan);
 // Marks the key released in the host key state, so that a held key acts once.
 void release_host_key(int scan);
 
-// The ZX81 keys that the host keys now down press. Backspace is the ZX81's
-// RUBOUT, SHIFT+0, and hides whatever else is down in those two rows.
-KeyMatrix scan_host_keys();
+// What a character key types: a ZX81 key, with or without SHIFT.
+struct TypedKey {
+    ZxKey key;
+    bool shift;
+};
+
+// The character key being typed, from one scan to the next.
+struct HostKeyboard {
+    // SHIFT alone, the key's first scan, the key held, SHIFT alone again.
+    enum class Phase { idle, lead, press, held, trail };
+    Phase phase = Phase::idle;
+    int allegro_key = 0;  // the character key down; 0 when idle
+    TypedKey typed{};     // chosen when it went down, by host Shift then
+};
+
+// What the character key with this Allegro code types, with host Shift up or
+// down; false when it is no character key or types nothing so (the ZX81 has
+// no apostrophe or underscore).
+bool typed_by(int allegro_key, bool host_shift, TypedKey& typed);
+
+// The ZX81 keys that the host keys now down press, one scan of them: the
+// position keys as they are, and the character key in its phase. While a
+// character key is typed, host Shift is not the ZX81 SHIFT: the character
+// brings its own. RUBOUT (Backspace, SHIFT+0) hides whatever else is down in
+// those two rows.
+KeyMatrix scan_host_keys(HostKeyboard& keyboard);

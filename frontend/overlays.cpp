@@ -14,10 +14,14 @@ const std::string help_text =
     "Color\nF7: Cycle Background Color\nF8: Show Keyboard\n\nALT-F4 Exit\n\n\n"
     "Orlix for Linux: its own Z80 core\nand Allegro. Runs the ZX81 ROM.";
 
+const std::string key_help =
+    "Keys: as on the ZX81, Shift being\nSHIFT, ; being the . key; . , ' =\n"
+    "- / and the keypad as printed.\nSAVE/LOAD \"NAME\": NAME.P files.";
+
 std::string help_text_for(Model model) {
     const Model other = model == Model::simple ? Model::hardware : Model::simple;
     return help_text + "\n\nRunning the " + model_name(model) + " model.\nF9: the " +
-           model_name(other) + " model";
+           model_name(other) + " model\n\n" + key_help;
 }
 
 void load_toolbar(Desktop& desktop, const std::string& path) {

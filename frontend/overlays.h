@@ -11,6 +11,8 @@ struct Desktop;
 // The help text, and what the help box (F1) shows: the text and which model
 // runs.
 extern const std::string help_text;
+// How the host keys type, and where SAVE and LOAD go, in short.
+extern const std::string key_help;
 std::string help_text_for(Model model);
 
 // Loads the toolbar picture "zxtool.pcx" from `path`; warns "Cannot load

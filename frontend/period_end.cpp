@@ -3,6 +3,8 @@
 #include <allegro.h>
 #include <allegro/internal/aintern.h>  // _mouse_screen: where the pointer is shown
 
+#include <filesystem>
+
 #include "desktop.h"
 #include "file_dialogs.h"
 #include "host_keys.h"
@@ -12,6 +14,7 @@
 #include "program_files.h"
 #include "reporters.h"
 #include "screen_modes.h"
+#include "tape.h"
 #include "toolbar_layout.h"
 #include "zx81.h"
 
@@ -63,11 +66,44 @@ bool program_file_action(Desktop& desktop, Zx81& machine, FileDialog kind) {
     return chosen;
 }
 
+// The folder where LOAD and SAVE typed at the ZX81 find and put files: the
+// folder of the program last loaded or saved, else the working folder.
+std::string tape_folder(const Desktop& desktop) {
+    const std::string folder = std::filesystem::path(desktop.file_name).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// Serves a LOAD or SAVE that the ZX81 waits on. LOAD "" asks for the file
+// in the F3 dialog; Cancel there is BREAK. A failure says why, and the ZX81
+// shows report D.
+void serve_tape(Desktop& desktop, Zx81& machine) {
+    const TapeCommand& command = machine.tape.command;
+    TapeResult result;
+    if (command.action == TapeAction::load && command.name.empty()) {
+        show_mouse(nullptr);
+        if (!choose_program_file(FileDialog::open, desktop.file_name)) {
+            break_tape_command(machine);
+            redraw_frame(desktop);
+            return;
+        }
+        result = load_tape_file(machine, desktop.file_name);
+    } else {
+        result = serve_tape_command(machine, tape_folder(desktop));
+    }
+    if (result.ok) {
+        desktop.file_name = result.path;
+    } else {
+        show_mouse(nullptr);
+        warn(result.message);
+    }
+    redraw_frame(desktop);
+}
+
 // The window's title follows the model once the machine has switched.
 void show_model_in_title(Desktop& desktop, Model model) {
     if (desktop.title_model == model) return;
     desktop.title_model = model;
-    if (screen) set_window_title(title_for(model).c_str());
+    if (screen) set_window_title(title_for(model, desktop.ram_kb).c_str());
 }
 
 void next_screen_mode(Desktop& desktop) {
@@ -99,13 +135,17 @@ void draw_frame(Desktop& desktop, Zx81& machine) {
 }
 
 Step end_of_period(Desktop& desktop, Zx81& machine) {
-    set_keys(machine, scan_host_keys());
+    set_keys(machine, scan_host_keys(desktop.keyboard));
     if (desktop.frame_parity == 0) draw_frame(desktop, machine);
     desktop.frame_parity = (desktop.frame_parity + 1) % 2;
 
     if (quit_requested() || (host_key_down(scancode::alt) && host_key_down(scancode::f4)))
         return Step::stop;
     if (load_program_named_at_start(desktop, machine)) return Step::go_on;
+    if (machine.tape.command.action != TapeAction::none) {
+        serve_tape(desktop, machine);
+        return Step::go_on;
+    }
 
     const int w = screen ? screen->w : 0;
     if (host_key_down(scancode::f1) || clicked(toolbar::help, w)) {

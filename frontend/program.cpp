@@ -43,6 +43,7 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     if (!rom.ok) fatal_error("Cannot load zx81.rom!");
     machine.model = options.model;
     machine.ntsc = options.ntsc;
+    machine.ram_kb = options.ram_kb;
     power_up(machine, rom.image);
     acquire_screen();
     clear_to_color(screen, d.colours[d.paper]);
@@ -72,6 +73,7 @@ int run_program(int argc, char** argv) {
     install_keyboard();
     prepare_icon();
     desktop.title_model = line.options.model;
+    desktop.ram_kb = line.options.ram_kb;
     set_screen_mode(desktop, line.options.screen_mode);
     if (!icon_was_set()) warn("Cannot find Icon :-(");
     set_close_button_callback(request_quit);

@@ -33,14 +33,20 @@ void set_screen_mode(Desktop& desktop, int mode_number) {
             !try_mode(GFX_AUTODETECT_FULLSCREEN, 16, mode.width, mode.height))
             fatal_error("no se puedo seleccionar full screen!");
     }
-    set_window_title(title_for(desktop.title_model).c_str());
+    set_window_title(title_for(desktop.title_model, desktop.ram_kb).c_str());
     if (desktop.picture) destroy_bitmap(desktop.picture);
     desktop.picture = create_bitmap(frame_width, frame_height);
     // The colours and pixel patterns hold values of the old depth.
     setup_colours(desktop);
 }
 
-std::string title_for(Model model) {
-    if (model == Model::simple) return window_title;
-    return std::string(window_title) + " - " + model_name(model) + " model";
+std::string title_for(Model model, int ram_kb) {
+    std::string title = window_title;
+    const char* separator = " - ";
+    if (model != Model::simple) {
+        title.append(separator).append(model_name(model)).append(" model");
+        separator = ", ";
+    }
+    if (ram_kb != default_ram_kb) title.append(separator).append(std::to_string(ram_kb)).append("K");
+    return title;
 }

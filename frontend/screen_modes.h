@@ -30,8 +30,9 @@ inline constexpr std::array<ScreenMode, 3> screen_modes = {{
 
 constexpr const char* window_title = "Orlix V.0.3";
 
-// The window's title for the model: the hardware model adds its name.
-std::string title_for(Model model);
+// The window's title for the model and RAM: the hardware model adds its
+// name, and a RAM size other than 16 KB its size.
+std::string title_for(Model model, int ram_kb = default_ram_kb);
 
 // Sets the mode (windows at 8, then 15, then 16 bits; full screen at 15, then
 // 16) with the title of the desktop's model, makes the picture anew and sets

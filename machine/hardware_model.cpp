@@ -34,9 +34,8 @@ constexpr uint8_t int_line = 0x40;  // bit 6 of the refresh address: INT while 0
 
 Ula& ula = zx81.ula;
 
-// RAM at 0x4000-0x7FFF answers at 0xC000-0xFFFF too.
-uint16_t decoded(uint16_t address) {
-    return address >= 0xC000 ? static_cast<uint16_t>(address - 0x8000) : address;
+uint8_t memory_at(uint16_t address) {
+    return zx81.memory[decoded(zx81.address_map, address)];
 }
 
 int64_t time_at(int32_t cycles_left) {
@@ -122,7 +121,9 @@ struct HardwareBus {
     static uint8_t fetch(const Z80State& s, uint16_t address, uint8_t refresh, int32_t cycles_left,
                          int offset) {
         ula.refresh_seen = refresh;
-        const uint8_t byte = zx81.memory[decoded(address)];
+        if (in_tape_code(address)) [[unlikely]]
+            return fetch_in_tape_code(zx81, address);
+        const uint8_t byte = memory_at(address);
         if (address < 0x8000 || (byte & 0x40)) return byte;
         const int64_t t = time_at(cycles_left) + offset;
         catch_up(t);
@@ -131,24 +132,25 @@ struct HardwareBus {
         const uint16_t refresh_address = static_cast<uint16_t>((s.I << 8) | refresh);
         uint8_t pixels;
         if (refresh_address & 0x4000)
-            pixels = zx81.memory[decoded(refresh_address)];
+            pixels = memory_at(refresh_address);
         else
-            pixels = zx81.memory[(((s.I & 0xFE) << 8) | ((byte & 0x3F) << 3) | ula.line_counter) & 0x3FFF];
+            pixels = memory_at(static_cast<uint16_t>(((s.I & 0xFE) << 8) | ((byte & 0x3F) << 3) | ula.line_counter));
         if (byte & 0x80) pixels = static_cast<uint8_t>(~pixels);
         shift_out(t + 4, pixels);
         return 0x00;
     }
 
-    static uint8_t read(uint16_t address) { return zx81.memory[decoded(address)]; }
-    static void write(uint16_t address, uint8_t value) { write_memory(zx81.memory, decoded(address), value); }
+    static uint8_t read(uint16_t address) { return memory_at(address); }
+    static void write(uint16_t address, uint8_t value) {
+        write_memory(zx81.memory, zx81.address_map, address, value);
+    }
 
     // A keyboard read (an even port) with the NMI generator off starts a
     // vertical sync, which holds the line counter at 0. Bit 6 says which
     // television: 0 for 60 Hz.
     static uint8_t in(uint16_t port, int32_t cycles_left) {
-        uint8_t value = read_keyboard(zx81.keys, port);
+        const uint8_t value = read_port(zx81, port);
         if (port & 1) return value;
-        if (ula.ntsc) value &= static_cast<uint8_t>(~0x40);
         const int64_t t = time_at(cycles_left);
         catch_up(t);
         if (!ula.nmi_generator && !ula.vsync) start_vsync(t);
@@ -180,7 +182,7 @@ struct HardwareBus {
     // Between two instructions: a pending NMI, once the pulse is over, or the
     // maskable interrupt while bit 6 of the last refresh address is low. A
     // period that is to end where the program runs ends here.
-    static uint16_t boundary(Cpu<HardwareBus>& c) {
+    Z80_INLINE static uint16_t boundary(Cpu<HardwareBus>& c) {
         const int64_t t = time_at(c.cycles);
         catch_up(t);
         if (ula.end_period_in_program && c.cycles > 0 && program_runs(c.s, c.pc)) {
@@ -209,6 +211,11 @@ struct HardwareBus {
 void start_hardware(Ula& state, bool ntsc) {
     state = Ula{};
     state.ntsc = ntsc;
+}
+
+void stop_nmi_generator(Ula& state) {
+    state.nmi_generator = false;
+    state.nmi_pulse = -1;
 }
 
 void run_hardware_period(Zx81& machine) {

@@ -55,6 +55,9 @@ struct Zx81;
 // Starts the display hardware afresh, from power-up or from the simple model.
 void start_hardware(Ula& ula, bool ntsc);
 
+// The NMI generator off, with no NMI pending, as the ROM's FAST mode has it.
+void stop_nmi_generator(Ula& ula);
+
 // Runs one period of 32,500 cycles (or until the program itself runs, when
 // the period is to end there).
 void run_hardware_period(Zx81& machine);

@@ -31,11 +31,16 @@ inline void press_key(KeyMatrix& keys, ZxKey key) {
     keys[key.row] &= static_cast<uint8_t>(~(1 << key.bit));
 }
 
+// Bit 7 of an even port is the tape input: 0 while no signal comes, as on a
+// ZX81 with no tape playing (the ROM's LOAD then waits and SPACE breaks it).
+constexpr uint8_t no_tape_signal = 0x7F;
+
 // What an IN from `port` reads: 0xFF from an odd port; from an even one the
-// AND of the rows whose address line is low (all eight for a high byte of 0).
+// AND of the rows whose address line is low (all eight for a high byte of 0)
+// and of the tape input.
 inline uint8_t read_keyboard(const KeyMatrix& keys, uint16_t port) {
     if (port & 1) return 0xFF;
-    uint8_t result = 0xFF;
+    uint8_t result = no_tape_signal;
     for (int row = 0; row < 8; ++row)
         if (!(port & (0x100 << row))) result &= keys[row];
     return result;

@@ -1,6 +1,7 @@
 // What is where in the ZX81's 64 KB, and how memory starts out: the 8 KB ROM
 // at 0x0000-0x1FFF (write-protected), a copy of it at 0x2000-0x3FFF that
-// programs may change until the next reset, and RAM from 0x4000 up.
+// programs may change until the next reset, and RAM from 0x4000 up, as much
+// as the machine has, seen through the address lines its chips decode.
 #pragma once
 
 #include <array>
@@ -33,6 +34,8 @@ void reset_memory(Memory& memory);
 
 // The system variables that the machine itself looks at.
 namespace sysvar {
+constexpr uint16_t err_sp = 0x4002;  // the machine stack's bottom word: where errors return
+constexpr uint16_t ramtop = 0x4004;  // the first address past what BASIC uses
 constexpr uint16_t d_file = 0x400C;  // where the display file starts
 constexpr uint16_t vars = 0x4010;    // where the variables start
 constexpr uint16_t e_line = 0x4014;  // the line being edited: the end of a saved program
@@ -41,7 +44,52 @@ constexpr uint8_t slow_requested = 0x40;  // CDFLAG: the program asks for SLOW m
 constexpr uint8_t slow_running = 0x80;    // CDFLAG: SLOW mode runs (needs the NMI generator)
 }  // namespace sysvar
 
-// A write through the bus: dropped below 0x2000.
-inline void write_memory(Memory& memory, uint16_t address, uint8_t value) {
-    if (address >= rom_size) memory[address] = value;
+// A little-endian word of memory, as the system variables hold them.
+inline uint16_t word_at(const Memory& memory, uint16_t address) {
+    return static_cast<uint16_t>(memory[address] | (memory[static_cast<uint16_t>(address + 1)] << 8));
+}
+
+// The RAM sizes a ZX81 came with, in KB: the 1 KB of the basic machine, the
+// 2 KB of the Timex and of the early boards, the 16 KB pack and the 32 KB
+// packs.
+constexpr std::array<int, 4> ram_sizes_kb = {1, 2, 16, 32};
+constexpr int default_ram_kb = 16;
+
+// The first address past the machine's RAM (0x4400 for 1 KB, 0x8000 for
+// 16 KB, 0xC000 for 32 KB): what a program may fill.
+constexpr uint32_t ram_end(int kb) {
+    return ram_start + 1024u * static_cast<uint32_t>(kb);
+}
+
+// How the address lines reach the chips. RAM of 1 or 2 KB decodes only its
+// own address lines and repeats through 0x4000-0x7FFF, which is how the
+// ROM's memory check finds its end. On the real machine no chip decodes A15
+// either, so the ROM and its copy also answer at 0x8000-0xBFFF and the RAM
+// at 0xC000-0xFFFF (where the display hardware fetches the display file),
+// unless a 32 KB pack claims 0x8000-0xBFFF for its upper half.
+//
+// The simple model keeps 0x8000-0xFFFF as plain memory of its own instead:
+// with no display hardware, the ROM's display routine runs through that
+// memory, whose 0xFF bytes (RST 38) stand in for the interrupts that end
+// each display line on the real machine.
+struct AddressMap {
+    std::array<uint16_t, 4> masks;  // by A15 and A14: the address bits the chips see
+};
+
+constexpr AddressMap address_map_for(int ram_kb, bool upper_echoes) {
+    const uint16_t ram = static_cast<uint16_t>(ram_start | (ram_kb >= 16 ? 0x3FFF : 1024 * ram_kb - 1));
+    if (!upper_echoes) return {{0xFFFF, ram, 0xFFFF, 0xFFFF}};
+    const uint16_t upper = ram_kb >= 32 ? 0xFFFF : 0x3FFF;
+    return {{0xFFFF, ram, upper, ram}};
+}
+
+// Where an address of the processor lands in memory.
+inline uint16_t decoded(const AddressMap& map, uint16_t address) {
+    return address & map.masks[address >> 14];
+}
+
+// A write through the bus: dropped where it lands below 0x2000.
+inline void write_memory(Memory& memory, const AddressMap& map, uint16_t address, uint8_t value) {
+    const uint16_t to = decoded(map, address);
+    if (to >= rom_size) memory[to] = value;
 }

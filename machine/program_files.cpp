@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,19 +15,25 @@
 
 namespace {
 
-// The system variables set after a load: FLAGS, PPC (line -2: no line
-// running) and the two words at the top of RAM, in this order.
-struct Poke {
-    uint16_t address;
-    uint8_t value;
-};
-constexpr Poke restart_pokes[] = {
-    {0x4001, 0x80}, {0x4007, 0xFE}, {0x4008, 0xFF}, {0x7FFC, 0x76},
-    {0x7FFD, 0x06}, {0x7FFE, 0x00}, {0x7FFF, 0x3E},
-};
+// F3 restarts a program through ROM address 0x005B, the end of the ROM's
+// error handling: it takes the stack from ERR_SP, checks SLOW/FAST and
+// returns through the stack's bottom word to the line after the last one
+// run, which the loaded NXTLIN names. These are what that route needs: FLAGS,
+// PPC (line -2: no line running) and the two words that the ROM puts at the
+// top of the stack after NEW.
 constexpr uint16_t restart_address = 0x005B;
+constexpr uint16_t statement_return = 0x0676;  // the ROM's next-line routine
+constexpr uint16_t stack_end_mark = 0x3E00;    // below it the GOSUB stack ends
 
+void write_byte(Zx81& machine, uint16_t address, uint8_t value) {
+    write_memory(machine.memory, machine.address_map, address, value);
+}
 
+// RAMTOP as the ROM's memory check leaves it at power-up; it never looks
+// above 0x7FFF.
+uint16_t ramtop_at_power_up(int ram_kb) {
+    return static_cast<uint16_t>(std::min<uint32_t>(ram_end(ram_kb), 0x8000));
+}
 
 const std::string not_a_program = "not a ZX81 program: ";
 
@@ -71,29 +78,37 @@ bool write_fully(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
-uint16_t word_at(const std::vector<uint8_t>& image, uint16_t address) {
+uint16_t image_word(const std::vector<uint8_t>& image, uint16_t address) {
     const size_t offset = address - program_start;
     return static_cast<uint16_t>(image[offset] | (image[offset + 1] << 8));
 }
 
-// The image's own system variables must describe it: the display file, the
-// variables and the edit line in that order, the first two inside the image
-// and the edit line no further than its end (a program saved by the ZX81
-// ends just before it).
-bool system_variables_match(const std::vector<uint8_t>& image, size_t file_length) {
-    const size_t end = program_start + image.size();
-    const size_t display = word_at(image, sysvar::d_file);
-    const size_t variables = word_at(image, sysvar::vars);
-    const size_t edit_line = word_at(image, sysvar::e_line);
-    return display >= program_start && display <= variables && variables <= edit_line &&
-           display < end && variables < end && edit_line <= end &&
-           edit_line - program_start <= file_length;
+std::string hex_address(uint32_t address) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", address);
+    return text;
+}
+
+// Why a program ending at `edit_line` does not fit the machine; empty when
+// it does.
+std::string program_misfit(uint32_t edit_line, int ram_kb) {
+    if (edit_line < program_start + smallest_program || edit_line > ram_end(ram_sizes_kb.back()))
+        return not_a_program + "its end (E_LINE " + hex_address(edit_line) + ") lies outside RAM";
+    if (edit_line <= ram_end(ram_kb)) return {};
+    int needed = ram_sizes_kb.back();
+    for (int kb : ram_sizes_kb)
+        if (edit_line <= ram_end(kb)) {
+            needed = kb;
+            break;
+        }
+    return "the program needs " + std::to_string(needed) + " KB of RAM; this ZX81 has " +
+           std::to_string(ram_kb) + " KB";
 }
 
 // Writes the image to a new file in the target's folder, under a short name
 // of its own (so that a target name of any length Linux allows fits), and
 // renames it over the target once every byte is on disk.
-FileResult save_through_temporary(const std::string& target, const uint8_t* data) {
+FileResult save_through_temporary(const std::string& target, const uint8_t* data, size_t size) {
     const size_t slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
     std::string temporary = folder + (folder.back() == '/' ? "" : "/") + ".orlix-XXXXXX";
@@ -112,7 +127,7 @@ FileResult save_through_temporary(const std::string& target, const uint8_t* data
     }
     fchmod(file.fd, mode);
     int error = 0;
-    if (!write_fully(file.fd, data, program_size) || fsync(file.fd) != 0) error = errno;
+    if (!write_fully(file.fd, data, size) || fsync(file.fd) != 0) error = errno;
     const int fd = file.fd;
     file.fd = -1;
     if (close(fd) != 0 && error == 0) error = errno;
@@ -126,21 +141,21 @@ FileResult save_through_temporary(const std::string& target, const uint8_t* data
 
 // Pipes and character devices are written in place, never replaced, and
 // opened without blocking: a pipe that nobody reads is refused at once.
-FileResult save_in_place(const std::string& name, const uint8_t* data) {
+FileResult save_in_place(const std::string& name, const uint8_t* data, size_t size) {
     Descriptor file{open(name.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY)};
     if (file.fd < 0)
         return errno == ENXIO ? refused("no program is reading from the pipe")
                               : system_error(errno);
-    if (!write_fully(file.fd, data, program_size))
+    if (!write_fully(file.fd, data, size))
         return errno == EAGAIN ? refused("the pipe is full") : system_error(errno);
     return {};
 }
 
-FileResult save_image(const std::string& name, const uint8_t* data) {
+FileResult save_image(const std::string& name, const uint8_t* data, size_t size) {
     struct stat info;
     if (stat(name.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) return system_error(EISDIR);
-        if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) return save_in_place(name, data);
+        if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) return save_in_place(name, data, size);
         if (!S_ISREG(info.st_mode)) return refused("not a regular file");
     }
     // Through a symbolic link, the file it points at is the one replaced.
@@ -149,7 +164,7 @@ FileResult save_image(const std::string& name, const uint8_t* data) {
         target = real;
         std::free(real);
     }
-    return save_through_temporary(target, data);
+    return save_through_temporary(target, data, size);
 }
 
 }  // namespace
@@ -161,7 +176,7 @@ bool program_file_name(const std::string& name) {
     return ending == ".P" || ending == "81";
 }
 
-ProgramImage read_program_file(const std::string& name) {
+ProgramImage read_program_file(const std::string& name, int ram_kb) {
     ProgramImage image;
     if (!program_file_name(name)) {
         image.result = refused("not a program file (.P or .81)");
@@ -187,39 +202,72 @@ ProgramImage read_program_file(const std::string& name) {
         image.result = refused("not a regular file");
         return image;
     }
-    image.bytes.resize(program_size);
-    const ssize_t length = read_fully(file.fd, image.bytes.data(), program_size);
+    image.bytes.resize(largest_program);
+    const ssize_t length = read_fully(file.fd, image.bytes.data(), largest_program);
     if (length < 0) {
         image.result = system_error(errno);
         image.bytes.clear();
         return image;
     }
     image.bytes.resize(static_cast<size_t>(length));
-    const size_t file_length = std::max(static_cast<size_t>(info.st_size), image.bytes.size());
-    if (image.bytes.size() < system_variables_size)
+    if (image.bytes.size() < smallest_program) {
         image.result = refused(not_a_program + "too short");
-    else if (!system_variables_match(image.bytes, file_length))
-        image.result = refused(not_a_program + "the system variables do not match the file");
+    } else {
+        const uint16_t edit_line = image_word(image.bytes, sysvar::e_line);
+        const std::string misfit = program_misfit(edit_line, ram_kb);
+        if (!misfit.empty())
+            image.result = refused(misfit);
+        else if (static_cast<size_t>(edit_line - program_start) > image.bytes.size())
+            image.result = refused(not_a_program + "the file ends before E_LINE " + hex_address(edit_line));
+        else
+            image.bytes.resize(edit_line - program_start);
+    }
     if (!image.result.ok) image.bytes.clear();
     return image;
 }
 
+void put_program(Zx81& machine, const ProgramImage& image) {
+    std::memcpy(machine.memory.data() + program_start, image.bytes.data(), image.bytes.size());
+    // The ROM's LOAD runs in FAST mode and leaves the display hardware so:
+    // the NMI generator off and interrupts disabled. Whether SLOW mode runs
+    // is for the ROM's SLOW/FAST check to set up again on the machine at
+    // hand; a file that says it runs already, as one saved during SLOW mode
+    // may, would leave the ROM waiting for NMIs that never come.
+    machine.memory[sysvar::cdflag] &= static_cast<uint8_t>(~sysvar::slow_running);
+    stop_nmi_generator(machine.ula);
+    machine.cpu.IFF &= static_cast<uint8_t>(~(IFF1 | IFF2 | IFF_HALTED));
+    machine.tape.command = {};
+}
+
 FileResult load_program(Zx81& machine, const std::string& name) {
-    const ProgramImage image = read_program_file(name);
-    if (image.result.ok) {
-        std::memcpy(machine.memory.data() + program_start, image.bytes.data(), image.bytes.size());
-        for (const Poke& p : restart_pokes) write_memory(machine.memory, p.address, p.value);
-        // Whether SLOW mode runs is for the ROM to set up again on the
-        // machine at hand (at 0x005B it checks for the NMI generator and
-        // starts SLOW mode when the program asks for it); a file that says
-        // it runs already, as one saved during SLOW mode does, would leave
-        // the ROM waiting for NMIs that never come.
-        machine.memory[sysvar::cdflag] &= static_cast<uint8_t>(~sysvar::slow_running);
-        machine.cpu.PC.w = restart_address;
+    const ProgramImage image = read_program_file(name, machine.ram_kb);
+    if (!image.result.ok) return image.result;
+    put_program(machine, image);
+    write_byte(machine, 0x4001, 0x80);  // FLAGS
+    write_byte(machine, 0x4007, 0xFE);  // PPC = 0xFFFE
+    write_byte(machine, 0x4008, 0xFF);
+    // The stack the ROM returns through, just below RAMTOP; a RAMTOP that
+    // cannot be one is what the ROM's memory check would find. Where the
+    // program itself fills those addresses, its own bytes stay.
+    const uint32_t end = program_start + image.bytes.size();
+    uint16_t ramtop = word_at(machine.memory, sysvar::ramtop);
+    if (ramtop <= program_start + smallest_program || ramtop > ram_end(machine.ram_kb))
+        ramtop = ramtop_at_power_up(machine.ram_kb);
+    const uint16_t bottom = static_cast<uint16_t>(ramtop - 4);
+    write_byte(machine, sysvar::err_sp, static_cast<uint8_t>(bottom));
+    write_byte(machine, sysvar::err_sp + 1, static_cast<uint8_t>(bottom >> 8));
+    const uint16_t words[] = {statement_return, stack_end_mark};
+    for (int i = 0; i < 4; ++i) {
+        const uint16_t address = static_cast<uint16_t>(bottom + i);
+        if (address >= end) write_byte(machine, address, static_cast<uint8_t>(words[i / 2] >> (8 * (i % 2))));
     }
-    return image.result;
+    machine.cpu.PC.w = restart_address;
+    return {};
 }
 
 FileResult save_program(const Zx81& machine, const std::string& name) {
-    return save_image(name, machine.memory.data() + program_start);
+    const uint16_t edit_line = word_at(machine.memory, sysvar::e_line);
+    const std::string misfit = program_misfit(edit_line, machine.ram_kb);
+    if (!misfit.empty()) return refused("no program in memory: E_LINE " + hex_address(edit_line) + " lies outside RAM");
+    return save_image(name, machine.memory.data() + program_start, edit_line - program_start);
 }

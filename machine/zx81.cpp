@@ -1,37 +1,46 @@
 #include "zx81.h"
 
+#include "z80_execute.h"
+
 Zx81 zx81;
 
-// The processor's bus in the simple model: memory, the keyboard behind even
-// ports, and the end of each period. These are the core's link-time
-// callbacks; they serve the one machine. They live beside it so that linking
-// the machine always brings them.
-
-uint8_t mem_read(uint16_t address) {
-    return zx81.memory[address];
-}
-
-void mem_write(uint16_t address, uint8_t value) {
-    write_memory(zx81.memory, address, value);
-}
-
-uint8_t port_in(uint16_t port) {
-    return read_keyboard(zx81.keys, port);
-}
-
-// Output reaches nothing that a later read can see.
-void port_out(uint16_t, uint8_t) {}
-
-void ed_trap(Z80State*) {}
-
-// Each period ends the run, so that the front end has its turn between two.
-uint16_t machine_loop(Z80State* state) {
-    zx81.cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left),
-                              std::memory_order_relaxed);
-    return IRQ_STOP;
-}
-
 namespace {
+
+// The processor's bus in the simple model: memory, the keyboard behind even
+// ports, LOAD and SAVE caught for files, and the end of each period, which
+// ends the run so that the front end has its turn between two. With RAM
+// filling 0x4000-0x7FFF every address is its own; a smaller RAM repeats, and
+// decoding that has a bus of its own, so that the usual machine pays nothing
+// for it.
+template <bool SmallRam>
+struct SimpleBus {
+    static constexpr bool refresh = false;
+    static constexpr bool exact_timing = false;
+    static constexpr bool watches_boundaries = false;
+
+    static uint8_t fetch(const Z80State&, uint16_t address, uint8_t, int32_t, int) {
+        if (in_tape_code(address)) [[unlikely]]
+            return fetch_in_tape_code(zx81, address);
+        return read(address);
+    }
+    static uint8_t read(uint16_t address) {
+        if constexpr (SmallRam) address = decoded(zx81.address_map, address);
+        return zx81.memory[address];
+    }
+    static void write(uint16_t address, uint8_t value) {
+        if constexpr (SmallRam) address = decoded(zx81.address_map, address);
+        if (address >= rom_size) zx81.memory[address] = value;
+    }
+    static uint8_t in(uint16_t port, int32_t) { return read_keyboard(zx81.keys, port); }
+    // Output reaches nothing that a later read can see.
+    static void out(uint16_t, uint8_t, int32_t) {}
+    static uint16_t period_end(Z80State* state) {
+        zx81.cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left),
+                                  std::memory_order_relaxed);
+        return IRQ_STOP;
+    }
+    static void trap(Z80State*) {}
+};
 
 constexpr uint16_t key_wait = 0x04C7;       // the ROM's wait for a key: FAST or SLOW
 constexpr uint16_t key_wait_spin = 0x04CF;  // its SLOW part: until the NMIs see a key
@@ -39,6 +48,7 @@ constexpr uint16_t key_wait_spin = 0x04CF;  // its SLOW part: until the NMIs see
 // The processor's period and the display hardware, fresh, for the model.
 void start_model(Zx81& machine) {
     const bool hardware = machine.model == Model::hardware;
+    machine.address_map = address_map_for(machine.ram_kb, hardware);
     machine.cpu.period_cycles = hardware ? hardware_period_cycles : period_cycles;
     machine.cpu.cycles_left = machine.cpu.period_cycles;
     if (hardware) start_hardware(machine.ula, machine.ntsc);
@@ -74,6 +84,7 @@ const char* model_name(Model model) {
 
 void power_up(Zx81& machine, const RomImage& rom) {
     power_up_memory(machine.memory, rom);
+    machine.tape.command = {};
     machine.keys = no_keys_down;
     machine.cpu = Z80State{};
     machine.requested_model = machine.model;
@@ -83,6 +94,7 @@ void power_up(Zx81& machine, const RomImage& rom) {
 
 void reset(Zx81& machine) {
     reset_memory(machine.memory);
+    machine.tape.command = {};
     start_model(machine);
     z80_reset(&machine.cpu);
 }
@@ -91,7 +103,11 @@ void run_period(Zx81& machine) {
     if (machine.requested_model == Model::hardware && machine.model == Model::simple)
         switch_to_hardware(machine);
     if (machine.model == Model::simple) {
-        z80_run(&machine.cpu);  // the bus's machine_loop ends the run after one period
+        // The bus ends the run after one period.
+        if (machine.ram_kb < 16)
+            z80_execute<SimpleBus<true>>(&machine.cpu);
+        else
+            z80_execute<SimpleBus<false>>(&machine.cpu);
         return;
     }
     const bool leaving = machine.requested_model == Model::simple;
@@ -105,6 +121,21 @@ void run_period(Zx81& machine) {
 
 void request_model(Zx81& machine, Model model) {
     machine.requested_model = model;
+}
+
+uint8_t peek(const Zx81& machine, uint16_t address) {
+    return machine.memory[decoded(machine.address_map, address)];
+}
+
+void poke(Zx81& machine, uint16_t address, uint8_t value) {
+    write_memory(machine.memory, machine.address_map, address, value);
+}
+
+uint8_t read_port(const Zx81& machine, uint16_t port) {
+    uint8_t value = read_keyboard(machine.keys, port);
+    // Bit 6 says which television: 0 for the 60 Hz machine of the hardware model.
+    if (machine.model == Model::hardware && machine.ntsc && !(port & 1)) value &= static_cast<uint8_t>(~0x40);
+    return value;
 }
 
 void set_keys(Zx81& machine, const KeyMatrix& keys) {

@@ -10,6 +10,7 @@
 #include "hardware_model.h"
 #include "keyboard.h"
 #include "memory_map.h"
+#include "tape.h"
 #include "z80.h"
 
 // How the machine is emulated. The simple model runs the processor flat out
@@ -23,6 +24,8 @@ const char* model_name(Model model);
 
 struct Zx81 {
     Memory memory{};
+    int ram_kb = default_ram_kb;            // RAM from 0x4000, set before power-up
+    AddressMap address_map = address_map_for(default_ram_kb, false);  // for the model and RAM
     Z80State cpu{};
     KeyMatrix keys = no_keys_down;
     Model model = Model::simple;
@@ -30,18 +33,19 @@ struct Zx81 {
     bool ntsc = false;                      // the hardware model's 60 Hz machine
     Ula ula;                                // the hardware model's display hardware
     Frame frame;                            // the simple model's picture last asked for
+    Tape tape;                              // LOAD and SAVE with files
     std::atomic<uint64_t> cycles_run{0};    // processor cycles since power-up
 };
 
-// The one machine. The processor's bus callbacks serve it, so it is the one
-// that the functions below run.
+// The one machine. The processor's buses serve it, so it is the one that the
+// functions below run.
 extern Zx81 zx81;
 
 // Processor cycles in a period of the simple model.
 constexpr int32_t period_cycles = 32000;
 
-// Power-up in the machine's model: memory as at power-on with the ROM in
-// place, no key down, the processor reset.
+// Power-up in the machine's model and with its RAM: memory as at power-on
+// with the ROM in place, no key down, the processor reset.
 void power_up(Zx81& machine, const RomImage& rom);
 
 // The reset button: RAM cleared, the ROM copy restored, the processor reset.
@@ -59,6 +63,14 @@ void run_period(Zx81& machine);
 // the NMI generator, becomes FAST there, as the ROM's FAST command would make
 // it.
 void request_model(Zx81& machine, Model model);
+
+// A read and a write as the processor makes them, through the machine's
+// address decoding (a write to the ROM is dropped).
+uint8_t peek(const Zx81& machine, uint16_t address);
+void poke(Zx81& machine, uint16_t address, uint8_t value);
+
+// What an IN from `port` reads now.
+uint8_t read_port(const Zx81& machine, uint16_t port);
 
 // The keys the ZX81 sees as down from now on.
 void set_keys(Zx81& machine, const KeyMatrix& keys);

@@ -70,6 +70,9 @@ protected:
         program.replace(0x4014 - 0x4009, 2, "\xD1\x40");  // E_LINE 0x40D1, the end
         std::ofstream(dir / "game.p", std::ios::binary) << program;
         std::ofstream(dir / "short.p", std::ios::binary) << program.substr(0, 40);
+        std::string big(0x600, '\0');  // ends at 0x4609, past a 1 KB machine's RAM
+        big.replace(0x4014 - 0x4009, 2, "\x09\x46");
+        std::ofstream(dir / "big.p", std::ios::binary) << big;
         std::ofstream(dir / "zx81.rom", std::ios::binary) << program;
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -108,6 +111,9 @@ TEST_F(CommandLineTest, OptionsSetWhatTheySay) {
     EXPECT_EQ(line.options.model, Model::hardware);
     EXPECT_TRUE(line.options.ntsc);
     EXPECT_EQ(parse({"--model", "simple"}).options.model, Model::simple);
+    EXPECT_EQ(line.options.ram_kb, 16);
+    EXPECT_EQ(parse({"--ram", "32"}).options.ram_kb, 32);
+    EXPECT_EQ(parse({"--ram=1", "game.p"}).options.ram_kb, 1);
     EXPECT_EQ(parse({"-V"}).action, Action::version);
     EXPECT_EQ(parse({"--version", "--help"}).action, Action::help);
     EXPECT_EQ(parse({"-h", "missing.p"}).action, Action::help);  // help wins over a bad file
@@ -129,7 +135,10 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
         {{"--mode"}, 2, "", "orlix: option '--mode' needs a value (try --help)\n"},
         {{"--model=real"}, 2, "", "orlix: --model takes simple or hardware, not 'real'\n"},
         {{"missing.p"}, 2, "", "orlix: cannot load missing.p: No such file or directory\n"},
-        {{"short.p"}, 2, "", "orlix: cannot load short.p: not a ZX81 program: too short\n"},
+        {{"short.p"}, 2, "", "orlix: cannot load short.p: not a ZX81 program: the file ends before E_LINE 0x40D1\n"},
+        {{"--ram", "4"}, 2, "", "orlix: --ram takes 1, 2, 16 or 32 (KB), not '4'\n"},
+        {{"--ram=1", "big.p"}, 2, "", "orlix: cannot load big.p: the program needs 2 KB of RAM; this ZX81 has 1 KB\n"},
+        {{"--ram=1", "game.p"}, 255, "", "I Can't initialize Winallegro!"},
         {{"zx81.rom"}, 2, "", "orlix: cannot load zx81.rom: not a program file (.P or .81)\n"},
         {{"."}, 2, "", "orlix: cannot load .: not a program file (.P or .81)\n"},
         {{"game.p", "game.p"}, 2, "", "orlix: only one PROGRAM can be loaded (try --help)\n"},
@@ -150,7 +159,8 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
 
 TEST_F(CommandLineTest, HelpListsEveryOptionAndKey) {
     const std::string help = run_orlix({"--help"}, dir).out;
-    for (const char* word : {"--rom FILE", "--mode N", "--model NAME", "--ntsc", "--help", "--version",
+    for (const char* word : {"--rom FILE", "--mode N", "--model NAME", "--ntsc", "--ram N", "--help", "--version",
+                             "right of L", ". , < > \" = + - / ? *", "LOAD \"NAME\"",
                              "F1 help", "F8 keyboard", "F9 the other model", "Alt+F4 quit", "Backspace",
                              "~/.local/share/orlix"})
         EXPECT_NE(help.find(word), std::string::npos) << word;

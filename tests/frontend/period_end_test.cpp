@@ -44,7 +44,7 @@ protected:
 
 TEST_F(Handler, AltF4StopsBeforeAnyOtherKeyIsLookedAt) {
     for (int k : {KEY_ALT, KEY_F4, KEY_F5, KEY_F6}) key[k] = 1;
-    mem_write(0x5000, 0x12);
+    poke(zx81, 0x5000, 0x12);
     EXPECT_EQ(call(), Step::stop);
     EXPECT_EQ(zx81.memory[0x5000], 0x12);  // no reset
     EXPECT_EQ(ink, 0);                // no ink change
@@ -153,8 +153,8 @@ TEST(Titles, OnlyTheHardwareModelIsNamed) {
 TEST_F(Handler, ResetKeepsModeAndColoursAndRestoresTheRomCopy) {
     ink = 3;
     paper = 5;
-    mem_write(0x2000, static_cast<uint8_t>(~zx81.memory[0]));
-    mem_write(0x6000, 0x00);
+    poke(zx81, 0x2000, static_cast<uint8_t>(~zx81.memory[0]));
+    poke(zx81, 0x6000, 0x00);
     zx81.cpu.PC.w = 0x1234;
     key[KEY_F5] = 1;
     EXPECT_EQ(call(), Step::go_on);

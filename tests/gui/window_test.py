@@ -145,6 +145,16 @@ def glyph_matches(screen, x0, y0, code, scale=1, ink=INK, paper=PAPER):
     return True
 
 
+def program_file_size(path):
+    """The length of a program file, checked against the E_LINE it holds: a
+    ZX81 program file runs from 0x4009 up to E_LINE."""
+    with open(path, "rb") as f:
+        data = f.read()
+    e_line = data[0x4014 - 0x4009] + 256 * data[0x4015 - 0x4009]
+    assert len(data) == e_line - 0x4009, (len(data), hex(e_line))
+    return len(data)
+
+
 class WindowTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -283,7 +293,8 @@ class WindowTest(unittest.TestCase):
         time.sleep(1)
         saved = os.path.join(self.dir, "prog.P")
         self.assertTrue(os.path.exists(saved), os.listdir(self.dir))
-        self.assertEqual(os.path.getsize(saved), 16384)
+        size = program_file_size(saved)
+        self.assertLess(size, 1000)
         app.key("F5")
         time.sleep(2.5)
         s = app.shot()
@@ -297,7 +308,7 @@ class WindowTest(unittest.TestCase):
         time.sleep(0.3)
         app.key("Escape", hold=0.08)
         time.sleep(0.5)
-        self.assertEqual(os.path.getsize(saved), 16384)
+        self.assertEqual(os.path.getsize(saved), size)
         app.key("F3")
         time.sleep(0.8)
         app.key("Return", hold=0.08)  # the last name is offered again
@@ -325,6 +336,46 @@ class WindowTest(unittest.TestCase):
         app.key("Return", hold=0.08)
         time.sleep(1.5)
         self.assertFalse(box_shown(app.shot()), "loaded again without a message")
+        self.assertEqual(app.stop(), 0)
+
+    def test_symbol_keys_and_tape_by_name(self):
+        app = self.start()
+        # PRINT 1.5,2: the key right of L is the ZX81 ., the host , types ,
+        app.key("p", "1", "semicolon", "5", "comma", "2", "Return")
+        time.sleep(0.5)
+        s = app.shot()
+        for i, code in enumerate((0x1D, 0x1B, 0x21)):  # 1.5
+            self.assertTrue(glyph_matches(s, 7 + 8 * i, 7, code), "1.5 at the left")
+        self.assertTrue(glyph_matches(s, 7 + 8 * 16, 7, 0x1E), "2 in the second print zone")
+        # PRINT 1.5+1 and PRINT "A" with the host's . + and " keys (each
+        # command prints from the top again).
+        app.key("p", "1", "period", "5", "shift+equal", "1", "Return")
+        time.sleep(0.5)
+        s = app.shot()
+        for i, code in enumerate((0x1E, 0x1B, 0x21)):  # 2.5
+            self.assertTrue(glyph_matches(s, 7 + 8 * i, 7, code), "2.5")
+        app.key("p", "shift+apostrophe", "a", "shift+apostrophe", "Return")
+        time.sleep(0.5)
+        self.assertTrue(glyph_matches(app.shot(), 7, 7, 0x26), "A")
+
+        # 10 PRINT 42, SAVE "TEST": TEST.P in the working folder, as long as
+        # the ZX81 sends it; NEW, LOAD "TEST", LIST brings it back.
+        app.key("1", "0", "p", "4", "2", "Return")
+        time.sleep(0.5)  # the ROM lists the program
+        app.key("s", "shift+p", "t", "e", "s", "t", "shift+p", "Return")
+        time.sleep(1)
+        saved = os.path.join(self.dir, "TEST.P")
+        self.assertTrue(os.path.exists(saved), os.listdir(self.dir))
+        self.assertLess(program_file_size(saved), 1000)
+        app.key("a", "Return")
+        time.sleep(1.5)  # NEW checks the memory as at power-up
+        app.key("j", "shift+p", "t", "e", "s", "t", "shift+p", "Return")
+        time.sleep(1)
+        app.key("k", "Return")
+        time.sleep(0.5)
+        s = app.shot()
+        self.assertTrue(glyph_matches(s, 7 + 16, 7, 0x1D), "1 of line 10 listed")
+        self.assertTrue(glyph_matches(s, 7 + 24, 7, 0x1C), "0 of line 10 listed")
         self.assertEqual(app.stop(), 0)
 
     def test_toolbar_buttons(self):

@@ -31,6 +31,12 @@ protected:
         dir = fs::temp_directory_path() / ("orlix-files-" + std::to_string(getpid()));
         fs::create_directories(dir);
         zx81.cpu.PC.w = 0x1234;
+        place(program_image(300, 0x33));
+    }
+
+    // A program in memory, as a load would put it.
+    static void place(const std::vector<uint8_t>& image) {
+        std::copy(image.begin(), image.end(), zx81.memory.begin() + 0x4009);
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -43,11 +49,12 @@ protected:
 
     // `size` bytes counting up from `first`, with system variables that
     // describe them: the display file right after the system variables, the
-    // variables in the last byte and the edit line at the end.
-    static std::vector<uint8_t> program_image(size_t size, uint8_t first = 0) {
+    // variables in the last byte and the edit line at the end (or at
+    // `edit_line` when given).
+    static std::vector<uint8_t> program_image(size_t size, uint8_t first = 0, size_t edit_line = 0) {
         std::vector<uint8_t> bytes(size);
         for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(first + i);
-        const size_t end = 0x4009 + std::min<size_t>(size, 16384);
+        const size_t end = edit_line ? edit_line : 0x4009 + size;
         const auto word = [&](uint16_t address, size_t value) {
             bytes[address - 0x4009] = static_cast<uint8_t>(value);
             bytes[address - 0x4009 + 1] = static_cast<uint8_t>(value >> 8);
@@ -68,9 +75,11 @@ protected:
     }
 };
 
-// The seven bytes and PC set after a load.
+// The bytes and PC set after a load: FLAGS, ERR_SP, PPC and the stack below
+// RAMTOP of a 16 KB machine.
 void expect_restart_state() {
     EXPECT_EQ(zx81.memory[0x4001], 0x80);
+    EXPECT_EQ(word_at(zx81.memory, 0x4002), 0x7FFC);
     EXPECT_EQ(zx81.memory[0x4007], 0xFE);
     EXPECT_EQ(zx81.memory[0x4008], 0xFF);
     EXPECT_EQ(zx81.memory[0x7FFC], 0x76);
@@ -124,7 +133,7 @@ TEST_F(ProgramFiles, ShortFileChangesExactlyItsRange) {
     ASSERT_TRUE(load_program(zx81, write_program("small.p", 200, 0x01)).ok);
     for (int a = 0; a < 0x10000; ++a) {
         const bool in_image = a >= 0x4009 && a <= 0x40D0;
-        const bool restart = a == 0x4001 || a == 0x4007 || a == 0x4008 || (a >= 0x7FFC && a <= 0x7FFF);
+        const bool restart = (a >= 0x4001 && a <= 0x4003) || a == 0x4007 || a == 0x4008 || (a >= 0x7FFC && a <= 0x7FFF);
         const bool system_variable = a >= 0x400C && a <= 0x4015;
         if (in_image && !system_variable) {
             ASSERT_EQ(zx81.memory[a], static_cast<uint8_t>(0x01 + a - 0x4009)) << a;
@@ -135,12 +144,52 @@ TEST_F(ProgramFiles, ShortFileChangesExactlyItsRange) {
     expect_restart_state();
 }
 
-TEST_F(ProgramFiles, LongFileLoadsItsFirst16384Bytes) {
-    const auto before = zx81.memory;
-    ASSERT_TRUE(load_program(zx81, write_program("long.P", 20000, 0x00)).ok);
-    EXPECT_EQ(zx81.memory[0x4009 + 16383 - 0], static_cast<uint8_t>(16383));
-    EXPECT_EQ(zx81.memory[0x8009], before[0x8009]);
-    expect_restart_state();
+// Older versions saved 16,384 bytes whatever the program; only the part up
+// to E_LINE is the program, and only it is loaded.
+TEST_F(ProgramFiles, BytesPastELineAreIgnored) {
+    for (size_t size : {16384u, 20000u}) {
+        SetUp();
+        const auto before = zx81.memory;
+        ASSERT_TRUE(load_program(zx81, write_file("old.P", program_image(size, 0x00, 0x4209))).ok);
+        EXPECT_EQ(zx81.memory[0x4208], static_cast<uint8_t>(0x4208 - 0x4009)) << size;
+        for (int a = 0x4209; a < 0x7FFC; ++a) ASSERT_EQ(zx81.memory[a], before[a]) << size << " " << a;
+        expect_restart_state();
+    }
+}
+
+// A load leaves the display hardware as the ROM's LOAD does: FAST (the NMI
+// generator off, interrupts disabled), however it was running; SLOW mode is
+// for the ROM to start again.
+TEST_F(ProgramFiles, ALoadLeavesTheNmiGeneratorOffAndInterruptsDisabled) {
+    harness::power_up(Model::hardware);
+    harness::boot();
+    ASSERT_EQ(zx81.memory[sysvar::cdflag] & 0xC0, 0xC0);
+    for (int i = 0; i < 20 && !zx81.ula.nmi_generator; ++i) harness::run_periods(1);
+    ASSERT_TRUE(zx81.ula.nmi_generator) << "SLOW mode times its borders with NMIs";
+    std::vector<uint8_t> image = program_image(300);
+    image[sysvar::cdflag - 0x4009] = 0xC0;  // saved while SLOW mode ran
+    ASSERT_TRUE(load_program(zx81, write_file("slow.p", image)).ok);
+    EXPECT_FALSE(zx81.ula.nmi_generator);
+    EXPECT_EQ(zx81.ula.nmi_pulse, -1);
+    EXPECT_EQ(zx81.cpu.IFF & (IFF1 | IFF2 | IFF_HALTED), 0);
+    EXPECT_EQ(zx81.memory[sysvar::cdflag], 0x40) << "SLOW asked for, not running";
+}
+
+// The stack words go below RAMTOP wherever the RAM puts it, but never over
+// the program's own bytes.
+TEST_F(ProgramFiles, TheRestartStackGoesBelowRamtop) {
+    harness::power_up(Model::simple, false, 1);
+    harness::boot();
+    ASSERT_EQ(word_at(zx81.memory, sysvar::ramtop), 0x4400);
+    ASSERT_TRUE(load_program(zx81, write_program("small.p", 200)).ok);
+    EXPECT_EQ(word_at(zx81.memory, sysvar::err_sp), 0x43FC);
+    EXPECT_EQ(word_at(zx81.memory, 0x43FC), 0x0676);
+    EXPECT_EQ(word_at(zx81.memory, 0x43FE), 0x3E00);
+    // A program that fills the 1 KB keeps its own top bytes.
+    const std::vector<uint8_t> full = program_image(0x43FE - 0x4009, 0x10);
+    ASSERT_TRUE(load_program(zx81, write_file("full.p", full)).ok);
+    EXPECT_EQ(zx81.memory[0x43FD], full.back());
+    EXPECT_EQ(word_at(zx81.memory, 0x43FE), 0x3E00);
 }
 
 TEST_F(ProgramFiles, RefusedFilesChangeNothing) {
@@ -150,28 +199,30 @@ TEST_F(ProgramFiles, RefusedFilesChangeNothing) {
     // A program as the ZX81 itself saves it, up to its edit line, cut in half.
     std::vector<uint8_t> real = program_image(300);
     real.resize(150);
-    std::vector<uint8_t> fifty = program_image(300);
-    fifty.resize(50);
+    std::vector<uint8_t> twelve = program_image(300);
+    twelve.resize(12);
     std::vector<uint8_t> zeros(16384, 0);
     std::vector<uint8_t> system_variables_alone = program_image(300);
     system_variables_alone.resize(0x74);
+    const std::vector<uint8_t> too_big = program_image(20000, 0, 0x8009);
 
     struct RefusedCase {
         std::string name;
         std::string reason;
     };
     const std::string short_reason = "not a ZX81 program: too short";
-    const std::string mismatch = "not a ZX81 program: the system variables do not match the file";
+    const std::string cut_short = "not a ZX81 program: the file ends before E_LINE 0x4135";
     const RefusedCase cases[] = {
         {(dir / "missing.p").string(), "No such file or directory"},
         {(dir / "folder.p").string(), "not a regular file"},
         {(dir / "no-such-dir" / "x.p").string(), "No such file or directory"},
         {fifo, "not a regular file"},
         {write_file("empty.p", {}), short_reason},
-        {write_file("fifty.p", fifty), short_reason},
-        {write_file("half.p", real), mismatch},
-        {write_file("sysvars.p", system_variables_alone), mismatch},
-        {write_file("zeros.81", zeros), mismatch},
+        {write_file("twelve.p", twelve), short_reason},
+        {write_file("half.p", real), cut_short},
+        {write_file("sysvars.p", system_variables_alone), cut_short},
+        {write_file("zeros.81", zeros), "not a ZX81 program: its end (E_LINE 0x0000) lies outside RAM"},
+        {write_file("big.p", too_big), "the program needs 32 KB of RAM; this ZX81 has 16 KB"},
         {write_file("rom.ROM", program_image(300)), "not a program file (.P or .81)"},
     };
     for (const RefusedCase& c : cases) {
@@ -187,23 +238,16 @@ TEST_F(ProgramFiles, RefusedFilesChangeNothing) {
     }
 }
 
-TEST_F(ProgramFiles, SaveWritesExactly16384BytesAndLoadsBack) {
-    const std::vector<uint8_t> image = program_image(16384, 0x33);
-    std::copy(image.begin(), image.end(), zx81.memory.begin() + 0x4009);
+TEST_F(ProgramFiles, SaveWritesUpToELineAndLoadsBack) {
+    const std::vector<uint8_t> image = program_image(1000, 0x44);
+    place(image);
     const std::string path = (dir / "out.p").string();
     ASSERT_TRUE(save_program(zx81, path).ok);
-    const std::vector<uint8_t> saved = read_file(path);
-    ASSERT_EQ(saved, image);
+    ASSERT_EQ(read_file(path), image);
 
-    const auto before = zx81.memory;
     reset(zx81);
     ASSERT_TRUE(load_program(zx81, path).ok);
-    for (int a = 0x4009; a <= 0x8008; ++a) {
-        const bool restart = a == 0x4001 || (a >= 0x7FFC && a <= 0x7FFF);
-        if (!restart) {
-            ASSERT_EQ(zx81.memory[a], before[a]) << a;
-        }
-    }
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), zx81.memory.begin() + 0x4009));
     // No temporary files are left beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
 }
@@ -214,7 +258,7 @@ TEST_F(ProgramFiles, SaveKeepsPermissionsOfTheFileItReplaces) {
     ASSERT_TRUE(save_program(zx81, path).ok);
     EXPECT_EQ(fs::status(path).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_EQ(fs::file_size(path), 16384u);
+    EXPECT_EQ(fs::file_size(path), 300u);
 }
 
 TEST_F(ProgramFiles, SavesThatCannotBeDoneSayWhy) {
@@ -227,8 +271,10 @@ TEST_F(ProgramFiles, SavesThatCannotBeDoneSayWhy) {
         {fifo, "no program is reading from the pipe"},
         {(dir / "folder.p").string(), "Is a directory"},
         {(dir / std::string(256, 'n')).string(), "File name too long"},
+        {(dir / "garbage.p").string(), "no program in memory: E_LINE 0xFFFF lies outside RAM"},
     };
     for (const auto& [name, reason] : cases) {
+        if (name.ends_with("garbage.p")) zx81.memory[sysvar::e_line] = zx81.memory[sysvar::e_line + 1] = 0xFF;
         const auto started = std::chrono::steady_clock::now();
         const FileResult result = save_program(zx81, name);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << name;
@@ -246,7 +292,7 @@ TEST_F(ProgramFiles, SavesThatCannotBeDoneSayWhy) {
 TEST_F(ProgramFiles, EveryNameLinuxTakesCanBeSaved) {
     const std::string longest = (dir / (std::string(253, 'n') + ".P")).string();
     ASSERT_TRUE(save_program(zx81, longest).ok);
-    EXPECT_EQ(fs::file_size(longest), 16384u);
+    EXPECT_EQ(fs::file_size(longest), 300u);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
 }
 
@@ -263,13 +309,13 @@ TEST_F(ProgramFiles, SaveIntoAPipeThatIsReadGetsTheWholeImage) {
     }
     reader.join();
     EXPECT_TRUE(result.ok) << result.reason;
-    EXPECT_EQ(received.size(), 16384u);
+    EXPECT_EQ(received.size(), 300u);
 }
 
 TEST_F(ProgramFiles, SaveThatFailsPartWayLeavesThePreviousFile) {
     const std::string path = write_program("precious.p", 3000, 0x42);
     const std::vector<uint8_t> previous = read_file(path);
-    for (int a = 0x4009; a <= 0x8008; ++a) zx81.memory[a] = 0xEE;
+    place(program_image(12000, 0xEE));  // longer than the limit
 
     // In a child, under a file-size limit of 8 KB with SIGXFSZ ignored, the
     // write fails half-way through.

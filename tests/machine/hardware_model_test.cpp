@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "program_files.h"
 #include "zx81_harness.h"
@@ -32,7 +33,7 @@ template <typename Done>
 bool run_until(Done done, int limit = 3000) {
     for (int i = 0; i < limit; ++i) {
         if (done()) return true;
-        run_period(zx81);
+        harness::run_periods(1);
     }
     return done();
 }
@@ -376,6 +377,77 @@ TEST(HardwareModel, AProgramSavedInSlowModeRunsInBothModels) {
         ASSERT_TRUE(run_until(report_shown, 300));
         EXPECT_EQ(harness::screen_code(0, 0), zx_4) << harness::screen_dump();
         EXPECT_EQ(zx81.memory[0x403B] & 0x80, model == Model::hardware ? 0x80 : 0);
+    }
+    std::filesystem::remove(file);
+}
+
+std::string temporary_file(const std::string& name) {
+    return (std::filesystem::temp_directory_path() / ("orlix-" + std::to_string(getpid()) + "-" + name)).string();
+}
+
+// A program saved in FAST mode (CDFLAG 0), loaded while SLOW mode runs: the
+// load leaves the NMI generator off, so FAST mode shows the screen while the
+// program waits for INPUT, as the simple model does.
+TEST(HardwareModel, AProgramSavedInFastModeShowsItsScreenAtInput) {
+    harness::power_up(Model::simple);
+    harness::boot();
+    enter({digit1, digit0, i, a});  // 10 INPUT A
+    ASSERT_EQ(zx81.memory[0x403B], 0x00) << "the simple model runs FAST";
+    const std::string file = temporary_file("fast.p");
+    ASSERT_TRUE(save_program(zx81, file).ok);
+
+    boot_hardware();
+    ASSERT_TRUE(run_until([] { return zx81.ula.nmi_generator; }, 20));
+    ASSERT_TRUE(load_program(zx81, file).ok);
+    EXPECT_FALSE(zx81.ula.nmi_generator);
+    harness::run_periods(50);
+    harness::press({r});
+    harness::press({newline});
+    harness::run_periods(50);
+    EXPECT_EQ(zx81.memory[0x403B] & 0x80, 0) << "FAST mode";
+    EXPECT_FALSE(frame_is_blank(latest_frame(zx81))) << harness::screen_dump();
+    EXPECT_TRUE(picture_matches_display_file());
+    std::filesystem::remove(file);
+}
+
+// Programs for the 1 KB machine often load over the system variables: here
+// D_FILE and VARS hold no pointers, and machine code in a REM runs from the
+// line the file's NXTLIN names. They load and run with 1 KB and with 16 KB.
+TEST(HardwareModel, A1KProgramOverTheSystemVariablesRuns) {
+    harness::power_up(Model::simple, false, 1);
+    harness::boot();
+    enter({digit1, e, e, e, e, e, e, e, e});  // 1 REM EEEEEEEE (REM is E)
+    harness::press({digit1});
+    harness::press({digit0});
+    harness::press({t});  // RAND
+    harness::press({shift, newline});  // FUNCTION
+    enter({l, digit1, digit6, digit5, digit1, digit4});  // USR 16514
+    // At 16514, inside the REM: LD A,42; LD (0x4300),A; JR $.
+    const uint8_t code[] = {0x3E, 42, 0x32, 0x00, 0x43, 0x18, 0xFE};
+    std::copy(std::begin(code), std::end(code), zx81.memory.begin() + 16514);
+    std::vector<uint8_t> image(zx81.memory.begin() + 0x4009,
+                               zx81.memory.begin() + word_at(zx81.memory, sysvar::e_line));
+    const auto set_word = [&](uint16_t address, uint16_t value) {
+        image[address - 0x4009] = static_cast<uint8_t>(value);
+        image[address - 0x4009 + 1] = static_cast<uint8_t>(value >> 8);
+    };
+    set_word(sysvar::d_file, 0xC9C9);
+    set_word(sysvar::vars, 0x0000);
+    set_word(0x4029, 0x407D);  // NXTLIN: line 1
+    image[0x403B - 0x4009] = 0x00;  // FAST
+    const std::string file = temporary_file("1k.p");
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
+                                                static_cast<std::streamsize>(image.size()));
+    for (int kb : {1, 16}) {
+        SCOPED_TRACE(std::to_string(kb) + " KB");
+        harness::power_up(Model::hardware, false, kb);
+        harness::boot();
+        ASSERT_NE(peek(zx81, 0x4300), 42);
+        const FileResult loaded = load_program(zx81, file);
+        ASSERT_TRUE(loaded.ok) << loaded.reason;
+        harness::run_periods(20);
+        EXPECT_EQ(peek(zx81, 0x4300), 42);
+        EXPECT_EQ(zx81.cpu.PC.w, 16514 + 5) << "JR $";
     }
     std::filesystem::remove(file);
 }

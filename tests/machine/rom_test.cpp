@@ -83,7 +83,8 @@ TEST(Rom, ProgramSurvivesSaveResetLoad) {
     std::filesystem::create_directories(dir);
     const std::string file = (dir / "prog.p").string();
     ASSERT_TRUE(save_program(zx81, file).ok);
-    ASSERT_EQ(std::filesystem::file_size(file), program_size);
+    // As the ROM's SAVE sends it: 0x4009 up to the line being edited.
+    ASSERT_EQ(std::filesystem::file_size(file), word_at(zx81.memory, sysvar::e_line) - program_start);
 
     reset(zx81);
     harness::boot();

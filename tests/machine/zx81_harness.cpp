@@ -10,20 +10,46 @@ std::string shared_path(const std::string& relative) {
     return std::string(ORLIX_SHARED_DIR) + "/" + relative;
 }
 
-void power_up(Model model, bool ntsc) {
+namespace {
+
+std::string tape_folder;
+std::vector<TapeResult> results;
+
+}  // namespace
+
+void use_tape_folder(const std::string& folder) {
+    tape_folder = folder;
+    results.clear();
+}
+
+const std::vector<TapeResult>& tape_results() {
+    return results;
+}
+
+void power_up(Model model, bool ntsc, int ram_kb) {
     const RomFile rom = read_rom_file(shared_path("roms/zx81.rom"));
     if (!rom.ok) ADD_FAILURE() << "cannot read the ROM in " << shared_path("roms");
     zx81.model = model;
     zx81.ntsc = ntsc;
+    zx81.ram_kb = ram_kb;
+    zx81.tape.traps = true;
     ::power_up(zx81, rom.image);
 }
 
 void run_periods(int periods) {
-    for (int i = 0; i < periods; ++i) run_period(zx81);
+    for (int i = 0; i < periods; ++i) {
+        run_period(zx81);
+        const TapeCommand& command = zx81.tape.command;
+        if (tape_folder.empty() || command.action == TapeAction::none) continue;
+        if (command.action == TapeAction::load && command.name.empty())
+            break_tape_command(zx81);
+        else
+            results.push_back(serve_tape_command(zx81, tape_folder));
+    }
 }
 
 void boot() {
-    for (int i = 0; i < 600 && !shows_k_prompt(zx81.memory); ++i) run_period(zx81);
+    for (int i = 0; i < 600 && !shows_k_prompt(zx81.memory); ++i) run_periods(1);
     run_periods(20);
 }
 

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "zx81.h"
 
@@ -11,10 +12,19 @@ namespace harness {
 
 std::string shared_path(const std::string& relative);
 
-// Powers the one machine up with the real ROM, in the model given.
-void power_up(Model model = Model::simple, bool ntsc = false);
+// Powers the one machine up with the real ROM, in the model and with the
+// RAM given.
+void power_up(Model model = Model::simple, bool ntsc = false, int ram_kb = default_ram_kb);
 
-// Runs the processor for `periods` periods of 32,000 cycles.
+// LOAD and SAVE typed at the ZX81 are served, as periods are run, with files
+// in `folder` (LOAD "" is given BREAK); an empty folder leaves them waiting.
+void use_tape_folder(const std::string& folder);
+
+// What serving them came to, in order.
+const std::vector<TapeResult>& tape_results();
+
+// Runs the processor for `periods` periods (32,000 cycles in the simple
+// model), serving LOAD and SAVE.
 void run_periods(int periods);
 
 // Boots: until the ROM shows its K prompt (about 1.5 emulated seconds), and

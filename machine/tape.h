@@ -1,0 +1,94 @@
+// LOAD and SAVE typed at the ZX81, with files in a folder of the host where
+// the ZX81 had its cassette. The ROM's own commands run up to the point
+// where its name routine has checked the name; the bus then gives the
+// processor a HALT instead of the next opcode and keeps it there, and the
+// command waits here for whoever runs the machine to serve it between two
+// periods. Serving it ends the command as the ROM would have ended it: a
+// finished LOAD or SAVE goes on through the ROM's SLOW/FAST check, as the
+// ROM's own does, and a failed one ends with report D (BREAK). No ROM byte
+// is changed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "program_files.h"
+
+struct Z80State;
+struct Zx81;
+
+// The opcode fetches caught: SAVE with a name of at least one character
+// (the ROM has given report F for an empty one), and LOAD, whose carry says
+// whether the name is empty.
+constexpr uint16_t save_after_name = 0x02FB;
+constexpr uint16_t load_after_name = 0x0343;
+
+enum class TapeAction { none, save, load };
+
+struct TapeCommand {
+    TapeAction action = TapeAction::none;
+    // The name's ZX81 characters up to its end mark (bit 7 set), as the ROM
+    // leaves them; empty for LOAD "".
+    std::vector<uint8_t> name;
+};
+
+struct Tape {
+    // The commands are caught. A player of real tape signals turns this off
+    // and lets the ROM's own tape routines run.
+    bool traps = true;
+    TapeCommand command;  // caught and not yet served
+};
+
+// The bus's part. Every opcode fetch is looked at, so the test is one
+// comparison: whether the fetch lies in the ROM's tape code, from SAVE's
+// catch to LOAD's, which runs only while a tape command does.
+constexpr bool in_tape_code(uint16_t address) {
+    return static_cast<uint16_t>(address - save_after_name) <= load_after_name - save_after_name;
+}
+
+// An opcode fetch in the ROM's tape code: the byte the processor gets, the
+// ROM's own unless a command is caught, which gets a HALT.
+[[gnu::cold, gnu::noinline]] uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address);
+
+// The host's name for a ZX81 name: its letters, digits, spaces and the
+// symbols Linux allows in a file name; the last character counts without its
+// end mark. `problem` says why a name cannot be a file name (graphics,
+// keywords, '/', too long); `name` is then empty.
+struct HostName {
+    std::string name;
+    std::string problem;
+};
+HostName host_file_name(const std::vector<uint8_t>& zx81_name);
+
+// The ZX81 name as text for a message: characters it has no host form for
+// shown as '?'.
+std::string printable_name(const std::vector<uint8_t>& zx81_name);
+
+// The file that LOAD "NAME" takes in `folder`: NAME.P, NAME.p or NAME.81, in
+// any case of the whole name (a NAME that already ends in .P or .81 may
+// also be the file itself); empty when there is none.
+std::string find_tape_file(const std::string& folder, const std::string& name);
+
+// What serving a command came to. `path` is the file written or read;
+// `message` is for a failure, worded for a message box.
+struct TapeResult {
+    bool ok = false;
+    std::string path;
+    std::string message;
+};
+
+// Serves a SAVE "NAME" or LOAD "NAME" in `folder` and ends the command.
+// SAVE writes NAME.P (0x4009 up to E_LINE, replaced only once written in
+// full); LOAD takes the file find_tape_file finds, with every check of
+// load_program. A failure leaves the program in memory and ends in report D.
+// LOAD "" is not served here: it needs a file chosen (load_tape_file) or a
+// BREAK (break_tape_command).
+TapeResult serve_tape_command(Zx81& machine, const std::string& folder);
+
+// Ends the LOAD waiting for a file with the program in `path`, loaded as the
+// ROM's LOAD loads it; a file that is refused ends it in report D.
+TapeResult load_tape_file(Zx81& machine, const std::string& path);
+
+// Ends the waiting command with report D, as BREAK during a real one does.
+void break_tape_command(Zx81& machine);
