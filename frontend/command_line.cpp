@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr int largest_scale = 16;
+
 CommandLine failed(std::string error) {
     CommandLine line;
     line.action = Action::fail;
@@ -44,6 +46,8 @@ std::string usage_text() {
            "                 beside the program and in share/orlix of the install prefix\n"
            "  --mode N       the screen mode to start in: 0 window (the default),\n"
            "                 1 doubled window, 2 full screen\n"
+           "  --scale N      a window N times the size of mode 0's, the picture and the\n"
+           "                 toolbar scaled with it\n"
            "  --model NAME   simple (the default): the picture drawn from the display\n"
            "                 file, the processor at full speed between frames;\n"
            "                 hardware: the ZX81's real display hardware and timing\n"
@@ -64,29 +68,40 @@ std::string usage_text() {
            "                 . , < > \" = + - / ? *\n"
            "  Backspace      RUBOUT (SHIFT+0)\n"
            "  arrow keys     5, 6, 7, 8 (hold Shift for the ZX81 cursor moves)\n"
-           "  F1 help, F2 save, F3 load, F4 next screen mode, F5 reset,\n"
-           "  F6 next ink colour, F7 next paper colour, F8 keyboard picture,\n"
-           "  F9 the other model, Alt+F4 quit. The buttons at the right of the window\n"
-           "  do what F1 to F8 do.\n"
+           "  F1 help, F2 save, F3 load, F4 next screen mode (0, 1, 2, then each\n"
+           "  larger window scale that fits the desktop), F5 reset, F6 next ink colour,\n"
+           "  F7 next paper colour, F8 keyboard picture, F9 the other model,\n"
+           "  F10 or Print Screen a picture of the screen (a PNG), Alt+F4 quit.\n"
+           "  The buttons at the right of the window do what F1 to F8 do.\n"
            "\n"
            "Tape: SAVE \"NAME\" typed at the ZX81 writes NAME.P, and LOAD \"NAME\" reads\n"
            "NAME.P or NAME.81 (any case), in the folder of the program last loaded or\n"
-           "saved, else the working folder; LOAD \"\" asks for the file.\n";
+           "saved, else the working folder; LOAD \"\" asks for the file.\n"
+           "\n"
+           "Settings: the screen mode or scale, ink, paper, model and RAM are kept in\n"
+           "$XDG_CONFIG_HOME/orlix/orlix.conf (~/.config/orlix/orlix.conf); options\n"
+           "override them for one run, and a setting changed in the window is kept.\n";
 }
 
-CommandLine parse_command_line(int argc, char** argv) {
-    enum { rom_option = 256, mode_option, model_option, ntsc_option, ram_option };
+CommandLine parse_command_line(int argc, char** argv, const Settings& remembered) {
+    enum { rom_option = 256, mode_option, model_option, ntsc_option, ram_option, scale_option };
     static const option long_options[] = {
         {"rom", required_argument, nullptr, rom_option},
         {"mode", required_argument, nullptr, mode_option},
         {"model", required_argument, nullptr, model_option},
         {"ntsc", no_argument, nullptr, ntsc_option},
         {"ram", required_argument, nullptr, ram_option},
+        {"scale", required_argument, nullptr, scale_option},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
     };
     CommandLine line;
+    line.options.view = remembered.view;
+    line.options.model = remembered.model;
+    line.options.ram_kb = remembered.ram_kb;
+    line.options.ink = remembered.ink;
+    line.options.paper = remembered.paper;
     optind = 0;  // start afresh, even when parsed before
     opterr = 0;  // the messages are our own, on one line
     for (;;) {
@@ -104,7 +119,7 @@ CommandLine parse_command_line(int argc, char** argv) {
             const std::string n = optarg;
             if (n != "0" && n != "1" && n != "2")
                 return failed("--mode takes 0, 1 or 2, not '" + n + "'");
-            line.options.screen_mode = n[0] - '0';
+            line.options.view = View{n[0] - '0', 0};
             break;
         }
         case model_option: {
@@ -118,6 +133,16 @@ CommandLine parse_command_line(int argc, char** argv) {
             break;
         }
         case ntsc_option: line.options.ntsc = true; break;
+        case scale_option: {
+            const std::string n = optarg;
+            int scale = 0;
+            for (int s = 1; s <= largest_scale && scale == 0; ++s)
+                if (n == std::to_string(s)) scale = s;
+            if (scale == 0)
+                return failed("--scale takes a whole number from 1 to " + std::to_string(largest_scale) + ", not '" + n + "'");
+            line.options.view = View{window_mode, scale > 1 ? scale : 0};
+            break;
+        }
         case ram_option: {
             const std::string n = optarg;
             line.options.ram_kb = 0;

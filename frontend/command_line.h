@@ -3,15 +3,19 @@
 
 #include <string>
 
+#include "screen_modes.h"
+#include "settings.h"
 #include "zx81.h"
 
+// What the command line asks for, over the remembered settings.
 struct Options {
     std::string rom;       // --rom FILE; empty: zx81.rom is looked for
-    int screen_mode = 0;   // --mode N: 0 window, 1 doubled window, 2 full screen
+    View view;             // --mode N: 0 window, 1 doubled window, 2 full screen; --scale N
     std::string program;   // loaded once the ROM shows its K prompt; empty: none
     Model model = Model::simple;  // --model NAME
     bool ntsc = false;            // --ntsc: the 60 Hz machine
     int ram_kb = default_ram_kb;  // --ram N
+    int ink = 0, paper = 7;       // as remembered; no option sets them
 };
 
 enum class Action { run, help, version, fail };
@@ -22,10 +26,11 @@ struct CommandLine {
     std::string error;  // for Action::fail: one line, without the program's name
 };
 
-// Reads the options and checks the files named: PROGRAM must be a program
-// file that loads (so that nothing is wrong once the window is open) and
-// FILE of --rom a regular file that can be read. Opens no display.
-CommandLine parse_command_line(int argc, char** argv);
+// Reads the options over the remembered settings and checks the files
+// named: PROGRAM must be a program file that loads on the RAM chosen (so
+// that nothing is wrong once the window is open) and FILE of --rom a
+// regular file that can be read. Opens no display.
+CommandLine parse_command_line(int argc, char** argv, const Settings& remembered = Settings{});
 
 // What --help prints: usage, options and keys.
 std::string usage_text();

@@ -8,35 +8,52 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host_keys.h"
+#include "screen_modes.h"
+#include "settings.h"
 #include "zx81.h"
 
 struct Desktop {
-    int screen_mode = 0;  // an index into screen_modes
+    View view;            // the screen mode or window scale shown
+    Layout layout = layout_for(View{}, Size{0, 0}, false);
     int ink = 0;          // indices into colour_table: black ink
     int paper = 7;        // on white paper
     // Pixel values of the sixteen colours at the screen's depth: palette
     // entries at 8 bits, packed values at 15 or 16.
     std::array<int, 16> colours{};
     bool true_colour = false;  // the screen runs at 15 or 16 bits
-    // The ZX81 screen, 256x192 at the screen's depth; made anew at each mode.
+    // The television picture at the view's scale and the screen's depth;
+    // made anew at each view.
     BITMAP* picture = nullptr;
-    // For each byte of a frame, its eight pixels in ink and paper as the
-    // picture stores them (one byte a pixel at 8 bits, two at 15 or 16).
-    std::array<std::array<uint8_t, 16>, 256> pixel_patterns{};
+    // For each byte of a frame, its eight pixels in ink and paper, each as
+    // wide as the scale, as the picture stores them (one byte a pixel at 8
+    // bits, two at 15 or 16): pattern_size bytes each.
+    std::vector<uint8_t> pixel_patterns;
+    size_t pattern_size = 0;
+    Frame last_frame;  // the frame painted last, for drawing everything again
     BITMAP* toolbar = nullptr;  // zxtool.pcx; null when it could not be loaded
 
     HostKeyboard keyboard;  // the character key being typed
 
     Model title_model = Model::simple;  // the model the window's title names
     int ram_kb = default_ram_kb;        // the machine's RAM, which the title names
+    int title_note_periods = 0;         // the title says where a picture went, for this long
     bool switch_model = false;          // F9 pressed: the other model from the next frame
     std::string file_name;        // the name the file dialogs offer
     std::string program_to_load;  // from the command line, loaded at the K prompt
     int periods_run = 0;          // since start-up, while a program waits to load
 
-    int frame_parity = 0;               // a frame is drawn when it is 0
+    // The settings file, and what it says: changing a setting in the window
+    // changes it there.
+    std::string settings_file;
+    Settings remembered;
+    bool settings_unwritable = false;  // said once on standard error
+
+    int frame_parity = 0;               // the simple model draws a frame when it is 0
+    uint64_t frames_presented = 0;      // the hardware model's frame last shown
+    int periods_without_frame = 0;      // since the hardware model last ended one
     int fkey_latch = 0;                 // set by F6-F9; cleared when F4, F6-F9 are up
     bool mode_button_was_down = false;  // the screen-mode button acts once per click
     std::atomic<uint64_t> frames_drawn{0};

@@ -2,6 +2,8 @@
 
 #include <allegro.h>
 
+#include "reporters.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -148,9 +150,74 @@ int filter_list_proc(int msg, DIALOG* d, int c) {
     return result;
 }
 
-// Asks a yes/no question over the dialog.
+// The dialogs are drawn at 1x on a canvas of their own and shown on the
+// screen at the view's scale, so that their text is as large as the ZX81's;
+// the pointer is read back at 1x.
+BITMAP* canvas = nullptr;
+int canvas_scale = 1;
+
+int canvas_mouse_x() {
+    return mouse_x / canvas_scale;
+}
+
+int canvas_mouse_y() {
+    return mouse_y / canvas_scale;
+}
+
+void present_canvas() {
+    scare_mouse();
+    acquire_screen();
+    stretch_blit(canvas, screen, 0, 0, canvas->w, canvas->h, 0, 0, canvas->w * canvas_scale,
+                 canvas->h * canvas_scale);
+    release_screen();
+    unscare_mouse();
+}
+
+// Runs a dialog on the canvas until an object closes it; returns that object.
+int run_dialog(DIALOG* items, int focus) {
+    DIALOG_PLAYER* player = init_dialog(items, focus);
+    present_canvas();
+    while (update_dialog(player)) {
+        present_canvas();
+        rest(10);  // the GUI itself would spin
+    }
+    return shutdown_dialog(player);
+}
+
+// A small box over the dialog with two lines and one or two buttons, each
+// with a key of its own (Enter takes the first, Escape closes); returns 1
+// for the first button.
+int ask(const std::string& line1, const char* line2, const char* first, int first_key, const char* second,
+        int second_key) {
+    const int fg = makecol(0, 0, 0);
+    const int bg = makecol(224, 224, 224);
+    const int w = std::min(canvas->w - 8, std::max<int>(160, 8 * static_cast<int>(line1.size()) + 16));
+    const int h = 64;
+    const int x = (canvas->w - w) / 2;
+    const int y = (canvas->h - h) / 2;
+    const int buttons = second ? 2 : 1;
+    DIALOG items[] = {
+        {d_shadow_box_proc, x, y, w, h, fg, bg, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+        {d_ctext_proc, x + w / 2, y + 8, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>(line1.c_str()), nullptr, nullptr},
+        {d_ctext_proc, x + w / 2, y + 20, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>(line2), nullptr, nullptr},
+        {d_button_proc, x + w / 2 - (buttons == 2 ? 68 : 28), y + 40, 56, 16, fg, bg, first_key, D_EXIT, 0, 0,
+         const_cast<char*>(first), nullptr, nullptr},
+        {d_button_proc, x + w / 2 + 12, y + 40, 56, 16, fg, bg, second_key, D_EXIT, 0, 0,
+         const_cast<char*>(second), nullptr, nullptr},
+        {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+    };
+    if (buttons == 1) items[4] = items[5];
+    const int closed_by = run_dialog(items, 3);
+    return closed_by == 3 ? 1 : 2;
+}
+
+void tell(const std::string& line1, const char* line2) {
+    ask(line1, line2, "OK", 'o', nullptr, 0);
+}
+
+// Asks a yes/no question over the dialog (Y or N; Escape is no).
 bool confirm(const std::string& line1, const char* line2) {
-    return alert(line1.c_str(), line2, nullptr, "Yes", "No", 'y', 'n') == 1;
+    return ask(line1, line2, "Yes", 'y', "No", 'n') == 1;
 }
 
 }  // namespace
@@ -170,8 +237,16 @@ std::string with_default_extension(const std::string& name) {
 
 bool choose_program_file(FileDialog kind, std::string& name) {
     if (!screen) return false;
-    const int w = screen->w;
-    const int h = screen->h;
+    canvas_scale = current_box_scale();
+    canvas = create_bitmap(screen->w / canvas_scale, screen->h / canvas_scale);
+    if (!canvas) return false;
+    gui_set_screen(canvas);
+    int (*const pointer_x)() = gui_mouse_x;
+    int (*const pointer_y)() = gui_mouse_y;
+    gui_mouse_x = canvas_mouse_x;
+    gui_mouse_y = canvas_mouse_y;
+    const int w = canvas->w;
+    const int h = canvas->h;
     const int list_h = h - 104;
     const int fg = makecol(0, 0, 0);
     const int bg = makecol(224, 224, 224);
@@ -212,7 +287,7 @@ bool choose_program_file(FileDialog kind, std::string& name) {
     clear_keybuf();
     bool chosen = false;
     for (;;) {
-        const int closed_by = do_dialog(items, name_edit);
+        const int closed_by = run_dialog(items, name_edit);
         if (closed_by != name_edit && closed_by != ok_button && closed_by != file_list) break;
         const std::string typed = browser.text.data();
         if (typed.empty()) continue;
@@ -222,17 +297,16 @@ bool choose_program_file(FileDialog kind, std::string& name) {
         }
         const std::string path = with_default_extension(typed);
         if (!name_fits(path)) {
-            alert("The name is too long:", "at most 255 characters a name.", nullptr, "OK",
-                  nullptr, 0, 0);
+            tell("The name is too long:", "at most 255 characters a name.");
             continue;
         }
         const fs::path parent = fs::path(path).parent_path();
         if (!parent.empty() && !fs::is_directory(parent, error)) {
-            alert(path.c_str(), "The folder does not exist.", nullptr, "OK", nullptr, 0, 0);
+            tell(path, "The folder does not exist.");
             continue;
         }
         if (kind == FileDialog::open && !fs::exists(path, error)) {
-            alert(path.c_str(), "The file does not exist.", nullptr, "OK", nullptr, 0, 0);
+            tell(path, "The file does not exist.");
             continue;
         }
         if (kind == FileDialog::save && fs::exists(path, error) &&
@@ -243,6 +317,11 @@ bool choose_program_file(FileDialog kind, std::string& name) {
         break;
     }
     open_browser = nullptr;
+    gui_mouse_x = pointer_x;
+    gui_mouse_y = pointer_y;
+    gui_set_screen(nullptr);
+    destroy_bitmap(canvas);
+    canvas = nullptr;
     // The keys that closed the dialog must not reach the ZX81.
     for (int k : {KEY_ENTER, KEY_ESC, KEY_Y, KEY_N}) key[k] = 0;
     return chosen;

@@ -7,8 +7,8 @@
 namespace {
 
 // Allegro key code for each scan code this program uses; 0 for the others.
-constexpr std::array<int, 128> build_allegro_keys() {
-    std::array<int, 128> t{};
+constexpr std::array<int, 256> build_allegro_keys() {
+    std::array<int, 256> t{};
     namespace sc = scancode;
     const int pairs[][2] = {
         {sc::key1, KEY_1}, {sc::key2, KEY_2}, {sc::key3, KEY_3}, {sc::key4, KEY_4},
@@ -23,14 +23,14 @@ constexpr std::array<int, 128> build_allegro_keys() {
         {sc::n, KEY_N}, {sc::m, KEY_M}, {sc::right_shift, KEY_RSHIFT}, {sc::alt, KEY_ALT},
         {sc::space, KEY_SPACE}, {sc::f1, KEY_F1}, {sc::f2, KEY_F2}, {sc::f3, KEY_F3},
         {sc::f4, KEY_F4}, {sc::f5, KEY_F5}, {sc::f6, KEY_F6}, {sc::f7, KEY_F7},
-        {sc::f8, KEY_F8}, {sc::f9, KEY_F9}, {sc::up, KEY_UP}, {sc::left, KEY_LEFT}, {sc::right, KEY_RIGHT},
+        {sc::f8, KEY_F8}, {sc::f9, KEY_F9}, {sc::f10, KEY_F10}, {sc::print_screen, KEY_PRTSCR}, {sc::up, KEY_UP}, {sc::left, KEY_LEFT}, {sc::right, KEY_RIGHT},
         {sc::down, KEY_DOWN},
     };
     for (const auto& pair : pairs) t[pair[0]] = pair[1];
     return t;
 }
 
-constexpr std::array<int, 128> allegro_key_for_scancode = build_allegro_keys();
+constexpr std::array<int, 256> allegro_key_for_scancode = build_allegro_keys();
 
 struct HostKey {
     int scan;

@@ -2,6 +2,8 @@
 
 #include <allegro.h>
 #include <xalleg.h>
+#include <X11/Xatom.h>
+#include <allegro/platform/aintunix.h>  // XLOCK: Allegro's own thread uses the display too
 
 #include <cstdio>
 #include <string>
@@ -36,6 +38,10 @@ std::vector<char*> pointers;
 
 }  // namespace
 
+void name_window() {
+    xwin_set_window_name("orlix", "Orlix");
+}
+
 void prepare_icon() {
     storage = icon_rows();
     pointers.clear();
@@ -50,4 +56,23 @@ bool icon_was_set() {
     const bool set = (hints->flags & IconPixmapHint) && hints->icon_pixmap != 0;
     XFree(hints);
     return set;
+}
+
+void set_window_icons() {
+    if (!_xwin.display || !_xwin.wm_window) return;
+    // Width, height, then the pixels, for each size; Xlib takes 32-bit
+    // properties as longs.
+    std::vector<unsigned long> data;
+    for (int n : {16, 32, 48, 64}) {
+        data.push_back(static_cast<unsigned long>(n));
+        data.push_back(static_cast<unsigned long>(n));
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) data.push_back(icon_art::argb(x, y, n));
+    }
+    XLOCK();
+    const Atom net_wm_icon = XInternAtom(_xwin.display, "_NET_WM_ICON", False);
+    XChangeProperty(_xwin.display, _xwin.wm_window, net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+    XFlush(_xwin.display);
+    XUNLOCK();
 }

@@ -1,7 +1,17 @@
 // The program's own window icon: 32x32 pixels in 16 colours, as XPM data.
 #pragma once
 
-// Gives the icon to Allegro before the window is created; after the window
+// Gives the window its class (orlix/Orlix, as the desktop entry's
+// StartupWMClass), so that docks and task bars tell it apart. Before Allegro
+// starts, which makes the window.
+void name_window();
+
+// Gives the icon to Allegro before the window is shown; after the window
 // exists, icon_was_set() tells whether the window really got it.
 void prepare_icon();
 bool icon_was_set();
+
+// Gives the window the icon at 16, 32, 48 and 64 pixels as _NET_WM_ICON,
+// which today's desktops take rather than the old pixmap hint. Once the
+// window exists, after each change of screen mode.
+void set_window_icons();

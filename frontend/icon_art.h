@@ -1,6 +1,6 @@
 // The program's icon, 32x32 pixels: a ZX81 seen from above, black case, white
-// keyboard rows and a red stripe. The window icon and the installed PNG are
-// both drawn from this.
+// keyboard rows and a red stripe. The window's icons and the installed ones
+// are all drawn from this, at other sizes by taking the nearest pixel.
 #pragma once
 
 #include <array>
@@ -28,6 +28,15 @@ constexpr char pixel(int x, int y) {
     const bool key_row = (y >= 13 && y <= 23) && ((y - 13) % 3 != 2);
     if (key_row && x >= 3 && x <= 28 && (x - 3) % 3 != 2) return 'w';
     return '.';
+}
+
+// The pixel at (x, y) of the icon drawn `n` pixels square, as 0xAARRGGBB
+// (0 where it is transparent).
+constexpr uint32_t argb(int x, int y, int n) {
+    const char key = pixel(x * size / n, y * size / n);
+    for (const Colour& c : colours)
+        if (c.key == key) return 0xFF000000u | (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b;
+    return 0;
 }
 
 }  // namespace icon_art

@@ -22,6 +22,18 @@ void load_toolbar(Desktop& desktop, const std::string& path);
 // Black strip at the right edge with the button column and the corner piece.
 void draw_toolbar(const Desktop& desktop);
 
-// Shows "zx81key.pcx" (found where the ROM is) stretched over the screen
-// until a key is pressed; read anew each time.
-void show_keyboard_picture(const Desktop& desktop);
+// Which picture of the keyboard a screen of this size shows, and how: the
+// large one (zx81key.pcx) at the largest whole scale that fits, or
+// stretched over a screen nearly its size; else the small one
+// (zx81keys.pcx), which fits mode 0's window, at the largest whole scale
+// that fits. Whichever has the larger labels.
+struct KeyboardPicture {
+    const char* file;
+    int scale;       // each pixel scale x scale, centred
+    bool stretched;  // else stretched over the whole screen
+};
+KeyboardPicture keyboard_picture_for(int width, int height);
+
+// Shows the keyboard picture (found where the ROM is) until a key is
+// pressed; read anew each time.
+void show_keyboard_picture(Desktop& desktop);

@@ -7,7 +7,7 @@ std::atomic<int32_t> timer_ticks{0};
 namespace {
 
 std::atomic<bool> quit{false};
-constexpr long timer_period = 23860;  // in units of 1/1,193,181 s: 50.0076 Hz
+constexpr long timer_period = 11930;  // in units of 1/1,193,181 s: 100.015 Hz
 
 }  // namespace
 

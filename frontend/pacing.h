@@ -1,17 +1,18 @@
-// Real time: the 50 Hz timer that paces the emulation, and the request to
-// stop that may come from outside it (the window's close button).
+// Real time: the 100 Hz timer that paces the emulation, one period a tick,
+// and the request to stop that may come from outside it (the window's close
+// button).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
-// Incremented by the timer; waited on and cleared before each frame.
+// Incremented by the timer; waited on and cleared before each period.
 extern std::atomic<int32_t> timer_ticks;
 
-// Starts the timer: 50.0076 ticks a second. The first frame needs none.
+// Starts the timer: 100.015 ticks a second. The first period needs none.
 void start_timer();
 
-// The timer callback: one tick, and wakes a waiting frame.
+// The timer callback: one tick, and wakes a waiting period.
 void timer_tick();
 
 // Sleeps until the timer has ticked, then drops every tick that piled up: a

@@ -3,6 +3,9 @@
 #include <allegro.h>
 #include <allegro/internal/aintern.h>  // _mouse_screen: where the pointer is shown
 
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 #include "desktop.h"
@@ -14,6 +17,8 @@
 #include "program_files.h"
 #include "reporters.h"
 #include "screen_modes.h"
+#include "screenshot.h"
+#include "settings.h"
 #include "tape.h"
 #include "toolbar_layout.h"
 #include "zx81.h"
@@ -30,9 +35,15 @@ void show_pointer(bool shown) {
     if (shown != pointer_is_shown()) show_mouse(shown ? screen : nullptr);
 }
 
+// The toolbar's regions: at the strip's scale in windows, at the right edge
+// of the screen in full screen, where the strip is not drawn.
+int toolbar_scale(const Desktop& desktop) {
+    return std::max(1, desktop.layout.toolbar_scale);
+}
+
 // The primary button is down over a toolbar button.
-bool clicked(const toolbar::Rows& rows, int w) {
-    return (mouse_b & 1) && toolbar::over(rows, w, mouse_x, mouse_y);
+bool clicked(const Desktop& desktop, const toolbar::Rows& rows, int w) {
+    return (mouse_b & 1) && toolbar::over(rows, w, mouse_x, mouse_y, toolbar_scale(desktop));
 }
 
 void warn_file_failure(const char* what, const std::string& name, const FileResult& result) {
@@ -64,6 +75,17 @@ bool program_file_action(Desktop& desktop, Zx81& machine, FileDialog kind) {
         warn_file_failure("Cannot load ", desktop.file_name, load_program(machine, desktop.file_name));
     redraw_frame(desktop);
     return chosen;
+}
+
+// Whether this period ends with a frame shown: in the hardware model each
+// frame the television ends (about 50 a second), or every other period when
+// the program makes none; in the simple model every other period.
+bool frame_due(Desktop& desktop, const Zx81& machine) {
+    if (machine.model == Model::simple) return desktop.frame_parity == 0;
+    const bool new_frame = machine.ula.frames != desktop.frames_presented;
+    desktop.frames_presented = machine.ula.frames;
+    if (new_frame) desktop.periods_without_frame = 0;
+    return new_frame || ++desktop.periods_without_frame % 2 == 0;
 }
 
 // The folder where LOAD and SAVE typed at the ZX81 find and put files: the
@@ -99,6 +121,27 @@ void serve_tape(Desktop& desktop, Zx81& machine) {
     redraw_frame(desktop);
 }
 
+// Print Screen or F10: the picture as shown, as a PNG. Where it went is said
+// in the title for three seconds, or in full screen, where there is none, in
+// a message.
+void take_screenshot(Desktop& desktop) {
+    const std::string path = screenshot_path(std::time(nullptr));
+    std::string problem;
+    if (!write_screenshot(path, desktop.last_frame, desktop.layout, colour_table[desktop.ink],
+                          colour_table[desktop.paper], problem)) {
+        show_mouse(nullptr);
+        warn("Cannot save " + path + "\n" + problem);
+        redraw_frame(desktop);
+    } else if (desktop.layout.full_screen) {
+        show_mouse(nullptr);
+        warn("Saved " + path);
+        redraw_frame(desktop);
+    } else if (screen) {
+        set_window_title((title_for(desktop.title_model, desktop.ram_kb) + " - saved " + path).c_str());
+        desktop.title_note_periods = 300;
+    }
+}
+
 // The window's title follows the model once the machine has switched.
 void show_model_in_title(Desktop& desktop, Model model) {
     if (desktop.title_model == model) return;
@@ -106,26 +149,35 @@ void show_model_in_title(Desktop& desktop, Model model) {
     if (screen) set_window_title(title_for(model, desktop.ram_kb).c_str());
 }
 
+// A setting changed in the window becomes the one remembered for the next
+// run. A file that cannot be written is said once, on standard error.
+void save_settings(Desktop& desktop) {
+    std::string problem;
+    if (desktop.settings_file.empty() || write_settings(desktop.settings_file, desktop.remembered, problem)) return;
+    if (!desktop.settings_unwritable) std::fprintf(stderr, "orlix: %s\n", problem.c_str());
+    desktop.settings_unwritable = true;
+}
+
 void next_screen_mode(Desktop& desktop) {
-    set_screen_mode(desktop, (desktop.screen_mode + 1) % static_cast<int>(screen_modes.size()));
+    set_view(desktop, next_view(desktop.view, desktop_size()));
     redraw_frame(desktop);
+    desktop.remembered.view = desktop.view;
+    save_settings(desktop);
 }
 
 }  // namespace
 
 void draw_frame(Desktop& desktop, Zx81& machine) {
-    wait_for_tick();
     paint_frame(desktop, latest_frame(machine));
-    const ScreenMode& mode = screen_modes[desktop.screen_mode];
+    const Layout& layout = desktop.layout;
     const int w = screen ? screen->w : 0;
     // In full screen the pointer stays hidden while it is over the picture.
     // Elsewhere it must only never be drawn into the picture while that is
     // copied: a hardware cursor never is, a software one is lifted off the
     // picture area just for the copy when it lies over it.
-    show_pointer(!mode.full_screen || mouse_x >= toolbar::left(w));
+    show_pointer(!layout.full_screen || mouse_x >= toolbar::left(w));
     if (pointer_is_shown() && !(gfx_capabilities & GFX_HW_CURSOR)) {
-        scare_mouse_area(mode.picture_x, mode.picture_y, frame_width * mode.scale,
-                         frame_height * mode.scale);
+        scare_mouse_area(layout.area_x, layout.area_y, layout.area_width, layout.area_height);
         present_picture(desktop);
         unscare_mouse();
     } else {
@@ -136,7 +188,8 @@ void draw_frame(Desktop& desktop, Zx81& machine) {
 
 Step end_of_period(Desktop& desktop, Zx81& machine) {
     set_keys(machine, scan_host_keys(desktop.keyboard));
-    if (desktop.frame_parity == 0) draw_frame(desktop, machine);
+    wait_for_tick();
+    if (frame_due(desktop, machine)) draw_frame(desktop, machine);
     desktop.frame_parity = (desktop.frame_parity + 1) % 2;
 
     if (quit_requested() || (host_key_down(scancode::alt) && host_key_down(scancode::f4)))
@@ -148,21 +201,21 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
     }
 
     const int w = screen ? screen->w : 0;
-    if (host_key_down(scancode::f1) || clicked(toolbar::help, w)) {
+    if (host_key_down(scancode::f1) || clicked(desktop, toolbar::help, w)) {
         show_mouse(nullptr);
         warn(help_text_for(machine.model));
         redraw_frame(desktop);
     }
-    if ((host_key_down(scancode::f2) || clicked(toolbar::save, w)) &&
+    if ((host_key_down(scancode::f2) || clicked(desktop, toolbar::save, w)) &&
         program_file_action(desktop, machine, FileDialog::save))
         return Step::go_on;
-    if ((host_key_down(scancode::f3) || clicked(toolbar::load, w)) &&
+    if ((host_key_down(scancode::f3) || clicked(desktop, toolbar::load, w)) &&
         program_file_action(desktop, machine, FileDialog::open))
         return Step::go_on;
     // The screen-mode button acts once per click, like F4 once per press:
     // changing the mode on every period while the button is held would cycle
     // through the modes many times a second.
-    const bool mode_button_down = clicked(toolbar::screen_mode, w);
+    const bool mode_button_down = clicked(desktop, toolbar::screen_mode, w);
     const bool mode_button_pressed = mode_button_down && !desktop.mode_button_was_down;
     desktop.mode_button_was_down = mode_button_down;
     if (host_key_down(scancode::f4) || mode_button_pressed) {
@@ -171,25 +224,31 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
         next_screen_mode(desktop);
         desktop.mode_button_was_down = (mouse_b & 1) != 0;
     }
-    if (host_key_down(scancode::f5) || clicked(toolbar::reset, w)) {
+    if (host_key_down(scancode::f5) || clicked(desktop, toolbar::reset, w)) {
         reset(machine);
         return Step::go_on;
     }
-    const bool colour_button = clicked(toolbar::colours, w);
+    const bool colour_button = clicked(desktop, toolbar::colours, w);
+    bool colours_changed = false;
     if ((host_key_down(scancode::f6) && desktop.fkey_latch == 0) ||
-        (colour_button && toolbar::over_ink_half(w, mouse_x))) {
+        (colour_button && toolbar::over_ink_half(w, mouse_x, toolbar_scale(desktop)))) {
         desktop.ink = (desktop.ink + 1) % 16;
+        desktop.remembered.ink = desktop.ink;
+        colours_changed = true;
         build_pixel_patterns(desktop);
         desktop.fkey_latch = 1;
     }
     if ((host_key_down(scancode::f7) && desktop.fkey_latch == 0) ||
-        (colour_button && !toolbar::over_ink_half(w, mouse_x))) {
+        (colour_button && !toolbar::over_ink_half(w, mouse_x, toolbar_scale(desktop)))) {
         desktop.paper = (desktop.paper + 1) % 16;
+        desktop.remembered.paper = desktop.paper;
+        colours_changed = true;
         build_pixel_patterns(desktop);
         redraw_frame(desktop);
         desktop.fkey_latch = 1;
     }
-    if ((host_key_down(scancode::f8) && desktop.fkey_latch == 0) || clicked(toolbar::keyboard, w)) {
+    if (colours_changed) save_settings(desktop);
+    if ((host_key_down(scancode::f8) && desktop.fkey_latch == 0) || clicked(desktop, toolbar::keyboard, w)) {
         show_keyboard_picture(desktop);
         desktop.fkey_latch = 1;
     }
@@ -201,11 +260,20 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
     // next period starts a frame of the other model.
     if (desktop.switch_model && desktop.frame_parity == 1) {
         request_model(machine, machine.requested_model == Model::simple ? Model::hardware : Model::simple);
+        desktop.remembered.model = machine.requested_model;
+        save_settings(desktop);
         desktop.switch_model = false;
     }
-    if (!host_key_down(scancode::f4) && !host_key_down(scancode::f6) &&
-        !host_key_down(scancode::f7) && !host_key_down(scancode::f8) && !host_key_down(scancode::f9))
+    const bool picture_key = host_key_down(scancode::print_screen) || host_key_down(scancode::f10);
+    if (picture_key && desktop.fkey_latch == 0) {
+        take_screenshot(desktop);
+        desktop.fkey_latch = 1;
+    }
+    if (!host_key_down(scancode::f4) && !host_key_down(scancode::f6) && !host_key_down(scancode::f7) &&
+        !host_key_down(scancode::f8) && !host_key_down(scancode::f9) && !picture_key)
         desktop.fkey_latch = 0;
     show_model_in_title(desktop, machine.model);
+    if (desktop.title_note_periods > 0 && --desktop.title_note_periods == 0 && screen)
+        set_window_title(title_for(desktop.title_model, desktop.ram_kb).c_str());
     return Step::go_on;
 }

@@ -2,6 +2,7 @@
 
 #include <allegro.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "desktop.h"
@@ -30,24 +31,41 @@ void setup_colours(Desktop& desktop) {
 
 namespace {
 
-// Two bytes a pixel (15 and 16 bits) rather than one.
-bool wide_pixels(const Desktop& desktop) {
-    return desktop.picture ? bitmap_color_depth(desktop.picture) != 8 : desktop.true_colour;
+// Bytes a pixel of the picture: 1 at 8 bits, 2 at 15 or 16.
+int pixel_bytes(const Desktop& desktop) {
+    if (desktop.picture) return bitmap_color_depth(desktop.picture) == 8 ? 1 : 2;
+    return desktop.true_colour ? 2 : 1;
+}
+
+int scale_of(const Desktop& desktop) {
+    return std::max(1, desktop.layout.scale);
+}
+
+// One row of the frame into one row of the picture, every pixel `scale`
+// wide, from the patterns of its bytes.
+void paint_row(const Desktop& desktop, const uint8_t* in, uint8_t* out, size_t pattern_size) {
+    const uint8_t* patterns = desktop.pixel_patterns.data();
+    for (int k = 0; k < frame_row_bytes; ++k, out += pattern_size)
+        std::memcpy(out, patterns + in[k] * pattern_size, pattern_size);
 }
 
 }  // namespace
 
 void build_pixel_patterns(Desktop& desktop) {
-    const bool wide = wide_pixels(desktop);
+    const int bytes = pixel_bytes(desktop);
+    const int scale = scale_of(desktop);
+    const size_t pattern_size = static_cast<size_t>(8 * scale * bytes);
+    desktop.pattern_size = pattern_size;
+    desktop.pixel_patterns.assign(256 * pattern_size, 0);
     const int ink = desktop.colours[desktop.ink];
     const int paper = desktop.colours[desktop.paper];
     for (int byte = 0; byte < 256; ++byte) {
-        std::array<uint8_t, 16>& pattern = desktop.pixel_patterns[byte];
-        for (int x = 0; x < 8; ++x) {
-            const int colour = (byte & (0x80 >> x)) ? ink : paper;
-            if (wide) {
+        uint8_t* pattern = &desktop.pixel_patterns[byte * pattern_size];
+        for (int x = 0; x < 8 * scale; ++x) {
+            const int colour = (byte & (0x80 >> (x / scale))) ? ink : paper;
+            if (bytes == 2) {
                 const uint16_t pixel = static_cast<uint16_t>(colour);
-                std::memcpy(&pattern[2 * x], &pixel, 2);
+                std::memcpy(pattern + 2 * x, &pixel, 2);
             } else {
                 pattern[x] = static_cast<uint8_t>(colour);
             }
@@ -55,48 +73,57 @@ void build_pixel_patterns(Desktop& desktop) {
     }
 }
 
-namespace {
-
-template <int BytesPerPixel>
-void paint_rows(const Desktop& desktop, const Frame& frame) {
-    for (int y = 0; y < frame_height; ++y) {
-        uint8_t* out = desktop.picture->line[y];
-        const uint8_t* in = &frame.pixels[static_cast<size_t>(y * frame_row_bytes)];
-        for (int k = 0; k < frame_row_bytes; ++k, out += 8 * BytesPerPixel)
-            std::memcpy(out, desktop.pixel_patterns[in[k]].data(), 8 * BytesPerPixel);
-    }
+void make_picture(Desktop& desktop) {
+    if (desktop.picture) destroy_bitmap(desktop.picture);
+    const int scale = scale_of(desktop);
+    desktop.picture = create_bitmap(frame_width * scale, frame_height * scale);
+    // The colours and pixel patterns hold values of the old depth and scale.
+    setup_colours(desktop);
 }
 
-}  // namespace
-
 void paint_frame(Desktop& desktop, const Frame& frame) {
+    desktop.last_frame = frame;
     if (!desktop.picture) return;
-    if (wide_pixels(desktop))
-        paint_rows<2>(desktop, frame);
-    else
-        paint_rows<1>(desktop, frame);
+    const Layout& layout = desktop.layout;
+    const int scale = scale_of(desktop);
+    const size_t row_size = desktop.pattern_size * frame_row_bytes;
+    // Only the rows the view shows.
+    const int first = std::clamp(layout.frame_y, 0, frame_height);
+    const int last = std::clamp(layout.frame_y + (layout.area_height + scale - 1) / scale, first, frame_height);
+    for (int y = first; y < last; ++y) {
+        uint8_t* out = desktop.picture->line[y * scale];
+        paint_row(desktop, &frame.pixels[static_cast<size_t>(y * frame_row_bytes)], out, desktop.pattern_size);
+        for (int copy = 1; copy < scale; ++copy) std::memcpy(desktop.picture->line[y * scale + copy], out, row_size);
+    }
 }
 
 void present_picture(const Desktop& desktop) {
     if (!screen || !desktop.picture) return;
-    const ScreenMode& mode = screen_modes[desktop.screen_mode];
-    BITMAP* picture = desktop.picture;
+    const Layout& layout = desktop.layout;
+    const int scale = scale_of(desktop);
     acquire_screen();
-    if (mode.scale == 1)
-        blit(picture, screen, 0, 0, mode.picture_x, mode.picture_y, picture->w, picture->h);
-    else
-        stretch_blit(picture, screen, 0, 0, picture->w, picture->h, mode.picture_x, mode.picture_y,
-                     picture->w * mode.scale, picture->h * mode.scale);
+    blit(desktop.picture, screen, layout.frame_x * scale, layout.frame_y * scale, layout.area_x, layout.area_y,
+         layout.area_width, layout.area_height);
     release_screen();
 }
 
-void redraw_frame(const Desktop& desktop) {
+void redraw_frame(Desktop& desktop) {
     if (!screen) return;
-    const ScreenMode& mode = screen_modes[desktop.screen_mode];
+    const Layout& layout = desktop.layout;
     show_mouse(nullptr);
     acquire_screen();
-    for (const Rect& r : mode.borders) rectfill(screen, r.x1, r.y1, r.x2, r.y2, desktop.colours[desktop.paper]);
-    if (!mode.full_screen) draw_toolbar(desktop);
+    // Paper where the picture area leaves room (full screen on a larger display).
+    const int paper = desktop.colours[desktop.paper];
+    const int right = layout.area_x + layout.area_width;
+    const int bottom = layout.area_y + layout.area_height;
+    const int strip_left = layout.full_screen ? layout.width : toolbar::left(layout.width, layout.toolbar_scale);
+    if (layout.area_y > 0) rectfill(screen, 0, 0, strip_left - 1, layout.area_y - 1, paper);
+    if (bottom < layout.height) rectfill(screen, 0, bottom, strip_left - 1, layout.height - 1, paper);
+    if (layout.area_x > 0) rectfill(screen, 0, 0, layout.area_x - 1, layout.height - 1, paper);
+    if (right < strip_left) rectfill(screen, right, 0, strip_left - 1, layout.height - 1, paper);
     release_screen();
-    if (!mode.full_screen && mouse_driver) show_mouse(screen);
+    paint_frame(desktop, desktop.last_frame);
+    present_picture(desktop);
+    if (!layout.full_screen) draw_toolbar(desktop);
+    if (!layout.full_screen && mouse_driver) show_mouse(screen);
 }

@@ -1,6 +1,6 @@
 // The ZX81 picture in the user's colours: the colours at the screen's depth,
-// a frame of ink and paper painted into the picture, the picture placed on
-// the screen for the mode, and the borders around it.
+// a frame of ink and paper painted at the view's scale, the part of it the
+// view shows put on the screen, paper around it and the toolbar beside it.
 #pragma once
 
 #include "display_file.h"
@@ -11,16 +11,22 @@ struct Desktop;
 // 8-bit modes), then the pixel patterns.
 void setup_colours(Desktop& desktop);
 
-// The eight-pixel patterns of every byte value in the current ink and paper;
-// made again whenever either changes.
+// The patterns of every byte value in the current ink and paper at the
+// view's scale: eight pixels, each `scale` wide; made again whenever the ink,
+// the paper or the scale changes.
 void build_pixel_patterns(Desktop& desktop);
 
-// Paints the frame into the picture.
+// Makes the picture anew for the view's scale and the screen's depth (the
+// whole television picture, scaled) and sets up the colours for it.
+void make_picture(Desktop& desktop);
+
+// Paints the frame into the picture, the rows the view shows: each ZX81
+// pixel a block of scale x scale. The frame is kept for redraw_frame.
 void paint_frame(Desktop& desktop, const Frame& frame);
 
-// Puts the picture on the screen where the screen mode has it.
+// Puts the part of the picture the view shows on the screen.
 void present_picture(const Desktop& desktop);
 
-// Paints the borders in the paper colour, then the toolbar in the windowed
-// modes.
-void redraw_frame(const Desktop& desktop);
+// Draws everything again: paper around the picture area, the last frame in
+// the current colours, and the toolbar in windows.
+void redraw_frame(Desktop& desktop);

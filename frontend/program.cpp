@@ -14,6 +14,7 @@
 #include "presenter.h"
 #include "reporters.h"
 #include "screen_modes.h"
+#include "settings.h"
 #include "zx81.h"
 
 namespace {
@@ -48,8 +49,8 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     acquire_screen();
     clear_to_color(screen, d.colours[d.paper]);
     release_screen();
-    d.ink = 0;
-    d.paper = 7;
+    d.ink = options.ink;
+    d.paper = options.paper;
     build_pixel_patterns(d);
     paint_frame(d, latest_frame(machine));
     d.frame_parity = 0;
@@ -59,13 +60,18 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
 }
 
 int run_program(int argc, char** argv) {
-    const CommandLine line = parse_command_line(argc, argv);
+    std::string settings_problem;
+    desktop.settings_file = settings_path();
+    desktop.remembered = read_settings(desktop.settings_file, settings_problem);
+    const CommandLine line = parse_command_line(argc, argv, desktop.remembered);
     switch (line.action) {
     case Action::help: std::fputs(usage_text().c_str(), stdout); return 0;
     case Action::version: std::fputs(version_text, stdout); return 0;
     case Action::fail: std::fprintf(stderr, "orlix: %s\n", line.error.c_str()); return 2;
     case Action::run: break;
     }
+    if (!settings_problem.empty()) std::fprintf(stderr, "orlix: %s\n", settings_problem.c_str());
+    name_window();
     if (allegro_init() != 0) {
         std::fprintf(stderr, "%s\n", allegro_error);  // the library's own reason
         fatal_error("I Can't initialize Winallegro!");
@@ -74,7 +80,7 @@ int run_program(int argc, char** argv) {
     prepare_icon();
     desktop.title_model = line.options.model;
     desktop.ram_kb = line.options.ram_kb;
-    set_screen_mode(desktop, line.options.screen_mode);
+    set_view(desktop, line.options.view);
     if (!icon_was_set()) warn("Cannot find Icon :-(");
     set_close_button_callback(request_quit);
     start_timer();

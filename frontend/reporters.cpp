@@ -20,9 +20,9 @@ void draw_stop_sign(BITMAP* box, int x, int y) {
     rectfill(box, x + 3, y + 7, x + 13, y + 9, makecol(255, 255, 255));
 }
 
-// Draws the whole box into a bitmap of its own.
-BITMAP* render_box(const std::string& caption, const std::vector<std::string>& lines,
-                   bool stop_sign) {
+// Draws the whole box into a bitmap of its own, its button labelled `button`.
+BITMAP* render_box(const std::string& caption, const std::vector<std::string>& lines, bool stop_sign,
+                   const char* button) {
     size_t widest = caption.size() + 2;
     for (const std::string& line : lines) widest = std::max(widest, line.size());
     const int text_left = margin + (stop_sign ? icon_space : 0);
@@ -51,7 +51,7 @@ BITMAP* render_box(const std::string& caption, const std::vector<std::string>& l
     const int by = height - margin - button_height;
     rectfill(box, bx, by, bx + button_width - 1, by + button_height - 1, white);
     rect(box, bx, by, bx + button_width - 1, by + button_height - 1, ink);
-    textout_centre_ex(box, font, "OK", bx + button_width / 2, by + 3, ink, -1);
+    textout_centre_ex(box, font, button, bx + button_width / 2, by + 3, ink, -1);
     return box;
 }
 
@@ -60,12 +60,18 @@ bool closing_key(int scancode) {
            scancode == KEY_ESC;
 }
 
-// Waits, without spinning, until the user closes the box.
-void wait_for_close() {
+// Waits, without spinning, until the user closes the box. True when that
+// was Escape, which closes every page at once.
+bool wait_for_close() {
     clear_keybuf();
     while (mouse_b & 1) rest(10);  // a click that opened the box does not close it
+    bool escape = false;
     for (;;) {
-        if (keypressed() && closing_key(readkey() >> 8)) break;
+        if (keypressed()) {
+            const int pressed = readkey() >> 8;
+            escape = pressed == KEY_ESC;
+            if (closing_key(pressed)) break;
+        }
         if (mouse_b & 1) {
             while (mouse_b & 1) rest(10);
             break;
@@ -74,26 +80,19 @@ void wait_for_close() {
     }
     // The closing key must not reach the emulated keyboard as well.
     for (int k : {KEY_ENTER, KEY_ENTER_PAD, KEY_SPACE, KEY_ESC}) key[k] = 0;
+    return escape;
 }
 
-void message_box(const std::string& caption, const std::string& text, bool stop_sign) {
-    if (!screen) {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return;
-    }
-    const int columns = std::max(8, (screen->w - 2 * margin - (stop_sign ? icon_space : 0)) / glyph - 1);
-    const std::vector<std::string> lines = message_lines(text, static_cast<size_t>(columns));
-    BITMAP* box = render_box(caption, lines, stop_sign);
-    if (!box) return;
-
-    // A box taller or wider than the screen is shown scaled down to fit.
-    int w = box->w;
-    int h = box->h;
+// Shows one box over the screen until it is closed; true after Escape.
+bool show_box(BITMAP* box, int scale) {
+    // Drawn at the view's scale; a box still larger than the screen is shown
+    // scaled down to fit.
+    int w = box->w * scale;
+    int h = box->h * scale;
     if (w > screen->w || h > screen->h) {
-        const double scale = std::min(static_cast<double>(screen->w) / w,
-                                      static_cast<double>(screen->h) / h);
-        w = std::max(1, static_cast<int>(w * scale));
-        h = std::max(1, static_cast<int>(h * scale));
+        const double fit = std::min(static_cast<double>(screen->w) / w, static_cast<double>(screen->h) / h);
+        w = std::max(1, static_cast<int>(w * fit));
+        h = std::max(1, static_cast<int>(h * fit));
     }
     const int x = (screen->w - w) / 2;
     const int y = (screen->h - h) / 2;
@@ -106,17 +105,53 @@ void message_box(const std::string& caption, const std::string& text, bool stop_
     release_screen();
     if (mouse_driver) show_mouse(screen);
 
-    wait_for_close();
+    const bool escape = wait_for_close();
 
     show_mouse(nullptr);
     if (under) {
         blit(under, screen, 0, 0, x, y, w, h);
         destroy_bitmap(under);
     }
-    destroy_bitmap(box);
+    return escape;
+}
+
+int box_scale = 1;
+
+// A box with its text at the view's scale, so that it is as large as the
+// ZX81's characters. Text longer than the screen holds is shown a page at a
+// time: "More" goes on, Escape closes.
+void message_box(const std::string& caption, const std::string& text, bool stop_sign) {
+    if (!screen) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return;
+    }
+    const int scale = box_scale;
+    const int columns =
+        std::max(8, (screen->w / scale - 2 * margin - (stop_sign ? icon_space : 0)) / glyph - 1);
+    const std::vector<std::string> lines = message_lines(text, static_cast<size_t>(columns));
+    const int chrome = caption_height + 3 * margin + button_height;
+    const size_t page = static_cast<size_t>(std::max(4, (screen->h / scale - chrome) / glyph));
+    for (size_t first = 0; first < lines.size() || first == 0; first += page) {
+        const size_t last = std::min(lines.size(), first + page);
+        const std::vector<std::string> shown(lines.begin() + static_cast<std::ptrdiff_t>(first),
+                                             lines.begin() + static_cast<std::ptrdiff_t>(last));
+        BITMAP* box = render_box(caption, shown, stop_sign, last < lines.size() ? "More" : "OK");
+        if (!box) return;
+        const bool escape = show_box(box, scale);
+        destroy_bitmap(box);
+        if (escape || last >= lines.size()) break;
+    }
 }
 
 }  // namespace
+
+void set_box_scale(int scale) {
+    box_scale = std::max(1, scale);
+}
+
+int current_box_scale() {
+    return box_scale;
+}
 
 std::vector<std::string> message_lines(const std::string& text, size_t columns) {
     std::vector<std::string> lines;

@@ -13,6 +13,11 @@ void warn(const std::string& text);
 // standard error. Then the library is shut down and the process exits with -1.
 [[noreturn]] void fatal_error(const std::string& text);
 
+// The scale boxes are drawn at (the view's): their 8-pixel text then matches
+// the ZX81's characters. File dialogs use it too.
+void set_box_scale(int scale);
+int current_box_scale();
+
 // Splits a message into the lines the box shows: every line of the text, long
 // ones wrapped at spaces (or cut) to at most `columns` characters.
 std::vector<std::string> message_lines(const std::string& text, size_t columns);

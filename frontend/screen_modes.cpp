@@ -1,43 +1,119 @@
 #include "screen_modes.h"
 
 #include <allegro.h>
+#include <xalleg.h>
+
+#include <algorithm>
 
 #include "desktop.h"
 #include "display_file.h"
+#include "icon.h"
 #include "presenter.h"
 #include "reporters.h"
+#include "toolbar_layout.h"
 
 namespace {
+
+// Mode 0's window: the picture area and the toolbar strip right of it. The
+// area shows the ZX81's picture with 7 to 9 pixels of border around it.
+constexpr int area_width_1x = 272;
+constexpr int area_height_1x = 208;
+constexpr int window_frame_x = border_width - 7;
+constexpr int window_frame_y = border_height - 7;
+
+Layout scaled_window(int scale) {
+    return {(area_width_1x + toolbar::width) * scale,
+            area_height_1x * scale,
+            false,
+            scale,
+            scale,
+            0,
+            0,
+            area_width_1x * scale,
+            area_height_1x * scale,
+            window_frame_x,
+            window_frame_y};
+}
 
 bool try_mode(int card, int depth, int width, int height) {
     set_color_depth(depth);
     return set_gfx_mode(card, width, height, 0, 0) == 0;
 }
 
+// Whether the display can switch to 320x240; a display that cannot (a
+// modern X server) would show a small box in a corner.
+bool has_320x240_mode() {
+    GFX_MODE_LIST* list = get_gfx_mode_list(GFX_XWINDOWS_FULLSCREEN);
+    if (!list) return false;
+    bool found = false;
+    for (int i = 0; i < list->num_modes; ++i)
+        found = found || (list->mode[i].width == 320 && list->mode[i].height == 240);
+    destroy_gfx_mode_list(list);
+    return found;
+}
+
 }  // namespace
 
-void set_screen_mode(Desktop& desktop, int mode_number) {
-    const ScreenMode& mode = screen_modes[mode_number];
-    desktop.screen_mode = mode_number;
+Layout layout_for(View view, Size desktop, bool has_320x240) {
+    if (view.scale > 0) return scaled_window(view.scale);
+    switch (view.mode) {
+    case doubled_window_mode:
+        // The picture at (8, 8) of a 528x400 area, the toolbar at its own size.
+        return {553, 400, false, 2, 1, 0, 0, 528, 400, border_width - 4, border_height - 4};
+    case full_screen_mode: {
+        if (has_320x240) return {frame_width, frame_height, true, 1, 0, 0, 0, frame_width, frame_height, 0, 0};
+        const int width = std::max(desktop.width, 1);
+        const int height = std::max(desktop.height, 1);
+        const int scale = std::max(1, std::min(width / frame_width, height / frame_height));
+        const int area_width = std::min(frame_width * scale, width);
+        const int area_height = std::min(frame_height * scale, height);
+        return {width, height, true, scale, 0, (width - area_width) / 2, (height - area_height) / 2,
+                area_width, area_height, 0, 0};
+    }
+    default: return scaled_window(1);
+    }
+}
+
+bool window_fits(int scale, Size desktop) {
+    const Layout layout = scaled_window(scale);
+    return layout.width <= desktop.width && layout.height <= desktop.height;
+}
+
+View next_view(View view, Size desktop) {
+    if (view.scale <= 1 && view.mode < full_screen_mode) return {view.mode + 1, 0};
+    const int next_scale = view.scale > 0 ? view.scale + 1 : 3;
+    if (window_fits(next_scale, desktop)) return {window_mode, next_scale};
+    return {window_mode, 0};
+}
+
+Size desktop_size() {
+    if (!_xwin.display) return {0, 0};
+    const int number = DefaultScreen(_xwin.display);
+    return {DisplayWidth(_xwin.display, number), DisplayHeight(_xwin.display, number)};
+}
+
+void set_view(Desktop& desktop, View view) {
+    const Layout layout = layout_for(view, desktop_size(), view.mode == full_screen_mode && has_320x240_mode());
+    desktop.view = view;
+    desktop.layout = layout;
     desktop.true_colour = false;
-    if (!mode.full_screen) {
-        if (!try_mode(GFX_AUTODETECT_WINDOWED, 8, mode.width, mode.height)) {
+    if (!layout.full_screen) {
+        if (!try_mode(GFX_AUTODETECT_WINDOWED, 8, layout.width, layout.height)) {
             desktop.true_colour = true;
-            if (!try_mode(GFX_AUTODETECT_WINDOWED, 15, mode.width, mode.height) &&
-                !try_mode(GFX_AUTODETECT_WINDOWED, 16, mode.width, mode.height))
+            if (!try_mode(GFX_AUTODETECT_WINDOWED, 15, layout.width, layout.height) &&
+                !try_mode(GFX_AUTODETECT_WINDOWED, 16, layout.width, layout.height))
                 fatal_error("Wrong color depth!");
         }
     } else {
         desktop.true_colour = true;
-        if (!try_mode(GFX_AUTODETECT_FULLSCREEN, 15, mode.width, mode.height) &&
-            !try_mode(GFX_AUTODETECT_FULLSCREEN, 16, mode.width, mode.height))
+        if (!try_mode(GFX_AUTODETECT_FULLSCREEN, 15, layout.width, layout.height) &&
+            !try_mode(GFX_AUTODETECT_FULLSCREEN, 16, layout.width, layout.height))
             fatal_error("no se puedo seleccionar full screen!");
     }
     set_window_title(title_for(desktop.title_model, desktop.ram_kb).c_str());
-    if (desktop.picture) destroy_bitmap(desktop.picture);
-    desktop.picture = create_bitmap(frame_width, frame_height);
-    // The colours and pixel patterns hold values of the old depth.
-    setup_colours(desktop);
+    set_window_icons();
+    set_box_scale(layout.scale);
+    make_picture(desktop);
 }
 
 std::string title_for(Model model, int ram_kb) {

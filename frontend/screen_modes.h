@@ -1,32 +1,57 @@
-// The three host screen modes: their sizes, where the picture goes and how
-// large, and the borders around it.
+// How the ZX81's picture is laid out on the host: the three screen modes
+// (a window, a doubled window, full screen), windows of any integer scale,
+// and full screen on displays that have no 320x240 mode.
 #pragma once
 
-#include <array>
 #include <string>
 
 #include "zx81.h"
 
 struct Desktop;
 
-struct Rect {
-    int x1, y1, x2, y2;  // both corners inclusive
+// The screen modes as F4 goes through them; after them come the windows of
+// each larger scale that fits the desktop.
+constexpr int window_mode = 0;         // 297x208
+constexpr int doubled_window_mode = 1; // 553x400, the picture doubled
+constexpr int full_screen_mode = 2;    // 320x240, or the desktop's own size
+constexpr int screen_mode_count = 3;
+
+// What is shown: a screen mode, or a window `scale` times mode 0's size
+// (scale 0: the mode itself).
+struct View {
+    int mode = window_mode;
+    int scale = 0;
+    bool operator==(const View&) const = default;
 };
 
-struct ScreenMode {
+// Where everything goes for a view. The picture area shows the television's
+// picture from (frame_x, frame_y) on, each ZX81 pixel a scale x scale block;
+// around it (in full screen, when the display is larger) is paper.
+struct Layout {
+    int width, height;     // the window, or the screen
+    bool full_screen;
+    int scale;
+    int toolbar_scale;     // the toolbar's own scale; 0 in full screen, where it is not drawn
+    int area_x, area_y, area_width, area_height;
+    int frame_x, frame_y;
+};
+
+// A desktop's size, in pixels.
+struct Size {
     int width, height;
-    bool full_screen;  // full screen has no toolbar and never runs at 8 bits
-    int picture_x, picture_y;
-    int scale;                    // each ZX81 pixel a scale x scale block
-    std::array<Rect, 4> borders;  // top, bottom, left, right: painted in the paper colour
 };
 
-inline constexpr std::array<ScreenMode, 3> screen_modes = {{
-    {297, 208, false, 7, 7, 1, {{{0, 0, 272, 7}, {0, 199, 272, 208}, {0, 0, 6, 248}, {263, 0, 272, 208}}}},
-    {553, 400, false, 7, 7, 2, {{{0, 0, 528, 6}, {0, 391, 528, 400}, {0, 0, 6, 400}, {519, 0, 528, 400}}}},
-    {320, 240, true, 31, 23, 1,
-     {{{0, 0, 319, 22}, {0, 215, 319, 239}, {0, 0, 30, 239}, {287, 0, 319, 239}}}},
-}};
+// The layout of a view on a desktop of `desktop` size. Full screen takes
+// 320x240 where the display has that mode, else the desktop's own size with
+// the whole television picture scaled by the largest integer that fits.
+Layout layout_for(View view, Size desktop, bool has_320x240);
+
+// The view after this one for F4: mode 0, 1, 2, then each larger window
+// scale that fits the desktop (from 3 up), then mode 0 again.
+View next_view(View view, Size desktop);
+
+// Whether a window of this scale fits the desktop.
+bool window_fits(int scale, Size desktop);
 
 constexpr const char* window_title = "Orlix V.0.3";
 
@@ -34,8 +59,11 @@ constexpr const char* window_title = "Orlix V.0.3";
 // name, and a RAM size other than 16 KB its size.
 std::string title_for(Model model, int ram_kb = default_ram_kb);
 
-// Sets the mode (windows at 8, then 15, then 16 bits; full screen at 15, then
-// 16) with the title of the desktop's model, makes the picture anew and sets
-// up the colours for the depth. A mode that cannot be set at any depth is
-// fatal.
-void set_screen_mode(Desktop& desktop, int mode);
+// The size of the desktop the program runs on (after Allegro has started).
+Size desktop_size();
+
+// Sets the view (windows at 8, then 15, then 16 bits; full screen at 15,
+// then 16) with the title of the desktop's model, makes the picture anew and
+// sets up the colours for the depth. A view that cannot be set at any depth
+// is fatal.
+void set_view(Desktop& desktop, View view);

@@ -31,19 +31,23 @@ struct Rows {
 constexpr Rows reset{8, 27}, load{30, 49}, save{52, 71}, screen_mode{74, 93}, keyboard{96, 115},
     colours{118, 137}, help{140, 159};
 
+// The strip is drawn `scale` times its size in windows of that scale; the
+// rows and columns above are then scale times as many pixels.
+
 // Where the strip starts in a window `window_width` wide.
-constexpr int left(int window_width) {
-    return window_width - width;
+constexpr int left(int window_width, int scale = 1) {
+    return window_width - width * scale;
 }
 
 // The pointer at (x, y) is over the button of `rows`.
-constexpr bool over(const Rows& rows, int window_width, int x, int y) {
-    return x >= left(window_width) + button_left && y >= rows.top && y <= rows.bottom;
+constexpr bool over(const Rows& rows, int window_width, int x, int y, int scale = 1) {
+    return x >= left(window_width, scale) + button_left * scale && y >= rows.top * scale &&
+           y < (rows.bottom + 1) * scale;
 }
 
 // Over the ink (left) half of the colour button, as against the paper half.
-constexpr bool over_ink_half(int window_width, int x) {
-    return x <= left(window_width) + ink_right;
+constexpr bool over_ink_half(int window_width, int x, int scale = 1) {
+    return x < left(window_width, scale) + (ink_right + 1) * scale;
 }
 
 }  // namespace toolbar
@@ -51,6 +55,10 @@ constexpr bool over_ink_half(int window_width, int x) {
 // The part of zx81key.pcx shown over the whole screen.
 constexpr int keyboard_picture_width = 565;
 constexpr int keyboard_picture_height = 250;
+// zx81keys.pcx: the same keyboard in a smaller font, as large as mode 0's
+// window, for windows too small for the other.
+constexpr int small_keyboard_width = 297;
+constexpr int small_keyboard_height = 208;
 
 // The sixteen colours, as red, green and blue: normal intensity is 210,
 // bright 255. In 8-bit screen modes they live in palette entries 100-115, and

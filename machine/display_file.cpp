@@ -44,14 +44,17 @@ void glyph_rows(const Memory& memory, uint8_t code, uint8_t rows[8]) {
 }  // namespace
 
 void decode_display_file(const Memory& memory, Frame& frame) {
+    frame.pixels.fill(0);
     uint16_t address = first_display_line(memory);
     for (int line = 0; line < lines; ++line) {
         const DisplayLine shown = display_line(memory, address);
         for (int k = 0; k < columns; ++k) {
             uint8_t rows[8];
             glyph_rows(memory, k < shown.length ? byte_at(memory, address + k) : 0, rows);
-            for (int y = 0; y < 8; ++y)
-                frame.pixels[static_cast<size_t>((8 * line + y) * frame_row_bytes + k)] = rows[y];
+            for (int y = 0; y < 8; ++y) {
+                const int row = border_height + 8 * line + y;
+                frame.pixels[static_cast<size_t>(row * frame_row_bytes + border_width / 8 + k)] = rows[y];
+            }
         }
         address = shown.next;
     }

@@ -7,22 +7,40 @@
 
 #include "memory_map.h"
 
-constexpr int frame_width = 256;
-constexpr int frame_height = 192;
+// The ZX81's picture, and the television's picture around it: the border as
+// much as a television shows of it, where programs that time their own
+// display lines put pixels too.
+constexpr int picture_width = 256;
+constexpr int picture_height = 192;
+constexpr int border_width = 32;   // left and right
+constexpr int border_height = 24;  // above and below
+constexpr int frame_width = picture_width + 2 * border_width;     // 320
+constexpr int frame_height = picture_height + 2 * border_height;  // 240
 constexpr int frame_row_bytes = frame_width / 8;
 
-// A picture of ZX81 pixels, ink or paper: each byte eight pixels, bit 7 the
-// leftmost, 1 for ink.
+// A television picture of ZX81 pixels, ink or paper: each byte eight pixels,
+// bit 7 the leftmost, 1 for ink. The ZX81's own picture starts at
+// (border_width, border_height).
 struct Frame {
     std::array<uint8_t, frame_row_bytes * frame_height> pixels{};
 };
 
+// Ink at (x, y) of the ZX81's picture; negative and larger coordinates reach
+// into the border.
 inline bool ink_at(const Frame& frame, int x, int y) {
+    x += border_width;
+    y += border_height;
     return (frame.pixels[static_cast<size_t>(y * frame_row_bytes + x / 8)] >> (7 - x % 8)) & 1;
 }
 
-// Draws the display file (found through D_FILE) into the frame. Codes 0-63
-// are the characters at 0x1E00, 128-191 the same inverted, all others blank.
+// The byte of eight pixels at `column` (0-31) of row `y` of the ZX81's picture.
+inline uint8_t picture_byte(const Frame& frame, int column, int y) {
+    return frame.pixels[static_cast<size_t>((y + border_height) * frame_row_bytes + column + border_width / 8)];
+}
+
+// Draws the display file (found through D_FILE) into the frame, with a blank
+// border. Codes 0-63 are the characters at 0x1E00, 128-191 the same
+// inverted, all others blank.
 // A line ends at its NEWLINE; a line with none in its 33 bytes shows 32 codes
 // and the next starts 33 bytes on.
 void decode_display_file(const Memory& memory, Frame& frame);

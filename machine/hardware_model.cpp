@@ -56,10 +56,12 @@ void catch_up(int64_t t) {
     }
 }
 
-// Eight pixels shifted out from time `t` on the current scan line.
+// Eight pixels shifted out from time `t` on the current scan line, at their
+// place in the television's picture: the ROM's first character at the
+// picture's left edge, its first display line at the top.
 void shift_out(int64_t t, uint8_t pixels) {
-    const int64_t y = ula.line - (ula.ntsc ? picture_top_60hz : picture_top_50hz);
-    const int64_t x = 2 * (t - ula.line_start - picture_left);
+    const int64_t y = ula.line - (ula.ntsc ? picture_top_60hz : picture_top_50hz) + border_height;
+    const int64_t x = 2 * (t - ula.line_start - picture_left) + border_width;
     if (y < 0 || y >= frame_height || x <= -8 || x >= frame_width || pixels == 0) return;
     uint8_t* row = &ula.building.pixels[static_cast<size_t>(y * frame_row_bytes)];
     const int column = static_cast<int>(x >= 0 ? x / 8 : -1);

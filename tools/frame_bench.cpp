@@ -10,6 +10,7 @@
 
 #include "desktop.h"
 #include "presenter.h"
+#include "screen_modes.h"
 #include "zx81.h"
 
 int main(int argc, char** argv) {
@@ -32,13 +33,14 @@ int main(int argc, char** argv) {
     }
     for (int depth : {8, 16}) {
         set_color_depth(depth);
-        Desktop desktop;
-        desktop.true_colour = depth != 8;
-        desktop.picture = create_bitmap(frame_width, frame_height);
-        screen = create_bitmap(297, 208);
-        setup_colours(desktop);
-        for (int mode : {0, 1}) {
-            desktop.screen_mode = mode;
+        const View views[] = {{0, 0}, {1, 0}, {0, 3}};
+        for (const View& view : views) {
+            Desktop desktop;
+            desktop.true_colour = depth != 8;
+            desktop.view = view;
+            desktop.layout = layout_for(view, Size{1920, 1080}, true);
+            screen = create_bitmap(desktop.layout.width, desktop.layout.height);
+            make_picture(desktop);
             constexpr int frames = 5000;
             const auto start = std::chrono::steady_clock::now();
             for (int f = 0; f < frames; ++f) {
@@ -47,11 +49,12 @@ int main(int argc, char** argv) {
             }
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            std::printf("%2d bits, mode %d: %.4f ms per frame\n", depth, mode, seconds * 1000 / frames);
+            std::printf("%2d bits, %dx%d (scale %d): %.4f ms per frame\n", depth, desktop.layout.width,
+                        desktop.layout.height, desktop.layout.scale, seconds * 1000 / frames);
+            destroy_bitmap(screen);
+            screen = nullptr;
+            destroy_bitmap(desktop.picture);
         }
-        destroy_bitmap(screen);
-        screen = nullptr;
-        destroy_bitmap(desktop.picture);
     }
     return 0;
 }

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake libgtest-dev   # compiler, build, unit tests
   liballegro4-dev                      # graphics, keyboard, mouse, timer
+  libpng-dev libinih-dev pkg-config    # screenshots and icons, the settings file
   xvfb xdotool imagemagick x11-utils python3   # the window tests: X server, input, screenshots
 )
 

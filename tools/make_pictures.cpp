@@ -1,11 +1,16 @@
 // Draws the program's pictures into the folder given: zxtool.pcx (the toolbar
-// button column and its corner piece), zx81key.pcx (the ZX81 keyboard,
-// 565x250) and orlix.png (the program's icon, for desktop menus).
+// button column and its corner piece), zx81key.pcx and zx81keys.pcx (the ZX81
+// keyboard, 565x250 and 297x208), and the program's icon for desktop menus:
+// orlix-N.png at each size of the desktop's icon theme and orlix.svg.
 #include <allegro.h>
+#include <png.h>
+
+#include <csetjmp>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -14,6 +19,9 @@
 #include "toolbar_layout.h"
 
 namespace {
+
+// The sizes of the hicolor icon theme the icon is drawn at.
+constexpr int icon_sizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
 PALETTE palette;
 
@@ -84,27 +92,133 @@ constexpr Key keys[4][10] = {
      {",", ".", ""}, {"BREAK", "SP", ""}},
 };
 
-BITMAP* keyboard_picture() {
-    BITMAP* b = create_bitmap(keyboard_picture_width, keyboard_picture_height);
+// A font of 3x5 pixels for the small keyboard picture, each glyph 15 bits,
+// the top row first, the left pixel of a row its highest bit.
+struct MiniGlyph {
+    char c;
+    uint16_t rows;
+};
+constexpr MiniGlyph mini_font[] = {
+    {'A', 0x2BED},
+    {'B', 0x6BAE},
+    {'C', 0x3923},
+    {'D', 0x6B6E},
+    {'E', 0x79A7},
+    {'F', 0x79A4},
+    {'G', 0x396B},
+    {'H', 0x5BED},
+    {'I', 0x7497},
+    {'J', 0x126A},
+    {'K', 0x5BAD},
+    {'L', 0x4927},
+    {'M', 0x5FED},
+    {'N', 0x5FFD},
+    {'O', 0x2B6A},
+    {'P', 0x6BA4},
+    {'Q', 0x2B73},
+    {'R', 0x6BAD},
+    {'S', 0x388E},
+    {'T', 0x7492},
+    {'U', 0x5B6F},
+    {'V', 0x5B6A},
+    {'W', 0x5BFD},
+    {'X', 0x5AAD},
+    {'Y', 0x5A92},
+    {'Z', 0x72A7},
+    {'0', 0x2B6A},
+    {'1', 0x2C97},
+    {'2', 0x62A7},
+    {'3', 0x628E},
+    {'4', 0x5BC9},
+    {'5', 0x798E},
+    {'6', 0x39AA},
+    {'7', 0x7292},
+    {'8', 0x2AAA},
+    {'9', 0x2ACE},
+    {'"', 0x5A00},
+    {'$', 0x3C9E},
+    {'(', 0x1491},
+    {')', 0x4494},
+    {'*', 0x0AA8},
+    {'+', 0x05D0},
+    {',', 0x0014},
+    {'-', 0x01C0},
+    {'.', 0x0002},
+    {'/', 0x12A4},
+    {':', 0x0410},
+    {';', 0x0414},
+    {'<', 0x1511},
+    {'=', 0x0E38},
+    {'>', 0x4454},
+    {'?', 0x6282},
+    {'^', 0x2E92},
+    {'v', 0x24BA},
+    {' ', 0x0000},
+};
+
+int mini_width(const char* text) {
+    const int n = static_cast<int>(std::strlen(text));
+    return n ? 4 * n - 1 : 0;
+}
+
+// Draws text in the small font centred on x.
+void mini_text_centre(BITMAP* b, const char* text, int x, int y, int colour) {
+    x -= mini_width(text) / 2;
+    for (const char* p = text; *p; ++p, x += 4) {
+        for (const MiniGlyph& g : mini_font) {
+            if (g.c != *p) continue;
+            for (int row = 0; row < 5; ++row)
+                for (int col = 0; col < 3; ++col)
+                    if (g.rows & (1 << (14 - 3 * row - col))) putpixel(b, x + col, y + row, colour);
+        }
+    }
+}
+
+// How a keyboard picture is laid out: the same keys, labels and order at
+// two sizes, the large one in the 8-pixel font with the letters doubled,
+// the small one in the 3x5 font for windows too small for the other.
+struct KeyboardLayout {
+    int width, height;
+    int key_w, key_h, gap, left, top;
+    bool small;
+};
+constexpr KeyboardLayout large_keyboard{keyboard_picture_width, keyboard_picture_height, 51, 52, 4, 8, 22, false};
+constexpr KeyboardLayout small_keyboard{small_keyboard_width, small_keyboard_height, 27, 46, 2, 4, 14, true};
+
+void label(BITMAP* b, const KeyboardLayout& l, const char* text, int x, int y, int colour) {
+    if (l.small)
+        mini_text_centre(b, text, x, y, colour);
+    else
+        textout_centre_ex(b, font, text, x, y, colour, -1);
+}
+
+BITMAP* keyboard_picture(const KeyboardLayout& l) {
+    BITMAP* b = create_bitmap(l.width, l.height);
     clear_to_color(b, dark);
-    textout_ex(b, font, "SINCLAIR ZX81", 10, 6, white, -1);
-    textout_ex(b, font, "press any key to go back", 355, 6, grey, -1);
-    constexpr int key_w = 51, key_h = 52, gap = 4, left = 8, top = 22;
+    textout_ex(b, font, "SINCLAIR ZX81", l.small ? 4 : 10, l.small ? 3 : 6, white, -1);
+    if (l.small)
+        mini_text_centre(b, "PRESS ANY KEY TO GO BACK", l.width - 4 - mini_width("PRESS ANY KEY TO GO BACK") / 2, 5, grey);
+    else
+        textout_ex(b, font, "press any key to go back", 355, 6, grey, -1);
     for (int row = 0; row < 4; ++row) {
         for (int col = 0; col < 10; ++col) {
-            const int x = left + col * (key_w + gap);
-            const int y = top + row * (key_h + gap);
+            const int x = l.left + col * (l.key_w + l.gap);
+            const int y = l.top + row * (l.key_h + l.gap);
             const Key& k = keys[row][col];
-            rectfill(b, x, y, x + key_w - 1, y + key_h - 1, black);
-            rect(b, x, y, x + key_w - 1, y + key_h - 1, grey);
-            textout_centre_ex(b, font, k.top, x + key_w / 2, y + 4, red, -1);
-            // The letter drawn twice as large.
-            BITMAP* letter = create_bitmap(16, 8);
-            clear_to_color(letter, black);
-            textout_centre_ex(letter, font, k.main, 8, 0, white, -1);
-            stretch_blit(letter, b, 0, 0, 16, 8, x + key_w / 2 - 16, y + 16, 32, 16);
-            destroy_bitmap(letter);
-            textout_centre_ex(b, font, k.keyword, x + key_w / 2, y + 38, white, -1);
+            rectfill(b, x, y, x + l.key_w - 1, y + l.key_h - 1, black);
+            rect(b, x, y, x + l.key_w - 1, y + l.key_h - 1, grey);
+            label(b, l, k.top, x + l.key_w / 2, y + (l.small ? 4 : 4), red);
+            if (l.small) {
+                textout_centre_ex(b, font, k.main, x + l.key_w / 2, y + 17, white, -1);
+            } else {
+                // The letter drawn twice as large.
+                BITMAP* letter = create_bitmap(16, 8);
+                clear_to_color(letter, black);
+                textout_centre_ex(letter, font, k.main, 8, 0, white, -1);
+                stretch_blit(letter, b, 0, 0, 16, 8, x + l.key_w / 2 - 16, y + 16, 32, 16);
+                destroy_bitmap(letter);
+            }
+            label(b, l, k.keyword, x + l.key_w / 2, y + (l.small ? 34 : 38), white);
         }
     }
     return b;
@@ -118,60 +232,61 @@ bool save(const std::string& path, BITMAP* b) {
     return true;
 }
 
-// PNG, as little of it as a desktop needs: RGBA pixels in zlib "stored"
-// blocks, without compression.
-uint32_t crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
-    crc = ~crc;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+// The icon drawn n pixels square, as an RGBA PNG written with libpng.
+bool save_icon_png(const std::string& path, int n) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    png_structp png = file ? png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr) : nullptr;
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = info != nullptr;
+    std::vector<png_byte> row(static_cast<size_t>(4 * n));
+    if (ok && setjmp(png_jmpbuf(png))) ok = false;  // libpng's own error path
+    if (ok) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(n), static_cast<png_uint_32>(n), 8, PNG_COLOR_TYPE_RGBA,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < n; ++y) {
+            for (int x = 0; x < n; ++x) {
+                const uint32_t argb = icon_art::argb(x, y, n);
+                png_byte* p = &row[static_cast<size_t>(4 * x)];
+                p[0] = static_cast<png_byte>(argb >> 16);
+                p[1] = static_cast<png_byte>(argb >> 8);
+                p[2] = static_cast<png_byte>(argb);
+                p[3] = static_cast<png_byte>(argb >> 24);
+            }
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, nullptr);
     }
-    return ~crc;
+    png_destroy_write_struct(&png, &info);
+    if (file && std::fclose(file) != 0) ok = false;
+    if (!ok) std::fprintf(stderr, "make_pictures: cannot write %s\n", path.c_str());
+    return ok;
 }
 
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
-}
-
-void chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
-    put32(png, static_cast<uint32_t>(data.size()));
-    std::vector<uint8_t> body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    png.insert(png.end(), body.begin(), body.end());
-    put32(png, crc32(body.data(), body.size()));
-}
-
-bool save_icon_png(const std::string& path) {
-    constexpr int n = icon_art::size;
-    std::vector<uint8_t> raw;  // each row: filter type 0, then RGBA pixels
-    for (int y = 0; y < n; ++y) {
-        raw.push_back(0);
-        for (int x = 0; x < n; ++x) {
-            uint8_t rgba[4] = {0, 0, 0, 0};
-            for (const icon_art::Colour& c : icon_art::colours)
-                if (c.key == icon_art::pixel(x, y)) rgba[0] = c.r, rgba[1] = c.g, rgba[2] = c.b, rgba[3] = 255;
-            raw.insert(raw.end(), rgba, rgba + 4);
+// The icon as an SVG of its pixels, each run of one colour in a row a
+// rectangle, drawn with crisp edges at any size.
+bool save_icon_svg(const std::string& path) {
+    std::ofstream out(path);
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << icon_art::size << "\" height=\""
+        << icon_art::size << "\" viewBox=\"0 0 " << icon_art::size << ' ' << icon_art::size
+        << "\" shape-rendering=\"crispEdges\">\n";
+    for (int y = 0; y < icon_art::size; ++y) {
+        for (int x = 0; x < icon_art::size;) {
+            const char key = icon_art::pixel(x, y);
+            int end = x;
+            while (end < icon_art::size && icon_art::pixel(end, y) == key) ++end;
+            for (const icon_art::Colour& c : icon_art::colours) {
+                if (c.key != key) continue;
+                char colour[8];
+                std::snprintf(colour, sizeof colour, "#%02x%02x%02x", c.r, c.g, c.b);
+                out << "  <rect x=\"" << x << "\" y=\"" << y << "\" width=\"" << end - x
+                    << "\" height=\"1\" fill=\"" << colour << "\"/>\n";
+            }
+            x = end;
         }
     }
-    std::vector<uint8_t> zlib = {0x78, 0x01, 0x01};  // one final stored block
-    const uint16_t length = static_cast<uint16_t>(raw.size());
-    zlib.insert(zlib.end(), {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-                             static_cast<uint8_t>(~length), static_cast<uint8_t>(~length >> 8)});
-    zlib.insert(zlib.end(), raw.begin(), raw.end());
-    uint32_t a = 1, b = 0;  // Adler-32
-    for (uint8_t byte : raw) a = (a + byte) % 65521, b = (b + a) % 65521;
-    put32(zlib, (b << 16) | a);
-
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<uint8_t> header;
-    put32(header, n);
-    put32(header, n);
-    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, no interlace
-    chunk(png, "IHDR", header);
-    chunk(png, "IDAT", zlib);
-    chunk(png, "IEND", {});
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    out << "</svg>\n";
     if (!out) std::fprintf(stderr, "make_pictures: cannot write %s\n", path.c_str());
     return static_cast<bool>(out);
 }
@@ -185,11 +300,14 @@ int main(int argc, char** argv) {
     set_colours();
     set_palette(palette);
     BITMAP* tool = toolbar_picture();
-    BITMAP* board = keyboard_picture();
-    const bool ok = save(folder + "/zxtool.pcx", tool) && save(folder + "/zx81key.pcx", board) &&
-                    save_icon_png(folder + "/orlix.png");
+    BITMAP* board = keyboard_picture(large_keyboard);
+    BITMAP* small_board = keyboard_picture(small_keyboard);
+    bool ok = save(folder + "/zxtool.pcx", tool) && save(folder + "/zx81key.pcx", board) &&
+                    save(folder + "/zx81keys.pcx", small_board) && save_icon_svg(folder + "/orlix.svg");
+    for (int n : icon_sizes) ok = ok && save_icon_png(folder + "/orlix-" + std::to_string(n) + ".png", n);
     destroy_bitmap(tool);
     destroy_bitmap(board);
+    destroy_bitmap(small_board);
     return ok ? 0 : 1;
 }
 END_OF_MAIN()

@@ -44,8 +44,8 @@ void measure(std::chrono::steady_clock::time_point start, double seconds) {
     const double frames = static_cast<double>(frames_drawn.load() - frames0);
     const double cpu = cpu_seconds() - cpu0;
     std::printf("time to first frame: %.1f ms\n", first_frame * 1000);
-    // Two periods a tick of the 50.0076 Hz timer.
-    const double nominal = 2.0 * zx81.cpu.period_cycles * 50.0076;
+    // A period a tick of the 100.015 Hz timer.
+    const double nominal = zx81.cpu.period_cycles * 100.015;
     std::printf("%s model, emulated cycles per second: %.0f (%.2f%% of %.0f)\n", model_name(zx81.model),
                 cycles / elapsed, 100.0 * cycles / elapsed / nominal, nominal);
     std::printf("frames per second: %.2f\n", frames / elapsed);

@@ -63,6 +63,8 @@ protected:
 
     void SetUp() override {
         fs::create_directories(dir);
+        // Settings of the test's own, never the user's.
+        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
         // A program whose system variables describe it, and one cut short.
         std::string program(200, '\0');
         program.replace(0x400C - 0x4009, 2, "\x7D\x40");  // D_FILE 0x407D
@@ -75,7 +77,10 @@ protected:
         std::ofstream(dir / "big.p", std::ios::binary) << big;
         std::ofstream(dir / "zx81.rom", std::ios::binary) << program;
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override {
+        unsetenv("XDG_CONFIG_HOME");
+        fs::remove_all(dir);
+    }
 
     CommandLine parse(std::vector<std::string> args) {
         const fs::path here = fs::current_path();
@@ -93,18 +98,20 @@ protected:
 TEST_F(CommandLineTest, OptionsSetWhatTheySay) {
     CommandLine line = parse({});
     EXPECT_EQ(line.action, Action::run);
-    EXPECT_EQ(line.options.screen_mode, 0);
+    EXPECT_TRUE(line.options.view == View{});
     EXPECT_TRUE(line.options.rom.empty());
     EXPECT_TRUE(line.options.program.empty());
 
     line = parse({"--mode", "1", "--rom", "zx81.rom", "game.p"});
     EXPECT_EQ(line.action, Action::run) << line.error;
-    EXPECT_EQ(line.options.screen_mode, 1);
+    EXPECT_TRUE(line.options.view == (View{1, 0}));
     EXPECT_EQ(line.options.rom, "zx81.rom");
     EXPECT_EQ(line.options.program, (dir / "game.p").string());  // absolute: the dialogs offer it
 
     line = parse({"game.p", "--mode=2"});  // options after PROGRAM too
-    EXPECT_EQ(line.options.screen_mode, 2);
+    EXPECT_TRUE(line.options.view == (View{2, 0}));
+    EXPECT_TRUE(parse({"--scale", "3"}).options.view == (View{0, 3}));
+    EXPECT_TRUE(parse({"--scale=1"}).options.view == View{});
     EXPECT_EQ(line.options.model, Model::simple);
     EXPECT_FALSE(line.options.ntsc);
     line = parse({"--model=hardware", "--ntsc"});
@@ -137,6 +144,7 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
         {{"missing.p"}, 2, "", "orlix: cannot load missing.p: No such file or directory\n"},
         {{"short.p"}, 2, "", "orlix: cannot load short.p: not a ZX81 program: the file ends before E_LINE 0x40D1\n"},
         {{"--ram", "4"}, 2, "", "orlix: --ram takes 1, 2, 16 or 32 (KB), not '4'\n"},
+        {{"--scale", "0"}, 2, "", "orlix: --scale takes a whole number from 1 to 16, not '0'\n"},
         {{"--ram=1", "big.p"}, 2, "", "orlix: cannot load big.p: the program needs 2 KB of RAM; this ZX81 has 1 KB\n"},
         {{"--ram=1", "game.p"}, 255, "", "I Can't initialize Winallegro!"},
         {{"zx81.rom"}, 2, "", "orlix: cannot load zx81.rom: not a program file (.P or .81)\n"},
@@ -157,9 +165,37 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
     }
 }
 
+// The settings file gives the defaults that options override; a file with
+// a line not understood is said once and the rest still holds.
+TEST_F(CommandLineTest, RememberedSettingsUnderTheOptions) {
+    fs::create_directories(dir / "config" / "orlix");
+    std::ofstream(dir / "config" / "orlix" / "orlix.conf") << "ram=1\nmodel=hardware\nwhat=ever\n";
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    const Finished refused = run_orlix({"big.p"}, dir);
+    const Finished allowed = run_orlix({"--ram=16", "big.p"}, dir);
+    const std::string warning =
+        "orlix: " + (dir / "config" / "orlix" / "orlix.conf").string() + ": line 3 not understood, ignored\n";
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "orlix: cannot load big.p: the program needs 2 KB of RAM; this ZX81 has 1 KB\n");
+    EXPECT_EQ(allowed.status, 255) << "loads on 16 KB, then finds no display";
+    EXPECT_EQ(allowed.err.substr(0, warning.size()), warning);
+    EXPECT_EQ(allowed.err.find(warning, 1), std::string::npos) << "said once";
+
+    Settings remembered;
+    remembered.model = Model::hardware;
+    remembered.view = {2, 0};
+    remembered.paper = 4;
+    const char* argv[] = {"orlix", "--model", "simple", nullptr};
+    optind = 0;
+    const CommandLine line = parse_command_line(3, const_cast<char**>(argv), remembered);
+    EXPECT_EQ(line.options.model, Model::simple);
+    EXPECT_TRUE(line.options.view == (View{2, 0}));
+    EXPECT_EQ(line.options.paper, 4);
+}
+
 TEST_F(CommandLineTest, HelpListsEveryOptionAndKey) {
     const std::string help = run_orlix({"--help"}, dir).out;
-    for (const char* word : {"--rom FILE", "--mode N", "--model NAME", "--ntsc", "--ram N", "--help", "--version",
+    for (const char* word : {"--rom FILE", "--mode N", "--model NAME", "--ntsc", "--ram N", "--scale N", "--help", "--version",
                              "right of L", ". , < > \" = + - / ? *", "LOAD \"NAME\"",
                              "F1 help", "F8 keyboard", "F9 the other model", "Alt+F4 quit", "Backspace",
                              "~/.local/share/orlix"})

@@ -19,24 +19,30 @@ void start() {
     for (int k = 0; k < KEY_MAX; ++k) key[k] = 0;
     const RomFile rom = read_rom_file(std::string(ORLIX_SHARED_DIR) + "/roms/zx81.rom");
     if (!rom.ok) ADD_FAILURE() << "cannot read the ROM";
+    zx81.model = Model::simple;
+    zx81.ram_kb = default_ram_kb;
     power_up(zx81, rom.image);
 }
 
 void use_depth(Desktop& desktop, int depth) {
     set_color_depth(depth);
     desktop.true_colour = depth != 8;
-    if (desktop.picture) destroy_bitmap(desktop.picture);
-    desktop.picture = create_bitmap(256, 192);
     desktop.ink = 0;
     desktop.paper = 7;
-    setup_colours(desktop);
+    make_picture(desktop);
+}
+
+void use_screen(Desktop& desktop, View view, Size display, bool has_320x240) {
+    drop_screen();
+    desktop.view = view;
+    desktop.layout = layout_for(view, display, has_320x240);
+    screen = create_bitmap(desktop.layout.width, desktop.layout.height);
+    clear_to_color(screen, makecol(1, 2, 3));
+    make_picture(desktop);
 }
 
 void use_screen(Desktop& desktop, int mode) {
-    drop_screen();
-    screen = create_bitmap(screen_modes[mode].width, screen_modes[mode].height);
-    clear_to_color(screen, makecol(1, 2, 3));
-    desktop.screen_mode = mode;
+    use_screen(desktop, View{mode, 0});
 }
 
 void drop_screen() {

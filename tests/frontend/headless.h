@@ -18,7 +18,9 @@ void start();
 // ink 0 and paper 7.
 void use_depth(Desktop& desktop, int depth);
 
-// A memory bitmap of the mode's size stands in for the screen.
+// A memory bitmap of the view's size stands in for the screen, on a display
+// of `display` size that has a 320x240 mode or not.
+void use_screen(Desktop& desktop, View view, Size display = {1024, 768}, bool has_320x240 = true);
 void use_screen(Desktop& desktop, int mode);
 void drop_screen();
 

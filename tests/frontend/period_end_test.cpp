@@ -35,8 +35,9 @@ protected:
         destroy_bitmap(desktop.picture);
     }
 
-    // One end of period without a frame (the odd ones).
+    // One end of period without a frame (the odd ones), its tick come.
     Step call() {
+        timer_tick();
         desktop.frame_parity = 1;
         return end_of_period(desktop, zx81);
     }
@@ -164,10 +165,10 @@ TEST_F(Handler, ResetKeepsModeAndColoursAndRestoresTheRomCopy) {
     EXPECT_EQ(zx81.cpu.SP.w, 0xF000);
     EXPECT_EQ(ink, 3);
     EXPECT_EQ(paper, 5);
-    EXPECT_EQ(desktop.screen_mode, 0);
+    EXPECT_TRUE(desktop.view == View{});
 }
 
-TEST_F(Handler, AFrameEverySecondCallAndPiledUpTicksAreDropped) {
+TEST_F(Handler, EveryPeriodWaitsForATickAndPiledUpTicksAreDropped) {
     desktop.frame_parity = 0;
     timer_ticks = 100;  // as after a long help box
     const uint64_t frames = desktop.frames_drawn.load();
@@ -175,12 +176,32 @@ TEST_F(Handler, AFrameEverySecondCallAndPiledUpTicksAreDropped) {
     EXPECT_EQ(desktop.frames_drawn.load(), frames + 1);
     EXPECT_EQ(timer_ticks.load(), 0);
     EXPECT_EQ(desktop.frame_parity, 1);
-    end_of_period(desktop, zx81);  // no frame, so no wait for a tick either
+    timer_tick();
+    end_of_period(desktop, zx81);  // the simple model shows every other period
     EXPECT_EQ(desktop.frames_drawn.load(), frames + 1);
-    EXPECT_EQ(desktop.frame_parity, 0);
+    EXPECT_EQ(timer_ticks.load(), 0);
     timer_tick();
     end_of_period(desktop, zx81);
     EXPECT_EQ(desktop.frames_drawn.load(), frames + 2);
+}
+
+// The hardware model shows each frame its television ends, whatever the
+// period; a program that makes none gets a frame every other period.
+TEST_F(Handler, TheHardwareModelShowsEveryFrameItEnds) {
+    zx81.model = Model::hardware;
+    struct Step {
+        uint64_t frames_ended;
+        bool shown;
+    };
+    const Step steps[] = {{1, true}, {2, true}, {2, false}, {3, true}, {4, true},
+                          {4, false}, {4, true}, {4, false}, {4, true}, {5, true}};
+    for (const Step& s : steps) {
+        zx81.ula.frames = s.frames_ended;
+        const uint64_t before = desktop.frames_drawn.load();
+        timer_tick();
+        end_of_period(desktop, zx81);
+        EXPECT_EQ(desktop.frames_drawn.load() - before, s.shown ? 1u : 0u) << s.frames_ended;
+    }
 }
 
 }  // namespace

@@ -26,11 +26,12 @@ def run(*args, **kw):
 
 
 class Screen:
-    """A screenshot of one window as rows of RGB tuples."""
+    """A screenshot of one window (or a picture file) as rows of RGB tuples."""
 
-    def __init__(self, wid, display):
-        ppm = subprocess.run(["import", "-window", wid, "-depth", "8", "ppm:-"], capture_output=True,
-                             env=display).stdout
+    def __init__(self, wid, display, path=None):
+        command = ["convert", path, "-depth", "8", "ppm:-"] if path else \
+            ["import", "-window", wid, "-depth", "8", "ppm:-"]
+        ppm = subprocess.run(command, capture_output=True, env=display).stdout
         # Binary PPM: P6, width, height, maxval, then the pixels.
         fields = []
         i = 0
@@ -52,7 +53,10 @@ class Screen:
 
 class Orlix:
     def __init__(self, workdir, display, program=PROGRAM, args=(), env=None):
-        self.env = dict(os.environ, DISPLAY=display, **(env or {}))
+        # Settings of its own, so that one test's colours and modes do not
+        # carry over into the next (or into the user's).
+        config = os.path.join(workdir, ".config")
+        self.env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=config, **(env or {}))
         self.proc = subprocess.Popen([program, *args], cwd=workdir, env=self.env,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
@@ -115,8 +119,9 @@ class Orlix:
 
 
 def near(a, b):
-    """Colours equal but for the rounding of 6-bit palette components."""
-    return all(abs(x - y) <= 3 for x, y in zip(a, b))
+    """Colours equal but for the rounding of 6-bit palette components, or of
+    5-bit ones at 15 bits a pixel."""
+    return all(abs(x - y) <= 6 for x, y in zip(a, b))
 
 
 def box_shown(screen):
@@ -226,12 +231,20 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(app.geometry(wid), (553, 400))
         time.sleep(0.3)
         s = app.shot()
-        self.assertTrue(glyph_matches(s, 7, 7, 0x20, scale=2), "picture doubled")
+        self.assertTrue(glyph_matches(s, 8, 8, 0x20, scale=2), "picture doubled")
         app.key("F4")
         time.sleep(1)
-        tree = run("xwininfo", "-root", "-tree", env=app.env).stdout
-        self.assertIn("320x240", tree, "full screen 320x240")
-        app.key("F4")
+        # Xvfb has no 320x240 mode: full screen takes its 1024x768, the whole
+        # television picture three times its size, centred.
+        s = Screen("root", app.env)
+        self.assertTrue(glyph_matches(s, 32 + 3 * 32, 24 + 3 * 24, 0x20, scale=3), "picture tripled, centred")
+        self.assertTrue(near(s.pixel(10, 10), PAPER), "paper around it")
+        app.key("F4")  # three times mode 0's window fits the 1024x768 screen
+        time.sleep(1)
+        self.assertEqual(app.geometry(app.window()), (891, 624))
+        time.sleep(0.3)
+        self.assertTrue(glyph_matches(app.shot(), 21, 21, 0x20, scale=3), "picture tripled")
+        app.key("F4")  # four times does not: back to mode 0
         time.sleep(1)
         self.assertEqual(app.geometry(app.window()), (297, 208))
         self.assertEqual(app.stop(), 0)
@@ -268,6 +281,9 @@ class WindowTest(unittest.TestCase):
         time.sleep(0.5)
         s = app.shot()
         self.assertTrue(box_shown(s), "help box")
+        app.key("Return")  # the help is longer than the window: a second page
+        time.sleep(0.5)
+        self.assertTrue(box_shown(app.shot()), "help box, second page")
         app.key("Return")
         time.sleep(0.5)
         self.assertFalse(box_shown(app.shot()), "help box closed")
@@ -378,6 +394,37 @@ class WindowTest(unittest.TestCase):
         self.assertTrue(glyph_matches(s, 7 + 24, 7, 0x1C), "0 of line 10 listed")
         self.assertEqual(app.stop(), 0)
 
+    def test_scale_window_class_picture_key_and_remembered_settings(self):
+        app = self.start(args=["--scale", "3"])
+        wid = app.window()
+        self.assertEqual(app.geometry(wid), (891, 624))
+        self.assertIn('"orlix", "Orlix"', run("xprop", "-id", wid, "WM_CLASS", env=app.env).stdout)
+        icons = run("xprop", "-id", wid, "_NET_WM_ICON", env=app.env).stdout
+        for size in (16, 32, 48, 64):
+            self.assertIn("Icon (%d x %d)" % (size, size), icons)
+        self.assertTrue(glyph_matches(app.shot(), 21, 21 + 23 * 24, 0xB0, scale=3), "K at three times")
+        app.key("F10")
+        time.sleep(0.5)
+        pictures = [f for f in os.listdir(self.dir) if f.startswith("orlix-") and f.endswith(".png")]
+        self.assertEqual(len(pictures), 1, os.listdir(self.dir))
+        self.assertIn("saved", self.title(app))
+        png = Screen(None, app.env, os.path.join(self.dir, pictures[0]))
+        self.assertEqual((png.width, png.height), (816, 624), "the picture area, border included")
+        self.assertTrue(glyph_matches(png, 21, 21 + 23 * 24, 0xB0, scale=3), "the K in the PNG")
+        app.key("Print")  # the other key for it
+        time.sleep(0.5)
+        pictures = [f for f in os.listdir(self.dir) if f.startswith("orlix-") and f.endswith(".png")]
+        self.assertEqual(len(pictures), 2, "Print Screen: another picture, not the first replaced")
+        app.key("F7")  # paper 8, bright black: remembered for the next run
+        time.sleep(0.3)
+        self.assertEqual(app.stop(), 0)
+        with open(os.path.join(self.dir, ".config", "orlix", "orlix.conf")) as f:
+            self.assertIn("paper=8", f.read())
+        app = self.start()
+        self.assertEqual(app.geometry(app.window()), (297, 208), "the scale was the command line's")
+        self.assertEqual(app.shot().pixel(0, 0), (0, 0, 0), "the paper remembered")
+        self.assertEqual(app.stop(), 0)
+
     def test_toolbar_buttons(self):
         app = self.start()
         # A held colour button goes on changing the colour, and two of the
@@ -412,7 +459,10 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(app.geometry(app.window()), (553, 400))
         app.click(540, 84)
         time.sleep(1)
-        app.key("F4")
+        app.key("F4")  # full screen, then a window three times mode 0's
+        time.sleep(1)
+        self.assertEqual(app.geometry(app.window()), (891, 624))
+        app.key("F4")  # four times does not fit the 1024x768 screen: mode 0
         time.sleep(1)
         self.assertEqual(app.geometry(app.window()), (297, 208))
         app.click(284, 150)   # help

@@ -72,8 +72,8 @@ bool frame_is_blank(const Frame& frame) {
     Frame expected;
     decode_display_file(zx81.memory, expected);
     const Frame& shown = latest_frame(zx81);
-    for (int y = 0; y < frame_height; ++y)
-        for (int x = 0; x < frame_width; ++x)
+    for (int y = -border_height; y < picture_height + border_height; ++y)
+        for (int x = -border_width; x < picture_width + border_width; ++x)
             if (ink_at(shown, x, y) != ink_at(expected, x, y))
                 return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") differs";
     return ::testing::AssertionSuccess();
@@ -256,6 +256,36 @@ struct Program {
     uint16_t here() const { return static_cast<uint16_t>(origin + bytes.size()); }
 };
 
+// A frame of a display routine of the program's own begins: a vertical sync
+// long enough to end the television's frame, then the NMI generator on until
+// the next horizontal sync, which the cycles are counted from.
+void synchronise_frame(Program& program) {
+    program.op({0x3E, 0x80, 0x08}, 11);          // LD A,0x80; EX AF,AF': the ROM's NMI only counts
+    program.op({0xDB, 0xFE}, 11);                // IN A,(0xFE): a vertical sync...
+    for (int i = 0; i < 4; ++i) program.op({0x06, 0x10, 0x10, 0xFE}, 7 + 13 * 15 + 8);
+    program.op({0xD3, 0xFF}, 11);                // ...long enough to end the frame
+    for (int i = 0; i < 4; ++i) program.op({0x06, 0x00, 0x10, 0xFE}, 7 + 13 * 255 + 8);
+    program.op({0xD3, 0xFE}, 11);                // NMI generator on
+    program.op({0x76}, 4);                       // HALT until the next line's NMI
+    // The NMI comes with a line's horizontal sync, at S: the WAIT holds it to
+    // S+15, it takes 11, the ROM's handler 32. Count from S.
+    program.t = 15 + 11 + 32;
+    program.op({0xD3, 0xFD}, 11);                // NMI generator off
+}
+
+// Jumps back to `frame` at the end, runs the program for a while and
+// returns the first row of the ZX81's picture with ink in its first column
+// (-1 for none).
+int run_display_routine(Program& program, uint16_t frame) {
+    program.op({0xC3, static_cast<uint8_t>(frame), static_cast<uint8_t>(frame >> 8)}, 10);  // JP frame
+    for (size_t i = 0; i < program.bytes.size(); ++i) zx81.memory[program.origin + i] = program.bytes[i];
+    zx81.cpu.PC.w = program.origin;
+    harness::run_periods(20);
+    for (int y = 0; y < picture_height; ++y)
+        if (picture_byte(latest_frame(zx81), 0, y)) return y;
+    return -1;
+}
+
 TEST(HardwareModel, ADisplayRoutineOfItsOwnChangesIOnEveryLine) {
     harness::power_up(Model::hardware);
     Memory& memory = zx81.memory;
@@ -276,17 +306,7 @@ TEST(HardwareModel, ADisplayRoutineOfItsOwnChangesIOnEveryLine) {
     program.op({0xF3}, 4);                       // DI
     program.op({0x31, 0x00, 0x7F}, 10);          // LD SP,0x7F00
     const uint16_t frame = program.here();
-    program.op({0x3E, 0x80, 0x08}, 11);          // LD A,0x80; EX AF,AF': the ROM's NMI only counts
-    program.op({0xDB, 0xFE}, 11);                // IN A,(0xFE): a vertical sync...
-    for (int i = 0; i < 4; ++i) program.op({0x06, 0x10, 0x10, 0xFE}, 7 + 13 * 15 + 8);
-    program.op({0xD3, 0xFF}, 11);                // ...long enough to end the frame
-    for (int i = 0; i < 4; ++i) program.op({0x06, 0x00, 0x10, 0xFE}, 7 + 13 * 255 + 8);
-    program.op({0xD3, 0xFE}, 11);                // NMI generator on
-    program.op({0x76}, 4);                       // HALT until the next line's NMI
-    // The NMI comes with a line's horizontal sync, at S: the WAIT holds it to
-    // S+15, it takes 11, the ROM's handler 32. Count from S.
-    program.t = 15 + 11 + 32;
-    program.op({0xD3, 0xFD}, 11);                // NMI generator off
+    synchronise_frame(program);
     for (int line = 0; line < 8; ++line) {
         const int64_t start = line_cycles * (line + 1);  // the line's own sync
         program.wait_until(start - 12);
@@ -303,25 +323,47 @@ TEST(HardwareModel, ADisplayRoutineOfItsOwnChangesIOnEveryLine) {
     program.op({0x3E, 0x70, 0xED, 0x47}, 16);    // LD A,0x70; LD I,A
     program.op({0x3E, r0, 0xED, 0x4F}, 16);      // LD A,r0; LD R,A
     program.op({0xCD, 0x00, 0xE1}, 17);
-    program.op({0xC3, static_cast<uint8_t>(frame), static_cast<uint8_t>(frame >> 8)}, 10);
-    for (size_t i = 0; i < program.bytes.size(); ++i) memory[program.origin + i] = program.bytes[i];
-    zx81.cpu.PC.w = program.origin;
-    harness::run_periods(20);
-
+    const int top = run_display_routine(program, frame);
+    ASSERT_GE(top, 0) << "no lines drawn";
+    ASSERT_LT(top, picture_height - 9);
     const Frame& shown = latest_frame(zx81);
-    int top = 0;
-    while (top < frame_height && shown.pixels[static_cast<size_t>(top * frame_row_bytes)] == 0) ++top;
-    ASSERT_LT(top, frame_height - 9) << "no lines drawn";
     for (int line = 0; line < 9; ++line) {
-        for (int column = 0; column < frame_row_bytes; ++column) {
+        for (int column = 0; column < 32; ++column) {
             const uint8_t refresh = static_cast<uint8_t>((r0 & 0x80) | ((r0 + 1 + column) & 0x7F));
             const uint8_t expected = line < 8 ? row0(line) : memory[0x7000 + refresh];
-            EXPECT_EQ(shown.pixels[static_cast<size_t>((top + line) * frame_row_bytes + column)], expected)
-                << "line " << line << ", column " << column;
+            EXPECT_EQ(picture_byte(shown, column, top + line), expected) << "line " << line << ", column " << column;
         }
     }
-    for (int column = 0; column < frame_row_bytes; ++column)
-        EXPECT_EQ(shown.pixels[static_cast<size_t>((top + 9) * frame_row_bytes + column)], 0);
+    for (int column = 0; column < 32; ++column) EXPECT_EQ(picture_byte(shown, column, top + 9), 0);
+}
+
+// Lines called early and made longer than 32 characters put their pixels in
+// the television's border: here 40 characters of solid ink, started 16
+// cycles (32 pixels) before the ROM's picture starts, fill every column of
+// the frame.
+TEST(HardwareModel, LinesStartedEarlyAndEndedLateReachIntoTheBorder) {
+    harness::power_up(Model::hardware);
+    for (int i = 0; i < 40; ++i) zx81.memory[0x6100 + i] = 0x80;  // inverse space
+    zx81.memory[0x6128] = 0xC9;
+    Program program{0x6000, {}};
+    program.op({0xF3}, 4);                       // DI
+    program.op({0x31, 0x00, 0x7F}, 10);          // LD SP,0x7F00
+    program.op({0x3E, 0x1E, 0xED, 0x47}, 16);    // LD A,0x1E; LD I,A: the ROM's characters
+    const uint16_t frame = program.here();
+    synchronise_frame(program);
+    for (int line = 0; line < 8; ++line) {
+        const int64_t start = line_cycles * (line + 1);
+        program.wait_until(start + 43 - 17 - 16);
+        program.op({0xCD, 0x00, 0xE1}, 17);      // CALL 0xE100
+        program.t += 40 * 4 + 10;
+    }
+    const int top = run_display_routine(program, frame);
+    ASSERT_GE(top, 0) << "no lines drawn";
+    const Frame& shown = latest_frame(zx81);
+    for (int line = 0; line < 8; ++line)
+        for (int x = -border_width; x < picture_width + border_width; ++x)
+            ASSERT_TRUE(ink_at(shown, x, top + line)) << "line " << line << ", x " << x;
+    EXPECT_FALSE(ink_at(shown, -border_width, top + 8));
 }
 
 TEST(HardwareModel, SwitchingModelsKeepsTheProgram) {
