@@ -80,7 +80,10 @@ std::string usage_text() {
            "\n"
            "Settings: the screen mode or scale, ink, paper, model and RAM are kept in\n"
            "$XDG_CONFIG_HOME/orlix/orlix.conf (~/.config/orlix/orlix.conf); options\n"
-           "override them for one run, and a setting changed in the window is kept.\n";
+           "override them for one run, and a setting changed in the window is kept.\n"
+           "\n"
+           "Report bugs to the Orlix developers through the issue tracker of the place\n"
+           "you got Orlix from (for a Debian package: reportbug orlix).\n";
 }
 
 CommandLine parse_command_line(int argc, char** argv, const Settings& remembered) {

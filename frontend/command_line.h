@@ -4,6 +4,7 @@
 #include <string>
 
 #include "screen_modes.h"
+#include "version.h"
 #include "settings.h"
 #include "zx81.h"
 
@@ -35,4 +36,10 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
 // What --help prints: usage, options and keys.
 std::string usage_text();
 
-constexpr const char* version_text = "Orlix 0.3\n";
+// What --version prints, in the GNU form.
+constexpr const char* version_text =
+    "orlix (Orlix) " ORLIX_VERSION "\n"
+    "Copyright (C) 2026 The Orlix developers\n"
+    "License MIT: <https://opensource.org/licenses/MIT>\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";

@@ -1,5 +1,6 @@
 #include "data_files.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -12,6 +13,7 @@ namespace fs = std::filesystem;
 DataPlaces current_data_places() {
     DataPlaces places;
     if (const char* xdg = std::getenv("XDG_DATA_HOME")) places.xdg_data_home = xdg;
+    if (const char* dirs = std::getenv("XDG_DATA_DIRS")) places.xdg_data_dirs = dirs;
     if (const char* home = std::getenv("HOME")) places.home = home;
     std::error_code error;
     const fs::path program = fs::read_symlink("/proc/self/exe", error);
@@ -27,6 +29,13 @@ std::vector<std::string> data_folders(const DataPlaces& places) {
         candidates.push_back(fs::path(places.xdg_data_home) / "orlix");
     else if (!places.home.empty())
         candidates.push_back(fs::path(places.home) / ".local/share/orlix");
+    const std::string dirs = places.xdg_data_dirs.empty() ? "/usr/local/share:/usr/share" : places.xdg_data_dirs;
+    for (size_t start = 0; start <= dirs.size();) {
+        const size_t end = std::min(dirs.find(':', start), dirs.size());
+        const fs::path dir = dirs.substr(start, end - start);
+        if (dir.is_absolute()) candidates.push_back(dir / "orlix");
+        start = end + 1;
+    }
     if (!places.program_folder.empty()) {
         candidates.push_back(places.program_folder);
         candidates.push_back(fs::path(places.program_folder) / "../share/orlix");

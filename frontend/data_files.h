@@ -7,6 +7,7 @@
 // The places that decide the folders looked in.
 struct DataPlaces {
     std::string xdg_data_home;  // $XDG_DATA_HOME; empty when unset
+    std::string xdg_data_dirs;  // $XDG_DATA_DIRS, folders separated by ':'; empty when unset
     std::string home;           // $HOME
     std::string program_folder; // the folder of the running program; empty if unknown
     std::string install_folder; // share/orlix of the configured install prefix
@@ -16,9 +17,12 @@ struct DataPlaces {
 DataPlaces current_data_places();
 
 // The folders looked in, in order: the working folder, $XDG_DATA_HOME/orlix
-// (~/.local/share/orlix when unset), the program's folder, share/orlix beside
-// the program's folder (an installed copy moved elsewhere) and share/orlix of
-// the install prefix. Folders that repeat an earlier one are left out.
+// (~/.local/share/orlix when unset), orlix in each folder of $XDG_DATA_DIRS
+// (/usr/local/share and /usr/share when unset), the program's folder,
+// share/orlix beside the program's folder (an installed copy moved
+// elsewhere) and share/orlix of the install prefix. Relative folders in the
+// XDG variables are ignored, as the XDG rules say; folders that repeat an
+// earlier one are left out.
 std::vector<std::string> data_folders(const DataPlaces& places);
 
 struct DataFile {

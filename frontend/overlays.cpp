@@ -19,7 +19,7 @@ const std::string help_text =
 const std::string key_help =
     "Keys: as on the ZX81, Shift being\nSHIFT, ; being the . key; . , ' =\n"
     "- / and the keypad as printed.\nSAVE/LOAD \"NAME\": NAME.P files.\n"
-    "F10, Print Screen: picture as PNG.";
+    "F10, Print Screen: picture as PNG.\n\nOrlix is free software, MIT licence.";
 
 std::string help_text_for(Model model) {
     const Model other = model == Model::simple ? Model::hardware : Model::simple;

@@ -41,7 +41,9 @@ const Desktop& running_desktop() {
 
 void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     const RomFile rom = read_rom_file(rom_path(options));
-    if (!rom.ok) fatal_error("Cannot load zx81.rom!");
+    if (!rom.ok)
+        fatal_error("Cannot load zx81.rom!\nPut your ZX81 ROM, zx81.rom, in ~/.local/share/orlix/ or "
+                    "/usr/share/orlix/, or name it with --rom FILE.");
     machine.model = options.model;
     machine.ntsc = options.ntsc;
     machine.ram_kb = options.ram_kb;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "version.h"
 #include "zx81.h"
 
 struct Desktop;
@@ -53,7 +54,7 @@ View next_view(View view, Size desktop);
 // Whether a window of this scale fits the desktop.
 bool window_fits(int scale, Size desktop);
 
-constexpr const char* window_title = "Orlix V.0.3";
+constexpr const char* window_title = "Orlix V." ORLIX_VERSION;
 
 // The window's title for the model and RAM: the hardware model adds its
 // name, and a RAM size other than 16 KB its size.

@@ -8,7 +8,7 @@ RomFile read_rom_file(const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return rom;
     // A longer file is read only up to 8 KB.
-    std::fread(rom.image.data(), 1, rom.image.size(), file);
+    rom.size = std::fread(rom.image.data(), 1, rom.image.size(), file);
     rom.ok = !std::ferror(file);  // a folder opens but cannot be read
     std::fclose(file);
     return rom;

@@ -20,6 +20,7 @@ using RomImage = std::array<uint8_t, rom_size>;
 struct RomFile {
     bool ok = false;
     RomImage image{};
+    size_t size = 0;  // the bytes read: at most 8,192
 };
 
 // Reads a ROM file. A file that cannot be opened or read is not ok.

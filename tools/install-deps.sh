@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Orlix needs to build and test, if any is missing.
+# Installs the Debian packages Orlix needs, if any is missing: to build the
+# program ("build", the default), or to build and run every test ("test").
 set -euo pipefail
 
 packages=(
-  build-essential cmake libgtest-dev   # compiler, build, unit tests
+  build-essential cmake pkg-config     # compiler and build
   liballegro4-dev                      # graphics, keyboard, mouse, timer
-  libpng-dev libinih-dev pkg-config    # screenshots and icons, the settings file
-  xvfb xdotool imagemagick x11-utils python3   # the window tests: X server, input, screenshots
+  libpng-dev libinih-dev               # pictures and icons, the settings file
 )
+if [ "${1:-build}" = test ]; then
+  packages+=(
+    libgtest-dev python3                                  # unit tests, the layering check
+    xvfb xdotool imagemagick x11-utils                    # the window tests: X server, input, screenshots
+    debhelper dpkg-dev fakeroot lintian                   # the Debian package, built and checked
+    appstream desktop-file-utils mandoc                   # its metadata, desktop entry and manual page checked
+    shared-mime-info xdg-utils libfile-mimeinfo-perl      # its file type, asked as a desktop asks
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,5 +26,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=()
   [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

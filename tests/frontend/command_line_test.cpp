@@ -135,7 +135,7 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
     };
     const Case cases[] = {
         {{"--help"}, 0, "Usage: orlix [OPTIONS] [PROGRAM]\n", ""},
-        {{"--version"}, 0, "Orlix 0.3\n", ""},
+        {{"--version"}, 0, "orlix (Orlix) " ORLIX_VERSION "\nCopyright (C) 2026 The Orlix developers\nLicense MIT", ""},
         {{"--bogus"}, 2, "", "orlix: unknown option '--bogus' (try --help)\n"},
         {{"-x"}, 2, "", "orlix: unknown option '-x' (try --help)\n"},
         {{"--mode", "3"}, 2, "", "orlix: --mode takes 0, 1 or 2, not '3'\n"},
@@ -196,7 +196,7 @@ TEST_F(CommandLineTest, RememberedSettingsUnderTheOptions) {
 TEST_F(CommandLineTest, HelpListsEveryOptionAndKey) {
     const std::string help = run_orlix({"--help"}, dir).out;
     for (const char* word : {"--rom FILE", "--mode N", "--model NAME", "--ntsc", "--ram N", "--scale N", "--help", "--version",
-                             "right of L", ". , < > \" = + - / ? *", "LOAD \"NAME\"",
+                             "right of L", "Report bugs", ". , < > \" = + - / ? *", "LOAD \"NAME\"",
                              "F1 help", "F8 keyboard", "F9 the other model", "Alt+F4 quit", "Backspace",
                              "~/.local/share/orlix"})
         EXPECT_NE(help.find(word), std::string::npos) << word;

@@ -13,26 +13,27 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(DataFiles, FoldersInOrder) {
-    const DataPlaces places{"/xdg", "/home/me", "/opt/orlix/bin", "/usr/share/orlix"};
-    EXPECT_EQ(data_folders(places), (std::vector<std::string>{
-                                        ".", "/xdg/orlix", "/opt/orlix/bin",
+    const DataPlaces places{"/xdg", "/data/a:relative:/data/b", "/home/me", "/opt/orlix/bin", "/usr/share/orlix"};
+    EXPECT_EQ(data_folders(places),
+              (std::vector<std::string>{".", "/xdg/orlix", "/data/a/orlix", "/data/b/orlix", "/opt/orlix/bin",
                                         "/opt/orlix/share/orlix", "/usr/share/orlix"}));
-    // Without $XDG_DATA_HOME, or with a relative one, the default under $HOME.
+    // Without the XDG variables, or with relative ones, their defaults.
     for (const char* xdg : {"", "relative/data"}) {
-        const DataPlaces fallback{xdg, "/home/me", "", "/usr/share/orlix"};
+        const DataPlaces fallback{xdg, "", "/home/me", "", "/usr/share/orlix"};
         EXPECT_EQ(data_folders(fallback),
-                  (std::vector<std::string>{".", "/home/me/.local/share/orlix", "/usr/share/orlix"}))
+                  (std::vector<std::string>{".", "/home/me/.local/share/orlix", "/usr/local/share/orlix",
+                                            "/usr/share/orlix"}))
             << xdg;
     }
     // An installed program finds its share folder once, not twice.
-    const DataPlaces installed{"", "/root", "/usr/local/bin", "/usr/local/share/orlix"};
-    EXPECT_EQ(data_folders(installed).size(), 4u);
+    const DataPlaces installed{"", "", "/root", "/usr/local/bin", "/usr/local/share/orlix"};
+    EXPECT_EQ(data_folders(installed).size(), 5u);
 }
 
 TEST(DataFiles, FirstPlaceThatHasTheFileWins) {
     const fs::path root = fs::temp_directory_path() / ("orlix-data-" + std::to_string(getpid()));
     const fs::path here = fs::current_path();
-    const DataPlaces places{(root / "xdg").string(), (root / "home").string(),
+    const DataPlaces places{(root / "xdg").string(), (root / "none").string(), (root / "home").string(),
                             (root / "bin").string(), (root / "prefix").string()};
     for (const char* folder : {"work", "xdg/orlix", "bin", "share/orlix", "prefix"})
         fs::create_directories(root / folder);
@@ -55,7 +56,7 @@ TEST(DataFiles, FirstPlaceThatHasTheFileWins) {
 
     const DataFile missing = find_data_file("nothing.pcx", folders);
     EXPECT_TRUE(missing.path.empty());
-    ASSERT_EQ(missing.looked.size(), 5u);
+    ASSERT_EQ(missing.looked.size(), 6u);
     EXPECT_EQ(missing.looked[0], "nothing.pcx");
     EXPECT_EQ(missing.looked[1], (root / "xdg/orlix/nothing.pcx").string());
     fs::current_path(here);

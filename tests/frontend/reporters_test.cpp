@@ -25,7 +25,7 @@ TEST(Reporters, MissingRomIsFatal) {
     Options options;
     options.rom = "/nonexistent/zx81.rom";
     EXPECT_EXIT(machine_init(desktop, zx81, options), ::testing::ExitedWithCode(255),
-                "Cannot load zx81.rom!");
+                "Cannot load zx81.rom!\nPut your ZX81 ROM, zx81.rom, in ~/.local/share/orlix/ or /usr/share/orlix/");
 }
 
 TEST(Reporters, MissingToolbarWarnsAndGoesOn) {
