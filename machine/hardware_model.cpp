@@ -183,8 +183,18 @@ struct HardwareBus {
 
     // Between two instructions: a pending NMI, once the pulse is over, or the
     // maskable interrupt while bit 6 of the last refresh address is low. A
-    // period that is to end where the program runs ends here.
+    // period that is to end where the program runs ends here. Most
+    // instructions end with none of that to do; that test is made in the
+    // loop, the rest out of it.
     Z80_INLINE static uint16_t boundary(Cpu<HardwareBus>& c) {
+        const bool interrupt_line = (c.s.IFF & IFF1) && !(ula.refresh_seen & int_line);
+        if (time_at(c.cycles) < ula.next_hsync && ula.nmi_pulse < 0 && !interrupt_line &&
+            !ula.end_period_in_program) [[likely]]
+            return IRQ_NONE;
+        return boundary_events(c);
+    }
+
+    [[gnu::noinline]] static uint16_t boundary_events(Cpu<HardwareBus>& c) {
         const int64_t t = time_at(c.cycles);
         catch_up(t);
         if (ula.end_period_in_program && c.cycles > 0 && program_runs(c.s, c.pc)) {
