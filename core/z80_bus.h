@@ -1,7 +1,10 @@
 // How the processor reaches its machine: a bus type, chosen at compile time,
 // and the execution context that the instruction groups work on.
 //
-// A bus is a type with these static members:
+// A bus is a small value the loop keeps beside the registers (typically a
+// pointer to the machine it serves, so that machines never share one; the
+// link-time callbacks need none). Its type has these members, static or
+// not:
 //
 //   refresh            true: R counts opcode fetches and LD A,R / LD R,A use
 //                      it; false: R is left alone and LD A,R gives a value
@@ -44,17 +47,19 @@ struct Flow {
     uint8_t after_ei;  // the instruction was EI: no maskable interrupt after it
 };
 
-// The processor as the instruction groups see it: the registers, and the
-// flow in locals of its own.
+// The processor as the instruction groups see it: the registers, the bus,
+// and the flow in locals of its own.
 template <class Bus>
 struct Cpu {
     Z80State& s;
+    Bus bus;
     int32_t cycles;
     uint16_t pc;
     uint8_t r;
     uint8_t after_ei;
 
-    Cpu(Z80State& state, Flow f) : s(state), cycles(f.cycles), pc(f.pc), r(f.r), after_ei(f.after_ei) {}
+    Cpu(Z80State& state, Bus b, Flow f)
+        : s(state), bus(b), cycles(f.cycles), pc(f.pc), r(f.r), after_ei(f.after_ei) {}
     Flow flow() const { return {cycles, pc, r, after_ei}; }
     // What a group gave back. R and the EI mark change only on buses that
     // use them.

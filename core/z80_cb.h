@@ -13,7 +13,7 @@ Z80_INLINE void cb_op(Cpu<Bus>& c) {
 
     uint8_t v;
     if constexpr (operand == 6)
-        v = Bus::read(s.HL.w);
+        v = c.bus.read(s.HL.w);
     else
         v = reg8<IndexReg::HL, operand>(s);
 
@@ -23,15 +23,15 @@ Z80_INLINE void cb_op(Cpu<Bus>& c) {
         const uint8_t result = bit_operation<family, field>(s, v);
         // The result is written back even when unchanged, and never read back.
         if constexpr (operand == 6)
-            Bus::write(s.HL.w, result);
+            c.bus.write(s.HL.w, result);
         else
             reg8<IndexReg::HL, operand>(s) = result;
     }
 }
 
 template <class Bus>
-[[gnu::noinline]] Flow run_cb(Z80State& s, Flow f) {
-    Cpu<Bus> c(s, f);
+[[gnu::noinline]] Flow run_cb(Z80State& s, Bus bus, Flow f) {
+    Cpu<Bus> c(s, bus, f);
     const uint8_t x = fetch_opcode<4>(c);
     c.cycles -= cycles_cb[x];
     switch (x) {

@@ -10,7 +10,7 @@
 // IN r,(C): the whole of BC is the port address.
 template <class Bus>
 Z80_INLINE uint8_t in_c(Cpu<Bus>& c) {
-    const uint8_t v = Bus::in(c.s.BC.w, c.cycles);
+    const uint8_t v = c.bus.in(c.s.BC.w, c.cycles);
     reg_f(c) = static_cast<uint8_t>(flags_zsp[v] | (reg_f(c) & FLAG_C));
     return v;
 }
@@ -39,15 +39,15 @@ Z80_INLINE void sbc16(Z80State& s, uint16_t v) {
 template <class Bus>
 Z80_INLINE void store16(Cpu<Bus>& c, const RegPair& pair) {
     const uint16_t address = fetch16(c);
-    Bus::write(address, pair.b.l);
-    Bus::write(static_cast<uint16_t>(address + 1), pair.b.h);
+    c.bus.write(address, pair.b.l);
+    c.bus.write(static_cast<uint16_t>(address + 1), pair.b.h);
 }
 
 template <class Bus>
 Z80_INLINE void load16(Cpu<Bus>& c, RegPair& pair) {
     const uint16_t address = fetch16(c);
-    pair.b.l = Bus::read(address);
-    pair.b.h = Bus::read(static_cast<uint16_t>(address + 1));
+    pair.b.l = c.bus.read(address);
+    pair.b.h = c.bus.read(static_cast<uint16_t>(address + 1));
 }
 
 // LD A,I and LD A,R: P/V shows IFF1.
@@ -61,7 +61,7 @@ Z80_INLINE void load_a_special(Z80State& s, uint8_t v) {
 template <int Dir, class Bus>
 Z80_INLINE void ld_step(Cpu<Bus>& c) {
     Z80State& s = c.s;
-    Bus::write(s.DE.w, Bus::read(s.HL.w));
+    c.bus.write(s.DE.w, c.bus.read(s.HL.w));
     s.HL.w = static_cast<uint16_t>(s.HL.w + Dir);
     s.DE.w = static_cast<uint16_t>(s.DE.w + Dir);
     --s.BC.w;
@@ -73,7 +73,7 @@ template <int Dir, class Bus>
 Z80_INLINE bool cp_step(Cpu<Bus>& c) {
     Z80State& s = c.s;
     const unsigned a = s.AF.b.h;
-    const unsigned v = Bus::read(s.HL.w);
+    const unsigned v = c.bus.read(s.HL.w);
     s.HL.w = static_cast<uint16_t>(s.HL.w + Dir);
     const uint8_t d = static_cast<uint8_t>(a - v);
     --s.BC.w;
@@ -89,8 +89,8 @@ Z80_INLINE void io_step_flags(Z80State& s) {
 template <int Dir, class Bus>
 Z80_INLINE void in_step(Cpu<Bus>& c) {
     Z80State& s = c.s;
-    const uint8_t v = Bus::in(s.BC.w, c.cycles);  // B not yet decremented
-    Bus::write(s.HL.w, v);
+    const uint8_t v = c.bus.in(s.BC.w, c.cycles);  // B not yet decremented
+    c.bus.write(s.HL.w, v);
     s.HL.w = static_cast<uint16_t>(s.HL.w + Dir);
     --s.BC.b.h;
     io_step_flags(s);
@@ -99,9 +99,9 @@ Z80_INLINE void in_step(Cpu<Bus>& c) {
 template <int Dir, class Bus>
 Z80_INLINE void out_step(Cpu<Bus>& c) {
     Z80State& s = c.s;
-    const uint8_t v = Bus::read(s.HL.w);
+    const uint8_t v = c.bus.read(s.HL.w);
     s.HL.w = static_cast<uint16_t>(s.HL.w + Dir);
-    Bus::out(s.BC.b.l, v, c.cycles);
+    c.bus.out(s.BC.b.l, v, c.cycles);
     --s.BC.b.h;
     io_step_flags(s);
 }
@@ -128,8 +128,8 @@ Z80_INLINE void repeat_block(Cpu<Bus>& c, Step step) {
 }
 
 template <class Bus>
-[[gnu::noinline]] Flow run_ed(Z80State& s, Flow f) {
-    Cpu<Bus> c(s, f);
+[[gnu::noinline]] Flow run_ed(Z80State& s, Bus bus, Flow f) {
+    Cpu<Bus> c(s, bus, f);
     const uint8_t x = fetch_opcode<4>(c);
     c.cycles -= CostTables<Bus>::ed[x];
     uint8_t& a = s.AF.b.h;
@@ -144,13 +144,13 @@ template <class Bus>
     case 0x78: a = in_c(c); break;
 
     // OUT (C),r: only C goes out as the port number.
-    case 0x41: Bus::out(s.BC.b.l, s.BC.b.h, c.cycles); break;
-    case 0x49: Bus::out(s.BC.b.l, s.BC.b.l, c.cycles); break;
-    case 0x51: Bus::out(s.BC.b.l, s.DE.b.h, c.cycles); break;
-    case 0x59: Bus::out(s.BC.b.l, s.DE.b.l, c.cycles); break;
-    case 0x61: Bus::out(s.BC.b.l, s.HL.b.h, c.cycles); break;
-    case 0x69: Bus::out(s.BC.b.l, s.HL.b.l, c.cycles); break;
-    case 0x79: Bus::out(s.BC.b.l, a, c.cycles); break;
+    case 0x41: c.bus.out(s.BC.b.l, s.BC.b.h, c.cycles); break;
+    case 0x49: c.bus.out(s.BC.b.l, s.BC.b.l, c.cycles); break;
+    case 0x51: c.bus.out(s.BC.b.l, s.DE.b.h, c.cycles); break;
+    case 0x59: c.bus.out(s.BC.b.l, s.DE.b.l, c.cycles); break;
+    case 0x61: c.bus.out(s.BC.b.l, s.HL.b.h, c.cycles); break;
+    case 0x69: c.bus.out(s.BC.b.l, s.HL.b.l, c.cycles); break;
+    case 0x79: c.bus.out(s.BC.b.l, a, c.cycles); break;
 
     case 0x42: sbc16(s, s.BC.w); break;
     case 0x52: sbc16(s, s.DE.w); break;
@@ -202,15 +202,15 @@ template <class Bus>
         break;
 
     case 0x67: {  // RRD
-        const uint8_t v = Bus::read(s.HL.w);
-        Bus::write(s.HL.w, static_cast<uint8_t>((a << 4) | (v >> 4)));
+        const uint8_t v = c.bus.read(s.HL.w);
+        c.bus.write(s.HL.w, static_cast<uint8_t>((a << 4) | (v >> 4)));
         a = static_cast<uint8_t>((a & 0xF0) | (v & 0x0F));
         s.AF.b.l = static_cast<uint8_t>(flags_zsp[a] | (s.AF.b.l & FLAG_C));
         break;
     }
     case 0x6F: {  // RLD
-        const uint8_t v = Bus::read(s.HL.w);
-        Bus::write(s.HL.w, static_cast<uint8_t>((v << 4) | (a & 0x0F)));
+        const uint8_t v = c.bus.read(s.HL.w);
+        c.bus.write(s.HL.w, static_cast<uint8_t>((v << 4) | (a & 0x0F)));
         a = static_cast<uint8_t>((a & 0xF0) | (v >> 4));
         s.AF.b.l = static_cast<uint8_t>(flags_zsp[a] | (s.AF.b.l & FLAG_C));
         break;
@@ -243,7 +243,7 @@ template <class Bus>
         break;
     case 0xFE:  // the machine's trap, which may look at and change the state
         store_flow(s, c.flow());
-        Bus::trap(&s);
+        c.bus.trap(&s);
         c.take(flow_of(s));
         break;
 
@@ -252,7 +252,7 @@ template <class Bus>
             const uint16_t pc = c.pc;
             std::printf("[Z80 %lX] Unrecognized instruction: ED %02X at PC=%04X\n",
                         static_cast<unsigned long>(s.cpu_id),
-                        Bus::read(static_cast<uint16_t>(pc - 1)),
+                        c.bus.read(static_cast<uint16_t>(pc - 1)),
                         static_cast<unsigned>(static_cast<uint16_t>(pc - 2)));
         }
         break;

@@ -41,8 +41,8 @@ Z80_INLINE void accept_interrupt(Cpu<Bus>& c, uint16_t value) {
         cost = 11;
     } else if (iff & IFF_IM2) {
         const uint16_t vector = static_cast<uint16_t>((s.I << 8) | (value & 0xFF));
-        const uint8_t low = Bus::read(vector);
-        const uint8_t high = Bus::read(static_cast<uint16_t>(vector + 1));
+        const uint8_t low = c.bus.read(vector);
+        const uint8_t high = c.bus.read(static_cast<uint16_t>(vector + 1));
         c.pc = static_cast<uint16_t>(low | (high << 8));
         cost = 19;
     } else if (iff & IFF_IM1) {
@@ -60,7 +60,7 @@ Z80_INLINE void accept_interrupt(Cpu<Bus>& c, uint16_t value) {
 template <class Bus>
 Z80_INLINE void instruction_boundary(Cpu<Bus>& c) {
     if constexpr (Bus::watches_boundaries) {
-        const uint16_t irq = Bus::boundary(c);
+        const uint16_t irq = c.bus.boundary(c);
         if (irq != IRQ_NONE && (irq == IRQ_NMI || !c.after_ei)) accept_interrupt(c, irq);
         c.after_ei = 0;
     }
@@ -80,7 +80,7 @@ Z80_INLINE uint16_t end_period(Cpu<Bus>& c) {
         s.cycles_left = s.saved_cycles + s.cycles_left - 1;
         irq = s.pending_irq;
     } else {
-        irq = Bus::period_end(&s);
+        irq = c.bus.period_end(&s);
         s.cycles_left = s.period_cycles;  // the overshoot is dropped
     }
     c.take(flow_of(s));  // the machine may have changed anything
@@ -93,8 +93,8 @@ Z80_INLINE uint16_t end_period(Cpu<Bus>& c) {
 #endif
 
 template <class Bus>
-uint16_t z80_execute(Z80State* state) {
-    Cpu<Bus> c(*state, flow_of(*state));
+uint16_t z80_execute(Z80State* state, Bus bus = Bus{}) {
+    Cpu<Bus> c(*state, bus, flow_of(*state));
     uint8_t op;
 
 #if defined(ORLIX_Z80_SWITCH)

@@ -8,10 +8,10 @@
 enum class IndexReg;
 
 template <class Bus>
-Flow run_cb(Z80State& s, Flow f);
+Flow run_cb(Z80State& s, Bus bus, Flow f);
 template <class Bus>
-Flow run_ed(Z80State& s, Flow f);
+Flow run_ed(Z80State& s, Bus bus, Flow f);
 template <class Bus, IndexReg I>
-Flow run_index(Z80State& s, Flow f);
+Flow run_index(Z80State& s, Bus bus, Flow f);
 template <class Bus, IndexReg I>
-Flow run_index_cb(Z80State& s, Flow f);
+Flow run_index_cb(Z80State& s, Bus bus, Flow f);

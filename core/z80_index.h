@@ -12,7 +12,7 @@ template <uint8_t X, IndexReg I, class Bus>
 Z80_INLINE void index_op(Cpu<Bus>& c) {
     Z80State& s = c.s;
     if constexpr (X == 0xCB) {
-        c.take(run_index_cb<Bus, I>(s, c.flow()));
+        c.take(run_index_cb<Bus, I>(s, c.bus, c.flow()));
     } else if constexpr (X == 0xDD || X == 0xFD) {
         // Another prefix: this one has no effect and the loop starts over
         // with the new one.
@@ -21,7 +21,7 @@ Z80_INLINE void index_op(Cpu<Bus>& c) {
         // The report reads the second byte once more; without a report the
         // pair's traffic is its two fetches alone.
         const uint16_t prefix_address = static_cast<uint16_t>(c.pc - 2);
-        const auto second = [&c] { return Bus::read(static_cast<uint16_t>(c.pc - 1)); };
+        const auto second = [&c] { return c.bus.read(static_cast<uint16_t>(c.pc - 1)); };
         if constexpr (I == IndexReg::IX) {
             if (s.report_unrecognized)
                 std::printf("[Z80 %lX] Unrecognized instruction: DD %02X at PC=%04X\n",
@@ -36,8 +36,8 @@ Z80_INLINE void index_op(Cpu<Bus>& c) {
 }
 
 template <class Bus, IndexReg I>
-[[gnu::noinline]] Flow run_index(Z80State& s, Flow f) {
-    Cpu<Bus> c(s, f);
+[[gnu::noinline]] Flow run_index(Z80State& s, Bus bus, Flow f) {
+    Cpu<Bus> c(s, bus, f);
     const uint8_t x = fetch_opcode<4>(c);
     c.cycles -= CostTables<Bus>::index[x];
     switch (x) {

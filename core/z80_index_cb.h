@@ -20,23 +20,23 @@ Z80_INLINE void index_cb_op(Cpu<Bus>& c, uint16_t address) {
     if constexpr (!recognised_index_cb<Y>) {
         if (s.report_unrecognized) {
             const uint16_t pc = c.pc;
-            const uint8_t y = Bus::read(static_cast<uint16_t>(pc - 1));
-            const uint8_t d = Bus::read(static_cast<uint16_t>(pc - 2));
+            const uint8_t y = c.bus.read(static_cast<uint16_t>(pc - 1));
+            const uint8_t d = c.bus.read(static_cast<uint16_t>(pc - 2));
             std::printf("[Z80 %lX] Unrecognized instruction: %s CB %02X %02X at PC=%04X\n",
                         static_cast<unsigned long>(s.cpu_id), I == IndexReg::IX ? "DD" : "FD", d,
                         y, static_cast<unsigned>(static_cast<uint16_t>(pc - 4)));
         }
     } else if constexpr (family == 1) {
-        bit_test<field>(s, Bus::read(address));
+        bit_test<field>(s, c.bus.read(address));
     } else {
-        Bus::write(address, bit_operation<family, field>(s, Bus::read(address)));
+        c.bus.write(address, bit_operation<family, field>(s, c.bus.read(address)));
     }
 }
 
 // The displacement and the last byte are ordinary reads, not opcode fetches.
 template <class Bus, IndexReg I>
-[[gnu::noinline]] Flow run_index_cb(Z80State& s, Flow f) {
-    Cpu<Bus> c(s, f);
+[[gnu::noinline]] Flow run_index_cb(Z80State& s, Bus bus, Flow f) {
+    Cpu<Bus> c(s, bus, f);
     const int8_t d = static_cast<int8_t>(fetch8(c));
     const uint16_t address = static_cast<uint16_t>(hl_pair<I>(s).w + d);
     const uint8_t y = fetch8(c);

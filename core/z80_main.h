@@ -37,33 +37,33 @@ Z80_INLINE void exec_main_single(Cpu<Bus>& c) {
     case 0x00:  // NOP
         break;
     case 0x02:  // LD (BC),A
-        Bus::write(s.BC.w, a);
+        c.bus.write(s.BC.w, a);
         break;
     case 0x0A:  // LD A,(BC)
-        a = Bus::read(s.BC.w);
+        a = c.bus.read(s.BC.w);
         break;
     case 0x12:  // LD (DE),A
-        Bus::write(s.DE.w, a);
+        c.bus.write(s.DE.w, a);
         break;
     case 0x1A:  // LD A,(DE)
-        a = Bus::read(s.DE.w);
+        a = c.bus.read(s.DE.w);
         break;
     case 0x32:  // LD (nn),A
-        Bus::write(fetch16(c), a);
+        c.bus.write(fetch16(c), a);
         break;
     case 0x3A:  // LD A,(nn)
-        a = Bus::read(fetch16(c));
+        a = c.bus.read(fetch16(c));
         break;
     case 0x22: {  // LD (nn),HL
         const uint16_t address = fetch16(c);
-        Bus::write(address, hl_pair<I>(s).b.l);
-        Bus::write(static_cast<uint16_t>(address + 1), hl_pair<I>(s).b.h);
+        c.bus.write(address, hl_pair<I>(s).b.l);
+        c.bus.write(static_cast<uint16_t>(address + 1), hl_pair<I>(s).b.h);
         break;
     }
     case 0x2A: {  // LD HL,(nn)
         const uint16_t address = fetch16(c);
-        hl_pair<I>(s).b.l = Bus::read(address);
-        hl_pair<I>(s).b.h = Bus::read(static_cast<uint16_t>(address + 1));
+        hl_pair<I>(s).b.l = c.bus.read(address);
+        hl_pair<I>(s).b.h = c.bus.read(static_cast<uint16_t>(address + 1));
         break;
     }
     case 0x07: {  // RLCA
@@ -130,11 +130,11 @@ Z80_INLINE void exec_main_single(Cpu<Bus>& c) {
     }
     case 0xE3: {  // EX (SP),HL
         RegPair& hl = hl_pair<I>(s);
-        const uint8_t low = Bus::read(s.SP.w);
-        Bus::write(s.SP.w, hl.b.l);
+        const uint8_t low = c.bus.read(s.SP.w);
+        c.bus.write(s.SP.w, hl.b.l);
         const uint16_t above = static_cast<uint16_t>(s.SP.w + 1);
-        const uint8_t high = Bus::read(above);
-        Bus::write(above, hl.b.h);
+        const uint8_t high = c.bus.read(above);
+        c.bus.write(above, hl.b.h);
         hl.w = static_cast<uint16_t>(low | (high << 8));
         break;
     }
@@ -172,11 +172,11 @@ Z80_INLINE void exec_main_single(Cpu<Bus>& c) {
     }
     case 0xDB: {  // IN A,(n): A goes out on the high address lines
         const uint8_t n = fetch8(c);
-        a = Bus::in(static_cast<uint16_t>((a << 8) | n), c.cycles);
+        a = c.bus.in(static_cast<uint16_t>((a << 8) | n), c.cycles);
         break;
     }
     case 0xD3:  // OUT (n),A
-        Bus::out(fetch8(c), a, c.cycles);
+        c.bus.out(fetch8(c), a, c.cycles);
         break;
     case 0xF3:  // DI
         s.IFF &= static_cast<uint8_t>(~IFF1);
@@ -214,16 +214,16 @@ Z80_INLINE void exec_main(Cpu<Bus>& c) {
         // LD r,r'. Beside a memory operand, H and L are the real ones.
         if constexpr (y == 6) {
             const uint16_t address = memory_operand<I>(c);
-            Bus::write(address, reg8<IndexReg::HL, z>(s));
+            c.bus.write(address, reg8<IndexReg::HL, z>(s));
         } else if constexpr (z == 6) {
             const uint16_t address = memory_operand<I>(c);
-            reg8<IndexReg::HL, y>(s) = Bus::read(address);
+            reg8<IndexReg::HL, y>(s) = c.bus.read(address);
         } else {
             reg8<I, y>(s) = reg8<I, z>(s);
         }
     } else if constexpr (Op >= 0x80 && Op < 0xC0) {
         if constexpr (z == 6)
-            alu_op<y>(s, Bus::read(memory_operand<I>(c)));
+            alu_op<y>(s, c.bus.read(memory_operand<I>(c)));
         else
             alu_op<y>(s, reg8<I, z>(s));
     } else if constexpr (Op < 0x40 && (z == 4 || z == 5)) {
@@ -232,22 +232,22 @@ Z80_INLINE void exec_main(Cpu<Bus>& c) {
             uint8_t& r = reg8<I, y>(s);
             r = z == 4 ? alu_inc(s, r) : alu_dec(s, r);
         } else if constexpr (unprefixed) {
-            const uint8_t v = Bus::read(s.HL.w);
-            Bus::write(s.HL.w, z == 4 ? alu_inc(s, v) : alu_dec(s, v));
+            const uint8_t v = c.bus.read(s.HL.w);
+            c.bus.write(s.HL.w, z == 4 ? alu_inc(s, v) : alu_dec(s, v));
         } else {
             // INC/DEC (X+d) reads the displacement once to fetch the operand
             // and again, advancing PC, to form the address of the write.
-            const int8_t d = static_cast<int8_t>(Bus::read(c.pc));
-            const uint8_t v = Bus::read(static_cast<uint16_t>(hl_pair<I>(s).w + d));
+            const int8_t d = static_cast<int8_t>(c.bus.read(c.pc));
+            const uint8_t v = c.bus.read(static_cast<uint16_t>(hl_pair<I>(s).w + d));
             const uint8_t r = z == 4 ? alu_inc(s, v) : alu_dec(s, v);
             const int8_t d_again = static_cast<int8_t>(fetch8(c));
-            Bus::write(static_cast<uint16_t>(hl_pair<I>(s).w + d_again), r);
+            c.bus.write(static_cast<uint16_t>(hl_pair<I>(s).w + d_again), r);
         }
     } else if constexpr (Op < 0x40 && z == 6) {
         // LD r,n
         if constexpr (y == 6) {
             const uint16_t address = memory_operand<I>(c);
-            Bus::write(address, fetch8(c));
+            c.bus.write(address, fetch8(c));
         } else {
             reg8<I, y>(s) = fetch8(c);
         }
@@ -297,13 +297,13 @@ Z80_INLINE void exec_main(Cpu<Bus>& c) {
             ++c.pc;
         }
     } else if constexpr (Op == 0xCB) {
-        c.take(run_cb<Bus>(s, c.flow()));
+        c.take(run_cb<Bus>(s, c.bus, c.flow()));
     } else if constexpr (Op == 0xDD) {
-        c.take(run_index<Bus, IndexReg::IX>(s, c.flow()));
+        c.take(run_index<Bus, IndexReg::IX>(s, c.bus, c.flow()));
     } else if constexpr (Op == 0xED) {
-        c.take(run_ed<Bus>(s, c.flow()));
+        c.take(run_ed<Bus>(s, c.bus, c.flow()));
     } else if constexpr (Op == 0xFD) {
-        c.take(run_index<Bus, IndexReg::IY>(s, c.flow()));
+        c.take(run_index<Bus, IndexReg::IY>(s, c.bus, c.flow()));
     } else {
         exec_main_single<Op, I>(c);
     }

@@ -23,7 +23,7 @@ template <int Offset, class Bus>
 Z80_INLINE uint8_t fetch_opcode(Cpu<Bus>& c) {
     const uint8_t refresh = c.r;
     refresh_step<+1>(c);
-    return Bus::fetch(c.s, c.pc++, refresh, c.cycles, Offset);
+    return c.bus.fetch(c.s, c.pc++, refresh, c.cycles, Offset);
 }
 
 // A fetch that the same instruction will make again: the byte after a prefix
@@ -36,7 +36,7 @@ Z80_INLINE void unfetch_opcode(Cpu<Bus>& c) {
 
 template <class Bus>
 Z80_INLINE uint8_t fetch8(Cpu<Bus>& c) {
-    return Bus::read(c.pc++);
+    return c.bus.read(c.pc++);
 }
 
 template <class Bus>
@@ -50,16 +50,16 @@ template <class Bus>
 Z80_INLINE void push16(Cpu<Bus>& c, uint16_t value) {
     RegPair& sp = c.s.SP;
     --sp.w;
-    Bus::write(sp.w, static_cast<uint8_t>(value >> 8));
+    c.bus.write(sp.w, static_cast<uint8_t>(value >> 8));
     --sp.w;
-    Bus::write(sp.w, static_cast<uint8_t>(value));
+    c.bus.write(sp.w, static_cast<uint8_t>(value));
 }
 
 template <class Bus>
 Z80_INLINE uint16_t pop16(Cpu<Bus>& c) {
     RegPair& sp = c.s.SP;
-    const uint8_t low = Bus::read(sp.w++);
-    const uint8_t high = Bus::read(sp.w++);
+    const uint8_t low = c.bus.read(sp.w++);
+    const uint8_t high = c.bus.read(sp.w++);
     return static_cast<uint16_t>(low | (high << 8));
 }
 

@@ -6,7 +6,7 @@ uint16_t z80_run(Z80State* state) {
 }
 
 void z80_interrupt(Z80State* state, uint16_t value) {
-    Cpu<LinkBus> c(*state, flow_of(*state));
+    Cpu<LinkBus> c(*state, LinkBus{}, flow_of(*state));
     accept_interrupt(c, value);
     store_flow(*state, c.flow());
 }
@@ -15,9 +15,9 @@ namespace {
 
 // One group's instruction on the state, with its flow taken from the state and
 // written back to it.
-template <Flow (*Group)(Z80State&, Flow)>
+template <Flow (*Group)(Z80State&, LinkBus, Flow)>
 void on_state(Z80State* state) {
-    store_flow(*state, Group(*state, flow_of(*state)));
+    store_flow(*state, Group(*state, LinkBus{}, flow_of(*state)));
 }
 
 }  // namespace

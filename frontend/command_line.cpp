@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "batch.h"
 #include "program_files.h"
 
 namespace {
@@ -30,6 +31,25 @@ std::string rom_problem(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
     if (fd < 0) return std::strerror(errno);
     close(fd);
+    return {};
+}
+
+// What is wrong with the options of a headless run; empty when nothing.
+std::string headless_problem(const Options& o) {
+    const std::pair<bool, const char*> headless_only[] = {
+        {!o.run_for.empty(), "--run-for"},     {!o.keys.empty(), "--keys"},
+        {!o.until_text.empty(), "--until-text"}, {o.screen_text, "--screen-text"},
+        {!o.screenshot.empty(), "--screenshot"}, {!o.save.empty(), "--save"},
+        {!o.type_file.empty(), "--type-file"},
+    };
+    for (const auto& [given, name] : headless_only)
+        if (given && !o.headless) return std::string(name) + " is for --headless runs (try --help)";
+    if (!o.run_for.empty() && read_emulated_time(o.run_for, o.ntsc) < 0)
+        return "--run-for takes seconds (2.5) or frames (150f), not '" + o.run_for + "'";
+    std::vector<KeyStroke> strokes;
+    std::string error;
+    if (!read_key_sequence(o.keys, strokes, error)) return "--keys: " + error;
+    if (!o.save.empty() && !program_file_name(o.save)) return "--save needs a program file name (.P or .81)";
     return {};
 }
 
@@ -55,6 +75,17 @@ std::string usage_text() {
            "  --ntsc         the 60 Hz (American) machine, in the hardware model\n"
            "  --ram N        the RAM, in KB: 1 (the basic ZX81), 2, 16 (the default,\n"
            "                 with the 16K pack) or 32\n"
+           "  --headless     no window: run the ZX81 as a script says, as fast as it\n"
+           "                 goes, with these (and --model, --ram, --rom, PROGRAM):\n"
+           "  --type-file LISTING  type a BASIC listing in (- for standard input), each\n"
+           "                 line through the ZX81's own line entry\n"
+           "  --keys SEQ     then press keys: letters, digits, NEWLINE, SPACE, ., RUBOUT,\n"
+           "                 SHIFT+X, and WAIT:T to let time pass\n"
+           "  --run-for T    then run for T emulated seconds (2.5) or frames (150f)\n"
+           "  --until-text TEXT  stop once TEXT shows on the screen (exit 1 if never)\n"
+           "  --screen-text  print the screen's 24 lines at the end\n"
+           "  --screenshot FILE  write the last frame as a PNG\n"
+           "  --save FILE    save the program at the end (.P)\n"
            "  -h, --help     show this help and exit\n"
            "  -V, --version  show the version and exit\n"
            "\n"
@@ -87,7 +118,11 @@ std::string usage_text() {
 }
 
 CommandLine parse_command_line(int argc, char** argv, const Settings& remembered) {
-    enum { rom_option = 256, mode_option, model_option, ntsc_option, ram_option, scale_option };
+    enum {
+        rom_option = 256, mode_option, model_option, ntsc_option, ram_option, scale_option, headless_option,
+        run_for_option, keys_option, until_text_option, screen_text_option, screenshot_option, save_option,
+        type_file_option
+    };
     static const option long_options[] = {
         {"rom", required_argument, nullptr, rom_option},
         {"mode", required_argument, nullptr, mode_option},
@@ -95,6 +130,14 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         {"ntsc", no_argument, nullptr, ntsc_option},
         {"ram", required_argument, nullptr, ram_option},
         {"scale", required_argument, nullptr, scale_option},
+        {"headless", no_argument, nullptr, headless_option},
+        {"run-for", required_argument, nullptr, run_for_option},
+        {"keys", required_argument, nullptr, keys_option},
+        {"until-text", required_argument, nullptr, until_text_option},
+        {"screen-text", no_argument, nullptr, screen_text_option},
+        {"screenshot", required_argument, nullptr, screenshot_option},
+        {"save", required_argument, nullptr, save_option},
+        {"type-file", required_argument, nullptr, type_file_option},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
@@ -154,12 +197,22 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
             if (line.options.ram_kb == 0) return failed("--ram takes 1, 2, 16 or 32 (KB), not '" + n + "'");
             break;
         }
+        case headless_option: line.options.headless = true; break;
+        case run_for_option: line.options.run_for = optarg; break;
+        case keys_option: line.options.keys = optarg; break;
+        case until_text_option: line.options.until_text = optarg; break;
+        case screen_text_option: line.options.screen_text = true; break;
+        case screenshot_option: line.options.screenshot = optarg; break;
+        case save_option: line.options.save = optarg; break;
+        case type_file_option: line.options.type_file = optarg; break;
         case ':': return failed("option '" + given + "' needs a value (try --help)");
         default: return failed("unknown option '" + given + "' (try --help)");
         }
     }
     if (line.action != Action::run) return line;
     if (argc - optind > 1) return failed("only one PROGRAM can be loaded (try --help)");
+    const std::string script_problem = headless_problem(line.options);
+    if (!script_problem.empty()) return failed(script_problem);
     if (optind < argc) {
         const std::string program = argv[optind];
         const ProgramImage image = read_program_file(program, line.options.ram_kb);

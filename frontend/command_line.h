@@ -17,6 +17,16 @@ struct Options {
     bool ntsc = false;            // --ntsc: the 60 Hz machine
     int ram_kb = default_ram_kb;  // --ram N
     int ink = 0, paper = 7;       // as remembered; no option sets them
+
+    // --headless and what only it takes (see batch.h).
+    bool headless = false;
+    std::string run_for;      // --run-for T: seconds, or frames with f; empty: none
+    std::string keys;         // --keys SEQ
+    std::string until_text;   // --until-text TEXT
+    bool screen_text = false; // --screen-text
+    std::string screenshot;   // --screenshot FILE.png
+    std::string save;         // --save FILE.P
+    std::string type_file;    // --type-file LISTING (- for standard input)
 };
 
 enum class Action { run, help, version, fail };

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "batch.h"
 #include "data_files.h"
 #include "desktop.h"
 #include "host_keys.h"
@@ -65,13 +66,16 @@ int run_program(int argc, char** argv) {
     std::string settings_problem;
     desktop.settings_file = settings_path();
     desktop.remembered = read_settings(desktop.settings_file, settings_problem);
-    const CommandLine line = parse_command_line(argc, argv, desktop.remembered);
+    CommandLine line = parse_command_line(argc, argv, desktop.remembered);
+    // A headless run is the script's alone: the window's settings play no part.
+    if (line.action == Action::run && line.options.headless) line = parse_command_line(argc, argv);
     switch (line.action) {
     case Action::help: std::fputs(usage_text().c_str(), stdout); return 0;
     case Action::version: std::fputs(version_text, stdout); return 0;
     case Action::fail: std::fprintf(stderr, "orlix: %s\n", line.error.c_str()); return 2;
     case Action::run: break;
     }
+    if (line.options.headless) return run_headless(line.options);
     if (!settings_problem.empty()) std::fprintf(stderr, "orlix: %s\n", settings_problem.c_str());
     name_window();
     if (allegro_init() != 0) {

@@ -32,20 +32,14 @@ constexpr int64_t shortest_vertical_sync = line_cycles;
 
 constexpr uint8_t int_line = 0x40;  // bit 6 of the refresh address: INT while 0
 
-Ula& ula = zx81.ula;
-
-uint8_t memory_at(uint16_t address) {
-    return zx81.memory[decoded(zx81.address_map, address)];
-}
-
-int64_t time_at(int32_t cycles_left) {
+int64_t time_at(const Ula& ula, int32_t cycles_left) {
     return ula.period_start + (hardware_period_cycles - cycles_left);
 }
 
 // The horizontal syncs up to `t`: each starts a scan line, steps the line
 // counter (held at 0 through a vertical sync) and, with the NMI generator on,
 // is an NMI pulse.
-void catch_up(int64_t t) {
+void catch_up(Ula& ula, int64_t t) {
     while (ula.next_hsync <= t) {
         const int64_t at = ula.next_hsync;
         ula.line_start = at;
@@ -59,7 +53,7 @@ void catch_up(int64_t t) {
 // Eight pixels shifted out from time `t` on the current scan line, at their
 // place in the television's picture: the ROM's first character at the
 // picture's left edge, its first display line at the top.
-void shift_out(int64_t t, uint8_t pixels) {
+void shift_out(Ula& ula, int64_t t, uint8_t pixels) {
     const int64_t y = ula.line - (ula.ntsc ? picture_top_60hz : picture_top_50hz) + border_height;
     const int64_t x = 2 * (t - ula.line_start - picture_left) + border_width;
     if (y < 0 || y >= frame_height || x <= -8 || x >= frame_width || pixels == 0) return;
@@ -70,7 +64,7 @@ void shift_out(int64_t t, uint8_t pixels) {
     if (shift != 0 && column + 1 < frame_row_bytes) row[column + 1] |= static_cast<uint8_t>(pixels << (8 - shift));
 }
 
-void start_vsync(int64_t t) {
+void start_vsync(Ula& ula, int64_t t) {
     ula.vsync = true;
     ula.vsync_start = t;
     ula.line_counter = 0;
@@ -78,7 +72,7 @@ void start_vsync(int64_t t) {
 
 // The end of a vertical sync; a long one ends the frame: what was shifted out
 // since the last is the picture now, and the scan lines count from here.
-void end_vsync(int64_t t) {
+void end_vsync(Ula& ula, int64_t t) {
     ula.vsync = false;
     if (t - ula.vsync_start < shortest_vertical_sync) return;
     ula.line = 0;
@@ -93,15 +87,15 @@ void end_vsync(int64_t t) {
 // The program runs at `pc`, not the ROM's display: outside the display
 // file, not halted and, in SLOW mode, outside the interrupt handlers and the
 // display and keyboard routines (0x0229-0x02E6) that the NMIs drive.
-bool program_runs(const Z80State& s, uint16_t pc) {
-    if (pc >= 0x8000 || (s.IFF & IFF_HALTED)) return false;
-    if (!(zx81.memory[sysvar::cdflag] & sysvar::slow_running)) return true;
+bool program_runs(const Zx81& m, uint16_t pc) {
+    if (pc >= 0x8000 || (m.cpu.IFF & IFF_HALTED)) return false;
+    if (!(m.memory[sysvar::cdflag] & sysvar::slow_running)) return true;
     const bool display = (pc >= 0x0038 && pc <= 0x0052) || (pc >= 0x0066 && pc <= 0x007F) ||
                          (pc >= 0x0229 && pc <= 0x02E6);
     return !display;
 }
 
-void acknowledge(int64_t t) {
+void acknowledge(Ula& ula, int64_t t) {
     if (ula.last_acknowledge >= 0 && t - ula.last_acknowledge < 2 * line_cycles) {
         ++ula.timing.interrupt_lines;
         if (t - ula.last_acknowledge == line_cycles) ++ula.timing.lines_of_207;
@@ -116,19 +110,22 @@ struct HardwareBus {
     static constexpr bool exact_timing = true;
     static constexpr bool watches_boundaries = true;
 
+    Zx81* m;
+
+    uint8_t memory_at(uint16_t address) const { return m->memory[decoded(m->address_map, address)]; }
+
     // An opcode fetch above 0x7FFF of a byte with bit 6 clear is the display
     // file being executed: the ULA latches the byte as a character (bits 0-5
     // the code, bit 7 inverse) and gives the processor a NOP. In the fetch's
     // refresh half it reads the glyph row, which the next fetch shifts out.
-    static uint8_t fetch(const Z80State& s, uint16_t address, uint8_t refresh, int32_t cycles_left,
-                         int offset) {
-        ula.refresh_seen = refresh;
+    uint8_t fetch(const Z80State& s, uint16_t address, uint8_t refresh, int32_t cycles_left, int offset) {
+        m->ula.refresh_seen = refresh;
         if (in_tape_code(address)) [[unlikely]]
-            return fetch_in_tape_code(zx81, address);
+            return fetch_in_tape_code(*m, address);
         const uint8_t byte = memory_at(address);
         if (address < 0x8000 || (byte & 0x40)) return byte;
-        const int64_t t = time_at(cycles_left) + offset;
-        catch_up(t);
+        const int64_t t = time_at(m->ula, cycles_left) + offset;
+        catch_up(m->ula, t);
         // The ULA puts the character and the line counter on the ROM's low
         // address lines; RAM answers the processor's own refresh address.
         const uint16_t refresh_address = static_cast<uint16_t>((s.I << 8) | refresh);
@@ -136,46 +133,46 @@ struct HardwareBus {
         if (refresh_address & 0x4000)
             pixels = memory_at(refresh_address);
         else
-            pixels = memory_at(static_cast<uint16_t>(((s.I & 0xFE) << 8) | ((byte & 0x3F) << 3) | ula.line_counter));
+            pixels = memory_at(static_cast<uint16_t>(((s.I & 0xFE) << 8) | ((byte & 0x3F) << 3) | m->ula.line_counter));
         if (byte & 0x80) pixels = static_cast<uint8_t>(~pixels);
-        shift_out(t + 4, pixels);
+        shift_out(m->ula, t + 4, pixels);
         return 0x00;
     }
 
-    static uint8_t read(uint16_t address) { return memory_at(address); }
-    static void write(uint16_t address, uint8_t value) {
-        write_memory(zx81.memory, zx81.address_map, address, value);
+    uint8_t read(uint16_t address) { return memory_at(address); }
+    void write(uint16_t address, uint8_t value) {
+        write_memory(m->memory, m->address_map, address, value);
     }
 
     // A keyboard read (an even port) with the NMI generator off starts a
     // vertical sync, which holds the line counter at 0. Bit 6 says which
     // television: 0 for 60 Hz.
-    static uint8_t in(uint16_t port, int32_t cycles_left) {
-        const uint8_t value = read_port(zx81, port);
+    uint8_t in(uint16_t port, int32_t cycles_left) {
+        const uint8_t value = read_port(*m, port);
         if (port & 1) return value;
-        const int64_t t = time_at(cycles_left);
-        catch_up(t);
-        if (!ula.nmi_generator && !ula.vsync) start_vsync(t);
+        const int64_t t = time_at(m->ula, cycles_left);
+        catch_up(m->ula, t);
+        if (!m->ula.nmi_generator && !m->ula.vsync) start_vsync(m->ula, t);
         return value;
     }
 
     // Any output ends the vertical sync; port 0xFE (A0 low) turns the NMI
     // generator on, 0xFD (A1 low) off.
-    static void out(uint16_t port, uint8_t, int32_t cycles_left) {
-        const int64_t t = time_at(cycles_left);
-        catch_up(t);
-        if (ula.vsync) end_vsync(t);
+    void out(uint16_t port, uint8_t, int32_t cycles_left) {
+        const int64_t t = time_at(m->ula, cycles_left);
+        catch_up(m->ula, t);
+        if (m->ula.vsync) end_vsync(m->ula, t);
         if (!(port & 1))
-            ula.nmi_generator = true;
+            m->ula.nmi_generator = true;
         else if (!(port & 2))
-            ula.nmi_generator = false;
+            m->ula.nmi_generator = false;
     }
 
-    static uint16_t period_end(Z80State* s) {
+    uint16_t period_end(Z80State* s) {
         const int64_t spent = hardware_period_cycles - s->cycles_left;
-        ula.period_start += spent;
-        zx81.cycles_run.fetch_add(static_cast<uint64_t>(spent), std::memory_order_relaxed);
-        if (without_picture(ula)) ula.shown = Frame{};
+        m->ula.period_start += spent;
+        m->cycles_run.fetch_add(static_cast<uint64_t>(spent), std::memory_order_relaxed);
+        if (without_picture(m->ula)) m->ula.shown = Frame{};
         return IRQ_STOP;
     }
 
@@ -186,32 +183,32 @@ struct HardwareBus {
     // period that is to end where the program runs ends here. Most
     // instructions end with none of that to do; that test is made in the
     // loop, the rest out of it.
-    Z80_INLINE static uint16_t boundary(Cpu<HardwareBus>& c) {
-        const bool interrupt_line = (c.s.IFF & IFF1) && !(ula.refresh_seen & int_line);
-        if (time_at(c.cycles) < ula.next_hsync && ula.nmi_pulse < 0 && !interrupt_line &&
-            !ula.end_period_in_program) [[likely]]
+    Z80_INLINE uint16_t boundary(Cpu<HardwareBus>& c) {
+        const bool interrupt_line = (c.s.IFF & IFF1) && !(m->ula.refresh_seen & int_line);
+        if (time_at(m->ula, c.cycles) < m->ula.next_hsync && m->ula.nmi_pulse < 0 && !interrupt_line &&
+            !m->ula.end_period_in_program) [[likely]]
             return IRQ_NONE;
         return boundary_events(c);
     }
 
-    [[gnu::noinline]] static uint16_t boundary_events(Cpu<HardwareBus>& c) {
-        const int64_t t = time_at(c.cycles);
-        catch_up(t);
-        if (ula.end_period_in_program && c.cycles > 0 && program_runs(c.s, c.pc)) {
+    [[gnu::noinline]] uint16_t boundary_events(Cpu<HardwareBus>& c) {
+        const int64_t t = time_at(m->ula, c.cycles);
+        catch_up(m->ula, t);
+        if (m->ula.end_period_in_program && c.cycles > 0 && program_runs(*m, c.pc)) {
             // The rest of the period is not run: as if it had been spent.
-            ula.period_start -= c.cycles;
+            m->ula.period_start -= c.cycles;
             c.cycles = 0;
-            ula.ended_in_program = true;
+            m->ula.ended_in_program = true;
             return IRQ_NONE;
         }
-        if (ula.nmi_pulse >= 0) {
-            const int64_t taken = std::max(t, ula.nmi_pulse + nmi_pulse_cycles);
+        if (m->ula.nmi_pulse >= 0) {
+            const int64_t taken = std::max(t, m->ula.nmi_pulse + nmi_pulse_cycles);
             c.cycles -= static_cast<int32_t>(taken - t);  // wait states
-            ula.nmi_pulse = -1;
+            m->ula.nmi_pulse = -1;
             return IRQ_NMI;
         }
-        if ((c.s.IFF & IFF1) && !(ula.refresh_seen & int_line) && !c.after_ei) {
-            acknowledge(t);
+        if ((c.s.IFF & IFF1) && !(m->ula.refresh_seen & int_line) && !c.after_ei) {
+            acknowledge(m->ula, t);
             return 0x0038;  // the bus floats: RST 38 in mode 0
         }
         return IRQ_NONE;
@@ -231,6 +228,6 @@ void stop_nmi_generator(Ula& state) {
 }
 
 void run_hardware_period(Zx81& machine) {
-    ula.ended_in_program = false;
-    z80_execute<HardwareBus>(&machine.cpu);
+    machine.ula.ended_in_program = false;
+    z80_execute(&machine.cpu, HardwareBus{&machine});
 }

@@ -18,25 +18,27 @@ struct SimpleBus {
     static constexpr bool exact_timing = false;
     static constexpr bool watches_boundaries = false;
 
-    static uint8_t fetch(const Z80State&, uint16_t address, uint8_t, int32_t, int) {
+    Zx81* m;
+
+    uint8_t fetch(const Z80State&, uint16_t address, uint8_t, int32_t, int) {
         if (in_tape_code(address)) [[unlikely]]
-            return fetch_in_tape_code(zx81, address);
+            return fetch_in_tape_code(*m, address);
         return read(address);
     }
-    static uint8_t read(uint16_t address) {
-        if constexpr (SmallRam) address = decoded(zx81.address_map, address);
-        return zx81.memory[address];
+    uint8_t read(uint16_t address) {
+        if constexpr (SmallRam) address = decoded(m->address_map, address);
+        return m->memory[address];
     }
-    static void write(uint16_t address, uint8_t value) {
-        if constexpr (SmallRam) address = decoded(zx81.address_map, address);
-        if (address >= rom_size) zx81.memory[address] = value;
+    void write(uint16_t address, uint8_t value) {
+        if constexpr (SmallRam) address = decoded(m->address_map, address);
+        if (address >= rom_size) m->memory[address] = value;
     }
-    static uint8_t in(uint16_t port, int32_t) { return read_keyboard(zx81.keys, port); }
+    uint8_t in(uint16_t port, int32_t) { return read_keyboard(m->keys, port); }
     // Output reaches nothing that a later read can see.
     static void out(uint16_t, uint8_t, int32_t) {}
-    static uint16_t period_end(Z80State* state) {
-        zx81.cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left),
-                                  std::memory_order_relaxed);
+    uint16_t period_end(Z80State* state) {
+        m->cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left),
+                                std::memory_order_relaxed);
         return IRQ_STOP;
     }
     static void trap(Z80State*) {}
@@ -105,9 +107,9 @@ void run_period(Zx81& machine) {
     if (machine.model == Model::simple) {
         // The bus ends the run after one period.
         if (machine.ram_kb < 16)
-            z80_execute<SimpleBus<true>>(&machine.cpu);
+            z80_execute(&machine.cpu, SimpleBus<true>{&machine});
         else
-            z80_execute<SimpleBus<false>>(&machine.cpu);
+            z80_execute(&machine.cpu, SimpleBus<false>{&machine});
         return;
     }
     const bool leaving = machine.requested_model == Model::simple;

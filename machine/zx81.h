@@ -37,8 +37,9 @@ struct Zx81 {
     std::atomic<uint64_t> cycles_run{0};    // processor cycles since power-up
 };
 
-// The one machine. The processor's buses serve it, so it is the one that the
-// functions below run.
+// A machine for a program that runs one, as the desktop program does. Each
+// machine's processor runs on a bus of its own, so any number of them may
+// run side by side.
 extern Zx81 zx81;
 
 // Processor cycles in a period of the simple model.

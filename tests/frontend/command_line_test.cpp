@@ -10,52 +10,11 @@
 #include <vector>
 
 #include "command_line.h"
+#include "run_orlix.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Finished {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string read_all(int fd) {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-    close(fd);
-    return text;
-}
-
-// Runs the program in `folder` with no DISPLAY, as from a plain terminal.
-Finished run_orlix(const std::vector<std::string>& args, const fs::path& folder) {
-    int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) return {};
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        close(out[0]);
-        close(err[0]);
-        if (chdir(folder.c_str()) != 0) _exit(99);
-        unsetenv("DISPLAY");
-        std::vector<char*> argv = {const_cast<char*>(ORLIX_PROGRAM)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(ORLIX_PROGRAM, argv.data());
-        _exit(98);
-    }
-    close(out[1]);
-    close(err[1]);
-    Finished done;
-    done.out = read_all(out[0]);
-    done.err = read_all(err[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    done.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return done;
-}
 
 class CommandLineTest : public ::testing::Test {
 protected:
@@ -145,6 +104,10 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
         {{"short.p"}, 2, "", "orlix: cannot load short.p: not a ZX81 program: the file ends before E_LINE 0x40D1\n"},
         {{"--ram", "4"}, 2, "", "orlix: --ram takes 1, 2, 16 or 32 (KB), not '4'\n"},
         {{"--scale", "0"}, 2, "", "orlix: --scale takes a whole number from 1 to 16, not '0'\n"},
+        {{"--keys", "P"}, 2, "", "orlix: --keys is for --headless runs (try --help)\n"},
+        {{"--headless", "--run-for", "soon"}, 2, "", "orlix: --run-for takes seconds (2.5) or frames (150f), not 'soon'\n"},
+        {{"--headless", "--keys", "P #"}, 2, "", "orlix: --keys: no ZX81 key is called '#'\n"},
+        {{"--headless", "--save", "out.txt"}, 2, "", "orlix: --save needs a program file name (.P or .81)\n"},
         {{"--ram=1", "big.p"}, 2, "", "orlix: cannot load big.p: the program needs 2 KB of RAM; this ZX81 has 1 KB\n"},
         {{"--ram=1", "game.p"}, 255, "", "I Can't initialize Winallegro!"},
         {{"zx81.rom"}, 2, "", "orlix: cannot load zx81.rom: not a program file (.P or .81)\n"},
@@ -195,7 +158,9 @@ TEST_F(CommandLineTest, RememberedSettingsUnderTheOptions) {
 
 TEST_F(CommandLineTest, HelpListsEveryOptionAndKey) {
     const std::string help = run_orlix({"--help"}, dir).out;
-    for (const char* word : {"--rom FILE", "--mode N", "--model NAME", "--ntsc", "--ram N", "--scale N", "--help", "--version",
+    for (const char* word : {"--rom FILE", "--mode N", "--model NAME", "--ntsc", "--ram N", "--scale N", "--headless", "--run-for T", "--keys SEQ",
+                             "--until-text TEXT", "--screen-text", "--screenshot FILE", "--save FILE",
+                             "--type-file LISTING", "--help", "--version",
                              "right of L", "Report bugs", ". , < > \" = + - / ? *", "LOAD \"NAME\"",
                              "F1 help", "F8 keyboard", "F9 the other model", "Alt+F4 quit", "Backspace",
                              "~/.local/share/orlix"})

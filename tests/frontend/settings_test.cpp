@@ -1,13 +1,13 @@
 // The remembered settings and the picture key's PNG files, without a window.
 #include <gtest/gtest.h>
 
-#include <png.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "run_orlix.h"
 #include "screenshot.h"
 #include "settings.h"
 
@@ -66,26 +66,9 @@ TEST_F(Files, SettingsRoundTripAndBadLinesAreIgnored) {
     EXPECT_NE(problem.find("cannot be read"), std::string::npos) << problem;
 }
 
-struct Png {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    Rgb at(int x, int y) const {
-        const uint8_t* p = &rgb[static_cast<size_t>(3 * (y * width + x))];
-        return {p[0], p[1], p[2]};
-    }
-};
-
-Png read_png(const std::string& path) {
-    Png png;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return png;
-    image.format = PNG_FORMAT_RGB;
-    png.width = static_cast<int>(image.width);
-    png.height = static_cast<int>(image.height);
-    png.rgb.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, png.rgb.data(), 0, nullptr)) png.width = png.height = 0;
-    return png;
+Rgb at(const Png& png, int x, int y) {
+    const uint8_t* p = &png.rgb[static_cast<size_t>(3 * (y * png.width + x))];
+    return {p[0], p[1], p[2]};
 }
 
 bool same(Rgb a, Rgb b) {
@@ -111,11 +94,11 @@ TEST_F(Files, PictureKeyWritesWhatTheViewShows) {
         const Png png = read_png(path);
         ASSERT_EQ(png.width, 272 * scale);
         ASSERT_EQ(png.height, 208 * scale);
-        EXPECT_TRUE(same(png.at(7 * scale, 7 * scale), ink));
-        EXPECT_TRUE(same(png.at(8 * scale - 1, 8 * scale - 1), ink));
-        EXPECT_TRUE(same(png.at(8 * scale, 7 * scale), paper));
-        EXPECT_TRUE(same(png.at(3 * scale, 5 * scale), ink)) << "the border pixel";
-        EXPECT_TRUE(same(png.at(0, 0), paper));
+        EXPECT_TRUE(same(at(png, 7 * scale, 7 * scale), ink));
+        EXPECT_TRUE(same(at(png, 8 * scale - 1, 8 * scale - 1), ink));
+        EXPECT_TRUE(same(at(png, 8 * scale, 7 * scale), paper));
+        EXPECT_TRUE(same(at(png, 3 * scale, 5 * scale), ink)) << "the border pixel";
+        EXPECT_TRUE(same(at(png, 0, 0), paper));
     }
     std::string problem;
     EXPECT_FALSE(write_screenshot((dir / "no" / "x.png").string(), frame, layout_for({}, {0, 0}, true), ink, paper,

@@ -1,0 +1,309 @@
+#include "batch.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+#include "basic_text.h"
+#include "command_line.h"
+#include "data_files.h"
+#include "screenshot.h"
+#include "tape.h"
+#include "zx81.h"
+
+namespace {
+
+// How long a key is held and let go: long enough for the ROM to take it, in
+// periods of 1/100 s; and what the ROM gets after NEWLINE to enter a line.
+constexpr int hold_periods = 10;
+constexpr int release_periods = 10;
+constexpr int newline_periods = 30;
+constexpr int settle_periods = 20;
+constexpr int periods_per_second = 100;
+// How long the ZX81 may take to show its K prompt, to take a listing line,
+// and how long --until-text waits without --run-for, in periods.
+constexpr int longest_start = 10 * periods_per_second;
+constexpr int longest_line = 10 * periods_per_second;
+constexpr int longest_wait_for_text = 600 * periods_per_second;
+// The screen is read for --until-text every tenth of a second.
+constexpr int text_check_periods = 10;
+
+struct KeyName {
+    const char* name;
+    ZxKey key;
+};
+constexpr KeyName named_keys[] = {
+    {"NEWLINE", zx_key::newline}, {"ENTER", zx_key::newline}, {"SPACE", zx_key::space},
+    {".", zx_key::dot},           {"SHIFT", zx_key::shift},
+};
+
+// The ZX81 key of a name: a letter, a digit or one of the names above.
+bool key_named(std::string name, ZxKey& key) {
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (name.size() == 1 && ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= '0' && name[0] <= '9'))) {
+        constexpr ZxKey by_letter[26] = {zx_key::a, zx_key::b, zx_key::c, zx_key::d, zx_key::e, zx_key::f,
+                                         zx_key::g, zx_key::h, zx_key::i, zx_key::j, zx_key::k, zx_key::l,
+                                         zx_key::m, zx_key::n, zx_key::o, zx_key::p, zx_key::q, zx_key::r,
+                                         zx_key::s, zx_key::t, zx_key::u, zx_key::v, zx_key::w, zx_key::x,
+                                         zx_key::y, zx_key::z};
+        constexpr ZxKey by_digit[10] = {zx_key::digit0, zx_key::digit1, zx_key::digit2, zx_key::digit3,
+                                        zx_key::digit4, zx_key::digit5, zx_key::digit6, zx_key::digit7,
+                                        zx_key::digit8, zx_key::digit9};
+        key = name[0] >= 'A' ? by_letter[name[0] - 'A'] : by_digit[name[0] - '0'];
+        return true;
+    }
+    for (const KeyName& k : named_keys)
+        if (name == k.name) {
+            key = k.key;
+            return true;
+        }
+    return false;
+}
+
+// A machine of the run's own, run a period at a time, with LOAD and SAVE
+// served from the tape folder.
+struct Session {
+    std::unique_ptr<Zx81> machine = std::make_unique<Zx81>();
+    std::string tape_folder = ".";
+    bool ntsc = false;
+
+    void run(int periods) {
+        for (int i = 0; i < periods; ++i) {
+            run_period(*machine);
+            const TapeCommand& command = machine->tape.command;
+            if (command.action == TapeAction::none) continue;
+            // No one to choose a file for LOAD "": it is BREAK.
+            if (command.action == TapeAction::load && command.name.empty()) {
+                break_tape_command(*machine);
+                continue;
+            }
+            const TapeResult result = serve_tape_command(*machine, tape_folder);
+            if (!result.ok) std::fprintf(stderr, "orlix: %s\n", result.message.c_str());
+        }
+    }
+
+    // Runs until the ZX81 shows its K prompt (or gives up after a while),
+    // then a little longer: the ROM reads the keys only once it waits for
+    // one, and after a line it has taken it lists the program first.
+    void wait_for_prompt() {
+        for (int i = 0; i < longest_start && !shows_k_prompt(machine->memory); ++i) run(1);
+        run(settle_periods);
+    }
+
+    void hold(const std::vector<ZxKey>& keys, int periods) {
+        KeyMatrix matrix = no_keys_down;
+        for (ZxKey k : keys) press_key(matrix, k);
+        set_keys(*machine, matrix);
+        run(periods);
+    }
+
+    // A key press as a real one: SHIFT down a period before the key and up a
+    // period after it.
+    void press(const KeyStroke& stroke) {
+        if (stroke.keys.empty()) {
+            run(static_cast<int>(stroke.wait_seconds * periods_per_second + 0.5));
+            return;
+        }
+        const bool shifted = stroke.keys.size() > 1;
+        if (shifted) hold({stroke.keys[0]}, 1);
+        hold(stroke.keys, hold_periods);
+        if (shifted) hold({stroke.keys[0]}, 1);
+        hold({}, stroke.newline ? newline_periods : release_periods);
+    }
+
+    // Whether the screen shows `text` on one of its lines.
+    bool shows(const std::string& text) {
+        for (const std::string& line : screen_text(*machine))
+            if (line.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+bool read_listing(const std::string& path, std::vector<std::string>& lines) {
+    std::ifstream file;
+    std::istream* in = &std::cin;
+    if (path != "-") {
+        file.open(path);
+        if (!file) return false;
+        in = &file;
+    }
+    for (std::string line; std::getline(*in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return true;
+}
+
+// Types the listing in a line at a time through the ROM's own line entry.
+// Returns 0, or the exit status after a line that cannot be read or that
+// the ROM does not take.
+int type_listing(Session& session, const std::string& path) {
+    std::vector<std::string> lines;
+    if (!read_listing(path, lines)) {
+        std::fprintf(stderr, "orlix: cannot read %s\n", path.c_str());
+        return 2;
+    }
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const std::string where = path + " line " + std::to_string(n + 1);
+        if (lines[n].find_first_not_of(" \t") == std::string::npos) continue;
+        const BasicLine line = read_basic_line(lines[n]);
+        if (!line.error.empty()) {
+            std::fprintf(stderr, "orlix: %s: %s\n", where.c_str(), line.error.c_str());
+            return 1;
+        }
+        // The ROM lists the program after each line it takes, working past
+        // the line being edited: the next goes in once it waits for a key.
+        session.wait_for_prompt();
+        std::vector<uint8_t> codes;
+        for (char digit : std::to_string(line.number)) codes.push_back(static_cast<uint8_t>(0x1C + digit - '0'));
+        codes.insert(codes.end(), line.codes.begin(), line.codes.end());
+        if (!put_in_edit_line(*session.machine, codes)) {
+            std::fprintf(stderr, "orlix: %s: no room left for it in the ZX81's memory\n", where.c_str());
+            return 1;
+        }
+        session.press({{zx_key::newline}, true, 0});
+        int waited = 0;
+        while (!edit_line_empty(*session.machine) && waited++ < longest_line) session.run(1);
+        if (!edit_line_empty(*session.machine)) {
+            std::fprintf(stderr, "orlix: %s: the ZX81 does not take line %d (a syntax error):\n", where.c_str(),
+                         line.number);
+            // The line as the ZX81 shows it, with its mark (%S) where it stopped.
+            const std::vector<std::string> screen = screen_text(*session.machine);
+            for (size_t row = 16; row < screen.size(); ++row)
+                if (!screen[row].empty()) std::fprintf(stderr, "  %s\n", screen[row].c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool read_key_sequence(const std::string& text, std::vector<KeyStroke>& strokes, std::string& error) {
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        KeyStroke stroke;
+        std::string upper = word;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        ZxKey key{};
+        if (upper.starts_with("WAIT:")) {
+            stroke.wait_seconds = read_emulated_time(word.substr(5), false);
+            if (stroke.wait_seconds < 0) {
+                error = "'" + word + "' waits for no time (WAIT:2.5 or WAIT:50f)";
+                return false;
+            }
+        } else if (upper == "RUBOUT") {
+            stroke.keys = {zx_key::shift, zx_key::digit0};
+        } else if (upper.starts_with("SHIFT+") && key_named(upper.substr(6), key)) {
+            stroke.keys = {zx_key::shift, key};
+        } else if (key_named(upper, key)) {
+            stroke.keys = {key};
+            stroke.newline = key.row == zx_key::newline.row && key.bit == zx_key::newline.bit;
+        } else {
+            error = "no ZX81 key is called '" + word + "'";
+            return false;
+        }
+        strokes.push_back(stroke);
+    }
+    return true;
+}
+
+double read_emulated_time(const std::string& text, bool ntsc) {
+    const bool frames = !text.empty() && (text.back() == 'f' || text.back() == 'F');
+    const std::string number = frames ? text.substr(0, text.size() - 1) : text;
+    if (number.empty() || number.find_first_not_of("0123456789.") != std::string::npos) return -1;
+    char* end = nullptr;
+    const double value = std::strtod(number.c_str(), &end);
+    if (*end != '\0') return -1;
+    return frames ? value / (ntsc ? 60.0 : 50.0) : value;
+}
+
+int run_headless(const Options& options) {
+    Session session;
+    session.ntsc = options.ntsc;
+    Zx81& machine = *session.machine;
+    std::string rom_path = options.rom;
+    if (rom_path.empty()) {
+        const DataFile found = find_data_file("zx81.rom");
+        if (found.path.empty()) {
+            std::fprintf(stderr, "orlix: cannot find zx81.rom; looked in:\n");
+            for (const std::string& place : found.looked) std::fprintf(stderr, "  %s\n", place.c_str());
+            return 2;
+        }
+        rom_path = found.path;
+    }
+    const RomFile rom = read_rom_file(rom_path);
+    if (!rom.ok) {
+        std::fprintf(stderr, "orlix: cannot load %s\n", rom_path.c_str());
+        return 2;
+    }
+    machine.model = options.model;
+    machine.ntsc = options.ntsc;
+    machine.ram_kb = options.ram_kb;
+    power_up(machine, rom.image);
+    session.wait_for_prompt();
+
+    if (!options.program.empty()) {
+        session.tape_folder = std::filesystem::path(options.program).parent_path().string();
+        const FileResult loaded = load_program(machine, options.program);
+        if (!loaded.ok) {
+            std::fprintf(stderr, "orlix: cannot load %s: %s\n", options.program.c_str(), loaded.reason.c_str());
+            return 2;
+        }
+        session.run(release_periods);
+    }
+    if (!options.type_file.empty()) {
+        const int status = type_listing(session, options.type_file);
+        if (status != 0) return status;
+    }
+    std::vector<KeyStroke> strokes;
+    std::string error;
+    read_key_sequence(options.keys, strokes, error);
+    if (!strokes.empty()) session.wait_for_prompt();
+    for (const KeyStroke& stroke : strokes) session.press(stroke);
+
+    // The run itself: for the time asked, or until the text shows.
+    const double seconds = options.run_for.empty() ? -1 : read_emulated_time(options.run_for, options.ntsc);
+    const int periods = seconds >= 0 ? static_cast<int>(seconds * periods_per_second + 0.5)
+                                     : (options.until_text.empty() ? 0 : longest_wait_for_text);
+    bool found = true;
+    if (options.until_text.empty()) {
+        session.run(periods);
+    } else {
+        found = session.shows(options.until_text);
+        for (int done = 0; done < periods && !found; done += text_check_periods) {
+            session.run(std::min(text_check_periods, periods - done));
+            found = session.shows(options.until_text);
+        }
+    }
+
+    if (options.screen_text)
+        for (const std::string& line : screen_text(machine)) std::printf("%s\n", line.c_str());
+    if (!options.screenshot.empty()) {
+        std::string problem;
+        const Layout whole = layout_for(View{full_screen_mode, 0}, Size{0, 0}, true);
+        if (!write_screenshot(options.screenshot, latest_frame(machine), whole, colour_table[0], colour_table[7],
+                              problem)) {
+            std::fprintf(stderr, "orlix: cannot save %s: %s\n", options.screenshot.c_str(), problem.c_str());
+            return 2;
+        }
+    }
+    if (!options.save.empty()) {
+        const FileResult saved = save_program(machine, options.save);
+        if (!saved.ok) {
+            std::fprintf(stderr, "orlix: cannot save %s: %s\n", options.save.c_str(), saved.reason.c_str());
+            return 2;
+        }
+    }
+    if (!found) {
+        std::fprintf(stderr, "orlix: \"%s\" never showed\n", options.until_text.c_str());
+        return 1;
+    }
+    return 0;
+}
