@@ -228,19 +228,11 @@ int run_headless(const Options& options) {
     Session session;
     session.ntsc = options.ntsc;
     Zx81& machine = *session.machine;
-    std::string rom_path = options.rom;
-    if (rom_path.empty()) {
-        const DataFile found = find_data_file("zx81.rom");
-        if (found.path.empty()) {
-            std::fprintf(stderr, "orlix: cannot find zx81.rom; looked in:\n");
-            for (const std::string& place : found.looked) std::fprintf(stderr, "  %s\n", place.c_str());
-            return 2;
-        }
-        rom_path = found.path;
-    }
-    const RomFile rom = read_rom_file(rom_path);
+    // The caller has chosen and checked the ROM; none found ends the run.
+    if (options.rom.empty()) return 2;
+    const RomFile rom = read_rom_file(options.rom);
     if (!rom.ok) {
-        std::fprintf(stderr, "orlix: cannot load %s\n", rom_path.c_str());
+        std::fprintf(stderr, "orlix: cannot load %s\n", options.rom.c_str());
         return 2;
     }
     machine.model = options.model;

@@ -1,15 +1,13 @@
 #include "command_line.h"
 
-#include <fcntl.h>
 #include <getopt.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "batch.h"
+#include "data_files.h"
 #include "program_files.h"
 
 namespace {
@@ -21,17 +19,6 @@ CommandLine failed(std::string error) {
     line.action = Action::fail;
     line.error = std::move(error);
     return line;
-}
-
-// A ROM named on the command line must be a regular file that opens.
-std::string rom_problem(const std::string& path) {
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) return std::strerror(errno);
-    if (!S_ISREG(info.st_mode)) return "not a regular file";
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0) return std::strerror(errno);
-    close(fd);
-    return {};
 }
 
 // What is wrong with the options of a headless run; empty when nothing.
@@ -57,8 +44,8 @@ std::string headless_problem(const Options& o) {
 
 std::string usage_text() {
     return "Usage: orlix [OPTIONS] [PROGRAM]\n"
-           "Orlix, an emulator of the Sinclair ZX81. PROGRAM, a .p or .81 file, is\n"
-           "loaded as soon as the ZX81 shows its K prompt.\n"
+           "Orlix, an emulator of the Sinclair ZX81. PROGRAM, a .p, .81 or .p81 file,\n"
+           "is loaded as soon as the ZX81 shows its K prompt.\n"
            "\n"
            "Options:\n"
            "  --rom FILE     the 8 KB ZX81 ROM; without it zx81.rom is looked for in the\n"
@@ -143,6 +130,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         {nullptr, 0, nullptr, 0},
     };
     CommandLine line;
+    bool rom_given = false;
     line.options.view = remembered.view;
     line.options.model = remembered.model;
     line.options.ram_kb = remembered.ram_kb;
@@ -160,7 +148,10 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         case 'V':
             if (line.action != Action::help) line.action = Action::version;
             break;
-        case rom_option: line.options.rom = optarg; break;
+        case rom_option:
+            line.options.rom = optarg;
+            rom_given = true;
+            break;
         case mode_option: {
             const std::string n = optarg;
             if (n != "0" && n != "1" && n != "2")
@@ -223,8 +214,9 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         const std::filesystem::path absolute = std::filesystem::absolute(program, error);
         line.options.program = error ? program : absolute.lexically_normal().string();
     }
-    if (!line.options.rom.empty()) {
-        const std::string problem = rom_problem(line.options.rom);
+    if (rom_given) {
+        if (line.options.rom.empty()) return failed("--rom needs the name of a ROM file");
+        const std::string problem = check_rom_file(line.options.rom).error;
         if (!problem.empty()) return failed("cannot load " + line.options.rom + ": " + problem);
     }
     return line;

@@ -1,8 +1,16 @@
 #include "data_files.h"
 
+#include <sys/stat.h>
+#include <zlib.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+
+#include "memory_map.h"
 
 #ifndef ORLIX_DATA_DIR
 #define ORLIX_DATA_DIR "/usr/local/share/orlix"
@@ -68,4 +76,62 @@ DataFile find_data_file(const std::string& name, const std::vector<std::string>&
 
 DataFile find_data_file(const std::string& name) {
     return find_data_file(name, data_folders(current_data_places()));
+}
+
+RomCheck check_rom_file(const std::string& path) {
+    RomCheck check;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        check.error = std::strerror(errno);
+        return check;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        check.error = "not a regular file";
+        return check;
+    }
+    if (info.st_size != rom_size) {
+        check.error = "not a ZX81 ROM: " + std::to_string(info.st_size) + " bytes, not 8192";
+        return check;
+    }
+    const RomFile rom = read_rom_file(path);
+    if (!rom.ok || rom.size != rom_size) {
+        check.error = "cannot be read";
+        return check;
+    }
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, rom.image.data(), static_cast<uInt>(rom.image.size())));
+    if (crc != zx81_rom_crc32) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%08X", crc);
+        check.warning = "not the ZX81 ROM version 2 (its CRC32 is " + std::string(hex) +
+                        ", not 4B1DD6EB); running it as it is";
+    }
+    return check;
+}
+
+RomChoice choose_rom(const std::string& named) {
+    RomChoice rom;
+    if (named.empty()) {
+        const DataFile found = find_data_file("zx81.rom");
+        rom.path = found.path;
+        rom.looked = found.looked;
+    } else {
+        rom.path = named;
+    }
+    if (!rom.path.empty()) rom.check = check_rom_file(rom.path);
+    return rom;
+}
+
+bool report_rom_choice(const RomChoice& rom) {
+    if (rom.path.empty()) {
+        std::fprintf(stderr, "orlix: zx81.rom was looked for in:\n");
+        for (const std::string& place : rom.looked) std::fprintf(stderr, "  %s\n", place.c_str());
+        return true;
+    }
+    if (!rom.check.error.empty()) {
+        std::fprintf(stderr, "orlix: cannot load %s: %s\n", rom.path.c_str(), rom.check.error.c_str());
+        return false;
+    }
+    if (!rom.check.warning.empty())
+        std::fprintf(stderr, "orlix: %s: %s\n", rom.path.c_str(), rom.check.warning.c_str());
+    return true;
 }

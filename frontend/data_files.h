@@ -1,6 +1,7 @@
 // Where the program finds its data files: the ROM and the two pictures.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,3 +36,29 @@ DataFile find_data_file(const std::string& name, const std::vector<std::string>&
 
 // The same in the folders of this run.
 DataFile find_data_file(const std::string& name);
+
+// What a ROM file is: the ZX81's ROM (version 2), one of 8 KB with another
+// CRC32 (a modified ROM: a warning, and it runs), or no ROM at all (an
+// error: not a regular file, not 8,192 bytes).
+struct RomCheck {
+    std::string error;
+    std::string warning;
+};
+constexpr uint32_t zx81_rom_crc32 = 0x4B1DD6EB;
+RomCheck check_rom_file(const std::string& path);
+
+// The ROM a run uses: the file named with --rom, or else the first
+// zx81.rom found in the data folders (path empty and `looked` filled in
+// when there is none), with what checking it found.
+struct RomChoice {
+    std::string path;
+    std::vector<std::string> looked;
+    RomCheck check;
+};
+RomChoice choose_rom(const std::string& named);
+
+// Says on standard error what is wrong with the chosen ROM: the places
+// looked in when none was found, the error, or the warning. False when the
+// run cannot go on with it (no ROM found is left to the caller, since the
+// window reports that in a box of its own).
+bool report_rom_choice(const RomChoice& rom);

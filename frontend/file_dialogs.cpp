@@ -237,6 +237,10 @@ std::string with_default_extension(const std::string& name) {
 
 bool choose_program_file(FileDialog kind, std::string& name) {
     if (!screen) return false;
+    // A click that opened the dialog (the S and L buttons) is let go first:
+    // else the dialog would take it as a click on its list, and the typing
+    // would go there rather than to the name.
+    while (mouse_b & 1) rest(10);
     canvas_scale = current_box_scale();
     canvas = create_bitmap(screen->w / canvas_scale, screen->h / canvas_scale);
     if (!canvas) return false;

@@ -2,6 +2,7 @@
 
 #include <allegro.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "batch.h"
@@ -22,18 +23,6 @@ namespace {
 
 Desktop desktop;
 
-// The ROM named on the command line, or the first zx81.rom found. When none
-// is found, standard error lists where it was looked for.
-std::string rom_path(const Options& options) {
-    if (!options.rom.empty()) return options.rom;
-    const DataFile rom = find_data_file("zx81.rom");
-    if (rom.path.empty()) {
-        std::fprintf(stderr, "orlix: zx81.rom was looked for in:\n");
-        for (const std::string& place : rom.looked) std::fprintf(stderr, "  %s\n", place.c_str());
-    }
-    return rom.path;
-}
-
 }  // namespace
 
 const Desktop& running_desktop() {
@@ -41,7 +30,7 @@ const Desktop& running_desktop() {
 }
 
 void machine_init(Desktop& d, Zx81& machine, const Options& options) {
-    const RomFile rom = read_rom_file(rom_path(options));
+    const RomFile rom = read_rom_file(options.rom);
     if (!rom.ok)
         fatal_error("Cannot load zx81.rom!\nPut your ZX81 ROM, zx81.rom, in ~/.local/share/orlix/ or "
                     "/usr/share/orlix/, or name it with --rom FILE.");
@@ -63,6 +52,9 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
 }
 
 int run_program(int argc, char** argv) {
+    // A write past a file-size limit fails with an error the program
+    // reports, rather than ending it with the work unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::string settings_problem;
     desktop.settings_file = settings_path();
     desktop.remembered = read_settings(desktop.settings_file, settings_problem);
@@ -75,6 +67,11 @@ int run_program(int argc, char** argv) {
     case Action::fail: std::fprintf(stderr, "orlix: %s\n", line.error.c_str()); return 2;
     case Action::run: break;
     }
+    // The ROM is settled before any window: a file that is no ROM ends the
+    // run here; one that is not found is reported in the window's box.
+    const RomChoice rom = choose_rom(line.options.rom);
+    if (!report_rom_choice(rom)) return 2;
+    line.options.rom = rom.path;
     if (line.options.headless) return run_headless(line.options);
     if (!settings_problem.empty()) std::fprintf(stderr, "orlix: %s\n", settings_problem.c_str());
     name_window();

@@ -75,6 +75,7 @@ void start_vsync(Ula& ula, int64_t t) {
 void end_vsync(Ula& ula, int64_t t) {
     ula.vsync = false;
     if (t - ula.vsync_start < shortest_vertical_sync) return;
+    ula.frames_by_program = ula.last_fetch >= rom_size;
     ula.line = 0;
     ula.last_frame_end = t;
     ula.shown = ula.building;
@@ -84,15 +85,10 @@ void end_vsync(Ula& ula, int64_t t) {
     ++ula.frames;
 }
 
-// The program runs at `pc`, not the ROM's display: outside the display
-// file, not halted and, in SLOW mode, outside the interrupt handlers and the
-// display and keyboard routines (0x0229-0x02E6) that the NMIs drive.
+// The model can give way to the simple one at `pc` (and not while the
+// program makes its own frames, which the simple model cannot).
 bool program_runs(const Zx81& m, uint16_t pc) {
-    if (pc >= 0x8000 || (m.cpu.IFF & IFF_HALTED)) return false;
-    if (!(m.memory[sysvar::cdflag] & sysvar::slow_running)) return true;
-    const bool display = (pc >= 0x0038 && pc <= 0x0052) || (pc >= 0x0066 && pc <= 0x007F) ||
-                         (pc >= 0x0229 && pc <= 0x02E6);
-    return !display;
+    return models_can_change_at(m, pc) && !m.ula.frames_by_program;
 }
 
 void acknowledge(Ula& ula, int64_t t) {
@@ -120,6 +116,7 @@ struct HardwareBus {
     // refresh half it reads the glyph row, which the next fetch shifts out.
     uint8_t fetch(const Z80State& s, uint16_t address, uint8_t refresh, int32_t cycles_left, int offset) {
         m->ula.refresh_seen = refresh;
+        m->ula.last_fetch = address;
         if (in_tape_code(address)) [[unlikely]]
             return fetch_in_tape_code(*m, address);
         const uint8_t byte = memory_at(address);
@@ -216,6 +213,12 @@ struct HardwareBus {
 };
 
 }  // namespace
+
+bool models_can_change_at(const Zx81& machine, uint16_t pc) {
+    if (pc >= 0x8000 || (machine.cpu.IFF & IFF_HALTED)) return false;
+    const bool fast = !(machine.memory[sysvar::cdflag] & sysvar::slow_running);
+    return !in_rom_display_code(pc) || (fast && pc == display_frame_start);
+}
 
 void start_hardware(Ula& state, bool ntsc) {
     state = Ula{};

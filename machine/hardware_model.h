@@ -44,6 +44,11 @@ struct Ula {
     bool end_period_in_program = false;
     bool ended_in_program = false;
     int periods_leaving = 0;
+    // The program makes its frames itself, with a display routine of its
+    // own: the last frame's vertical sync ended outside the ROM. The simple
+    // model cannot run such a routine, so the model is not left meanwhile.
+    uint16_t last_fetch = 0;      // where the last opcode was fetched
+    bool frames_by_program = false;
     Frame building;               // shifted out since the last frame ended
     Frame shown;                  // the picture of the last frame
     LineTiming timing, shown_timing;
@@ -61,6 +66,22 @@ void stop_nmi_generator(Ula& ula);
 // Runs one period of 32,500 cycles (or until the program itself runs, when
 // the period is to end there).
 void run_hardware_period(Zx81& machine);
+
+// The ROM's display code: the interrupt handlers and the routines that make
+// a frame and read the keys (0x0229-0x02E6), which FAST mode runs too while
+// it waits for a key; their state is the display hardware's, and the simple
+// model keeps it otherwise.
+constexpr uint16_t display_frame_start = 0x0229;  // DISPLAY-1
+constexpr bool in_rom_display_code(uint16_t pc) {
+    return (pc >= 0x0038 && pc <= 0x0052) || (pc >= 0x0066 && pc <= 0x007F) || (pc >= 0x0229 && pc <= 0x02E6);
+}
+
+// Whether one model can hand over to the other at `pc`: where the program
+// runs (outside the display file and the ROM's display code, not halted),
+// or, in FAST mode, where the ROM's display starts a frame, as it does
+// about fifty times a second while it waits for a key: there the display's
+// state is the same in both models.
+bool models_can_change_at(const Zx81& machine, uint16_t pc);
 
 // No frame has ended for a while: the program makes no picture.
 inline bool without_picture(const Ula& ula) {

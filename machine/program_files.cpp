@@ -1,6 +1,8 @@
 #include "program_files.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,32 +107,81 @@ std::string program_misfit(uint32_t edit_line, int ram_kb) {
            std::to_string(ram_kb) + " KB";
 }
 
-// Writes the image to a new file in the target's folder, under a short name
-// of its own (so that a target name of any length Linux allows fits), and
-// renames it over the target once every byte is on disk.
+// The signals that would end the program, and the one a file-size limit
+// sends, held back while a save could leave a file half made. A write past
+// the limit then fails with EFBIG instead, and its signal is dropped: the
+// save reports the failure. The others come once the save is over.
+struct SignalsHeld {
+    sigset_t before;
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) sigaddset(&held, signal);
+        pthread_sigmask(SIG_BLOCK, &held, &before);
+    }
+    ~SignalsHeld() {
+        sigset_t file_size;
+        sigemptyset(&file_size);
+        sigaddset(&file_size, SIGXFSZ);
+        const timespec now{0, 0};
+        while (sigtimedwait(&file_size, nullptr, &now) == SIGXFSZ) {
+        }
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    }
+};
+
+// The permissions of the file being replaced, or the usual ones for the
+// user's umask for a new one.
+mode_t mode_for(const std::string& target) {
+    struct stat existing;
+    if (stat(target.c_str(), &existing) == 0) return existing.st_mode & 07777;
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// Writes the image and puts it on disk; 0 or the error.
+int write_image(int fd, const uint8_t* data, size_t size) {
+    if (!write_fully(fd, data, size) || fsync(fd) != 0) return errno;
+    return 0;
+}
+
+// Writes the image to a new file in the target's folder and renames it over
+// the target once every byte is on disk, so that a failed save leaves the
+// old file as it was. The new file has no name while it is written (an
+// O_TMPFILE), so a full disk, a file-size limit or a signal leaves nothing
+// behind; it gets a short name of its own (so that a target name of any
+// length Linux allows fits) only for the rename. Where the file system
+// cannot make nameless files, it is named from the start and removed on
+// failure.
 FileResult save_through_temporary(const std::string& target, const uint8_t* data, size_t size) {
     const size_t slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
     std::string temporary = folder + (folder.back() == '/' ? "" : "/") + ".orlix-XXXXXX";
-    Descriptor file{mkstemp(temporary.data())};
-    if (file.fd < 0) return system_error(errno);
-    // Keep the permissions of the file being replaced; a new file gets the
-    // usual ones for the user's umask.
-    struct stat existing;
-    mode_t mode;
-    if (stat(target.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    fchmod(file.fd, mode);
+    const mode_t mode = mode_for(target);
+    SignalsHeld held;
     int error = 0;
-    if (!write_fully(file.fd, data, size) || fsync(file.fd) != 0) error = errno;
-    const int fd = file.fd;
-    file.fd = -1;
-    if (close(fd) != 0 && error == 0) error = errno;
+    Descriptor nameless{open(folder.c_str(), O_TMPFILE | O_WRONLY, mode)};
+    if (nameless.fd >= 0) {
+        fchmod(nameless.fd, mode);  // exactly the old file's, whatever the umask
+        if ((error = write_image(nameless.fd, data, size)) != 0) return system_error(error);
+        // A name for it, then the rename: the name is chosen by mkstemp and
+        // given up again, as linkat cannot replace a file.
+        Descriptor reserved{mkstemp(temporary.data())};
+        if (reserved.fd < 0) return system_error(errno);
+        unlink(temporary.c_str());
+        const std::string own = "/proc/self/fd/" + std::to_string(nameless.fd);
+        if (linkat(AT_FDCWD, own.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            return system_error(errno);
+    } else {
+        Descriptor file{mkstemp(temporary.data())};
+        if (file.fd < 0) return system_error(errno);
+        fchmod(file.fd, mode);
+        error = write_image(file.fd, data, size);
+        const int fd = file.fd;
+        file.fd = -1;
+        if (close(fd) != 0 && error == 0) error = errno;
+    }
     if (error == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
     if (error != 0) {
         unlink(temporary.c_str());
@@ -170,10 +221,12 @@ FileResult save_image(const std::string& name, const uint8_t* data, size_t size)
 }  // namespace
 
 bool program_file_name(const std::string& name) {
-    if (name.size() <= 3) return false;
-    std::string ending = name.substr(name.size() - 2);
+    const std::string last = name.substr(name.find_last_of('/') + 1);
+    const size_t dot = last.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) return false;
+    std::string ending = last.substr(dot + 1);
     for (char& c : ending) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return ending == ".P" || ending == "81";
+    return ending == "P" || ending == "81" || ending == "P81";
 }
 
 ProgramImage read_program_file(const std::string& name, int ram_kb) {

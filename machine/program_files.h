@@ -32,8 +32,8 @@ struct ProgramImage {
     std::vector<uint8_t> bytes;  // 0x4009 up to E_LINE
 };
 
-// Whether the name ends as a program file does: ".P" or "81" in any case,
-// after at least two more characters.
+// Whether the file name (its last component) is a program's: a name with an
+// ending of .P, .81 or .P81 in any case ("a.p", "x.81"; not "zx81", ".p").
 bool program_file_name(const std::string& name);
 
 // Reads a program file without touching memory and checks what the ZX81's

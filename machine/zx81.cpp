@@ -34,8 +34,14 @@ struct SimpleBus {
         if (address >= rom_size) m->memory[address] = value;
     }
     uint8_t in(uint16_t port, int32_t) { return read_keyboard(m->keys, port); }
-    // Output reaches nothing that a later read can see.
-    static void out(uint16_t, uint8_t, int32_t) {}
+    // Output reaches nothing that a later read can see; the NMI generator
+    // that a program turns on or off is kept for the hardware model.
+    void out(uint16_t port, uint8_t, int32_t) {
+        if (!(port & 1))
+            m->nmi_generator = true;
+        else if (!(port & 2))
+            m->nmi_generator = false;
+    }
     uint16_t period_end(Z80State* state) {
         m->cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left),
                                 std::memory_order_relaxed);
@@ -56,14 +62,39 @@ void start_model(Zx81& machine) {
     if (hardware) start_hardware(machine.ula, machine.ntsc);
 }
 
+void run_simple_period(Zx81& machine) {
+    // The bus ends the run after one period.
+    if (machine.ram_kb < 16)
+        z80_execute(&machine.cpu, SimpleBus<true>{&machine});
+    else
+        z80_execute(&machine.cpu, SimpleBus<false>{&machine});
+}
+
+// The simple model runs on an instruction at a time to where the models can
+// change (for at most a few frames' worth of instructions: a program halted
+// for good gets the switch there), then the hardware model takes over, with
+// the NMI generator as the program left it and interrupts disabled, as the
+// ROM's program code and the start of its frames always have them (the
+// simple model runs the ROM's display without the interrupts that would
+// have disabled them again).
 void switch_to_hardware(Zx81& machine) {
+    const int32_t period = machine.cpu.period_cycles;
+    machine.cpu.period_cycles = 1;
+    for (int step = 0; step < 100000 && !models_can_change_at(machine, machine.cpu.PC.w); ++step) {
+        machine.cpu.cycles_left = 1;
+        run_simple_period(machine);
+    }
+    machine.cpu.period_cycles = period;
+    machine.cpu.IFF &= static_cast<uint8_t>(~(IFF1 | IFF2));
     machine.model = Model::hardware;
     start_model(machine);
+    machine.ula.nmi_generator = machine.nmi_generator;
     machine.memory[sysvar::cdflag] |= sysvar::slow_requested;
 }
 
 // Called where the program runs, not the ROM's display.
 void switch_to_simple(Zx81& machine) {
+    machine.nmi_generator = machine.ula.nmi_generator;
     machine.model = Model::simple;
     start_model(machine);
     if (machine.memory[sysvar::cdflag] & sysvar::slow_running) {
@@ -71,8 +102,11 @@ void switch_to_simple(Zx81& machine) {
         // FAST command leaves it (its next check finds no NMI generator and
         // drops the request for SLOW too). Waiting for a key, the ROM spins
         // on a flag that only the NMIs set; it goes back to the start of its
-        // wait, which in FAST mode scans the keys itself.
+        // wait, which in FAST mode scans the keys itself. The NMI generator
+        // goes off with it, as FAST mode has it: carried on into the hardware
+        // model, its NMIs would break into the ROM's FAST display.
         machine.memory[sysvar::cdflag] &= static_cast<uint8_t>(~sysvar::slow_running);
+        machine.nmi_generator = false;
         if (machine.cpu.PC.w >= key_wait_spin && machine.cpu.PC.w <= key_wait_spin + 3)
             machine.cpu.PC.w = key_wait;
     }
@@ -105,19 +139,16 @@ void run_period(Zx81& machine) {
     if (machine.requested_model == Model::hardware && machine.model == Model::simple)
         switch_to_hardware(machine);
     if (machine.model == Model::simple) {
-        // The bus ends the run after one period.
-        if (machine.ram_kb < 16)
-            z80_execute(&machine.cpu, SimpleBus<true>{&machine});
-        else
-            z80_execute(&machine.cpu, SimpleBus<false>{&machine});
+        run_simple_period(machine);
         return;
     }
     const bool leaving = machine.requested_model == Model::simple;
     machine.ula.end_period_in_program = leaving;
     run_hardware_period(machine);
     // A program that never leaves the display file (run away into it, say)
-    // gets the switch after two seconds anyway.
-    machine.ula.periods_leaving = leaving ? machine.ula.periods_leaving + 1 : 0;
+    // gets the switch after two seconds anyway; one that makes its own
+    // frames keeps the hardware model until it stops.
+    machine.ula.periods_leaving = leaving && !machine.ula.frames_by_program ? machine.ula.periods_leaving + 1 : 0;
     if (machine.ula.ended_in_program || machine.ula.periods_leaving > 200) switch_to_simple(machine);
 }
 

@@ -34,6 +34,7 @@ struct Zx81 {
     Ula ula;                                // the hardware model's display hardware
     Frame frame;                            // the simple model's picture last asked for
     Tape tape;                              // LOAD and SAVE with files
+    bool nmi_generator = false;             // as a program left it in the simple model
     std::atomic<uint64_t> cycles_run{0};    // processor cycles since power-up
 };
 

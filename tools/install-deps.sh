@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config     # compiler and build
   liballegro4-dev                      # graphics, keyboard, mouse, timer
-  libpng-dev libinih-dev               # pictures and icons, the settings file
+  libpng-dev zlib1g-dev libinih-dev    # pictures and icons, the ROM's CRC, the settings file
 )
 if [ "${1:-build}" = test ]; then
   packages+=(

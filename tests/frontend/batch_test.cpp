@@ -121,6 +121,16 @@ TEST_F(Headless, ALineTheZX81RefusesStopsTheListingAndSavesNothing) {
     EXPECT_NE(unreadable.err.find("worse.bas line 2: column 10"), std::string::npos) << unreadable.err;
 }
 
+// A save past a file-size limit fails with its reason and the exit status
+// for a file that cannot be written, leaving no file of any name behind.
+TEST_F(Headless, ASaveUnderAFileSizeLimitFailsCleanly) {
+    write("long.bas", "10 REM " + std::string(2000, 'A') + "\n");
+    const Finished done = run_orlix({"--headless", "--type-file", "long.bas", "--save", "long.p"}, dir, 1024);
+    EXPECT_EQ(done.status, 2) << "not killed by the limit's signal";
+    EXPECT_NE(done.err.find("cannot save long.p: File too large"), std::string::npos) << done.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1) << "long.bas alone";
+}
+
 // PAUSE 100 lasts 100 frames of the hardware model's television, about two
 // seconds: its text is not there after one and a half, and is after three.
 TEST_F(Headless, AFramesTimedProgramShowsItsTextWhenItsTimeComes) {

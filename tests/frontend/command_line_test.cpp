@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "command_line.h"
@@ -30,11 +31,21 @@ protected:
         program.replace(0x4010 - 0x4009, 2, "\xD0\x40");  // VARS 0x40D0
         program.replace(0x4014 - 0x4009, 2, "\xD1\x40");  // E_LINE 0x40D1, the end
         std::ofstream(dir / "game.p", std::ios::binary) << program;
+        std::ofstream(dir / "a.p", std::ios::binary) << program;
+        std::ofstream(dir / "zx81", std::ios::binary) << program;
         std::ofstream(dir / "short.p", std::ios::binary) << program.substr(0, 40);
         std::string big(0x600, '\0');  // ends at 0x4609, past a 1 KB machine's RAM
         big.replace(0x4014 - 0x4009, 2, "\x09\x46");
         std::ofstream(dir / "big.p", std::ios::binary) << big;
-        std::ofstream(dir / "zx81.rom", std::ios::binary) << program;
+        // The real ROM, found in the working folder; ROMs of the wrong size;
+        // and one changed in a byte, as a modified ROM is.
+        fs::copy_file(ORLIX_SHARED_DIR "/roms/zx81.rom", dir / "zx81.rom", fs::copy_options::overwrite_existing);
+        std::ofstream(dir / "empty.rom", std::ios::binary);
+        std::ofstream(dir / "4k.rom", std::ios::binary) << std::string(4096, '\0');
+        std::ifstream rom(dir / "zx81.rom", std::ios::binary);
+        std::string modified(std::istreambuf_iterator<char>(rom), {});
+        modified[0x1000] ^= 1;
+        std::ofstream(dir / "modified.rom", std::ios::binary) << modified;
     }
     void TearDown() override {
         unsetenv("XDG_CONFIG_HOME");
@@ -114,6 +125,12 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
         {{"."}, 2, "", "orlix: cannot load .: not a program file (.P or .81)\n"},
         {{"game.p", "game.p"}, 2, "", "orlix: only one PROGRAM can be loaded (try --help)\n"},
         {{"--rom", "none.rom"}, 2, "", "orlix: cannot load none.rom: No such file or directory\n"},
+        {{"--rom", ""}, 2, "", "orlix: --rom needs the name of a ROM file\n"},
+        {{"--rom=empty.rom"}, 2, "", "orlix: cannot load empty.rom: not a ZX81 ROM: 0 bytes, not 8192\n"},
+        {{"--rom=4k.rom"}, 2, "", "orlix: cannot load 4k.rom: not a ZX81 ROM: 4096 bytes, not 8192\n"},
+        {{"--rom=modified.rom"}, 255, "", "orlix: modified.rom: not the ZX81 ROM version 2 (its CRC32 is "},
+        {{"a.p"}, 255, "", "I Can't initialize Winallegro!"},
+        {{"zx81"}, 2, "", "orlix: cannot load zx81: not a program file (.P or .81)\n"},
         {{"game.p"}, 255, "", "I Can't initialize Winallegro!"},
     };
     for (const Case& c : cases) {

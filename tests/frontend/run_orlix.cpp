@@ -1,6 +1,7 @@
 #include "run_orlix.h"
 
 #include <png.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,7 +19,7 @@ std::string read_all(int fd) {
 
 }  // namespace
 
-Finished run_orlix(const std::vector<std::string>& args, const std::filesystem::path& folder) {
+Finished run_orlix(const std::vector<std::string>& args, const std::filesystem::path& folder, long file_size_limit) {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return {};
     const pid_t child = fork();
@@ -28,6 +29,10 @@ Finished run_orlix(const std::vector<std::string>& args, const std::filesystem::
         close(out[0]);
         close(err[0]);
         if (chdir(folder.c_str()) != 0) _exit(99);
+        if (file_size_limit >= 0) {
+            const rlimit limit{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
         unsetenv("DISPLAY");
         std::vector<char*> argv = {const_cast<char*>(ORLIX_PROGRAM)};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

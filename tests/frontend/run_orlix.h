@@ -11,9 +11,11 @@ struct Finished {
     std::string out, err;
 };
 
-// Runs orlix with `args` in `folder`, DISPLAY unset; returns its exit status
-// and what it wrote.
-Finished run_orlix(const std::vector<std::string>& args, const std::filesystem::path& folder);
+// Runs orlix with `args` in `folder`, DISPLAY unset, files limited to
+// `file_size_limit` bytes when that is given; returns its exit status and
+// what it wrote.
+Finished run_orlix(const std::vector<std::string>& args, const std::filesystem::path& folder,
+                   long file_size_limit = -1);
 
 // The lines of a text.
 std::vector<std::string> lines_of(const std::string& text);

@@ -425,6 +425,29 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(app.shot().pixel(0, 0), (0, 0, 0), "the paper remembered")
         self.assertEqual(app.stop(), 0)
 
+    def test_save_and_load_buttons_take_typing(self):
+        app = self.start()
+        app.key("1", "0", "p", "7", "Return")
+        time.sleep(0.8)
+        app.click(284, 62)  # S: the name field has the focus, as with F2
+        time.sleep(0.8)
+        for k in "clicked":
+            app.key(k, hold=0.05)
+        app.key("Return", hold=0.08)
+        time.sleep(1)
+        saved = os.path.join(self.dir, "clicked.P")
+        self.assertTrue(os.path.exists(saved), os.listdir(self.dir))
+        app.key("F5")
+        time.sleep(2.5)
+        app.click(284, 40)  # L: typing there too; the last name is offered
+        time.sleep(0.8)
+        app.key("Return", hold=0.08)
+        time.sleep(1.5)
+        app.key("k", "Return")  # LIST
+        time.sleep(1)
+        self.assertTrue(glyph_matches(app.shot(), 7 + 16, 7, 0x1D), "1 of line 10 listed")
+        self.assertEqual(app.stop(), 0)
+
     def test_toolbar_buttons(self):
         app = self.start()
         # A held colour button goes on changing the colour, and two of the
