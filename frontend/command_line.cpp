@@ -36,7 +36,7 @@ std::string headless_problem(const Options& o) {
     std::vector<KeyStroke> strokes;
     std::string error;
     if (!read_key_sequence(o.keys, strokes, error)) return "--keys: " + error;
-    if (!o.save.empty() && !program_file_name(o.save)) return "--save needs a program file name (.P or .81)";
+    if (!o.save.empty() && !program_file_name(o.save)) return "--save needs a program file name (.P, .81 or .P81)";
     return {};
 }
 

@@ -232,7 +232,7 @@ bool program_file_name(const std::string& name) {
 ProgramImage read_program_file(const std::string& name, int ram_kb) {
     ProgramImage image;
     if (!program_file_name(name)) {
-        image.result = refused("not a program file (.P or .81)");
+        image.result = refused("not a program file (.P, .81 or .P81)");
         return image;
     }
     // Looked at before it is opened, so that no device is ever opened; the

@@ -118,11 +118,11 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
         {{"--keys", "P"}, 2, "", "orlix: --keys is for --headless runs (try --help)\n"},
         {{"--headless", "--run-for", "soon"}, 2, "", "orlix: --run-for takes seconds (2.5) or frames (150f), not 'soon'\n"},
         {{"--headless", "--keys", "P #"}, 2, "", "orlix: --keys: no ZX81 key is called '#'\n"},
-        {{"--headless", "--save", "out.txt"}, 2, "", "orlix: --save needs a program file name (.P or .81)\n"},
+        {{"--headless", "--save", "out.txt"}, 2, "", "orlix: --save needs a program file name (.P, .81 or .P81)\n"},
         {{"--ram=1", "big.p"}, 2, "", "orlix: cannot load big.p: the program needs 2 KB of RAM; this ZX81 has 1 KB\n"},
         {{"--ram=1", "game.p"}, 255, "", "I Can't initialize Winallegro!"},
-        {{"zx81.rom"}, 2, "", "orlix: cannot load zx81.rom: not a program file (.P or .81)\n"},
-        {{"."}, 2, "", "orlix: cannot load .: not a program file (.P or .81)\n"},
+        {{"zx81.rom"}, 2, "", "orlix: cannot load zx81.rom: not a program file (.P, .81 or .P81)\n"},
+        {{"."}, 2, "", "orlix: cannot load .: not a program file (.P, .81 or .P81)\n"},
         {{"game.p", "game.p"}, 2, "", "orlix: only one PROGRAM can be loaded (try --help)\n"},
         {{"--rom", "none.rom"}, 2, "", "orlix: cannot load none.rom: No such file or directory\n"},
         {{"--rom", ""}, 2, "", "orlix: --rom needs the name of a ROM file\n"},
@@ -130,7 +130,7 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
         {{"--rom=4k.rom"}, 2, "", "orlix: cannot load 4k.rom: not a ZX81 ROM: 4096 bytes, not 8192\n"},
         {{"--rom=modified.rom"}, 255, "", "orlix: modified.rom: not the ZX81 ROM version 2 (its CRC32 is "},
         {{"a.p"}, 255, "", "I Can't initialize Winallegro!"},
-        {{"zx81"}, 2, "", "orlix: cannot load zx81: not a program file (.P or .81)\n"},
+        {{"zx81"}, 2, "", "orlix: cannot load zx81: not a program file (.P, .81 or .P81)\n"},
         {{"game.p"}, 255, "", "I Can't initialize Winallegro!"},
     };
     for (const Case& c : cases) {

@@ -119,7 +119,7 @@ TEST_F(ProgramFiles, NameRules) {
             EXPECT_EQ(zx81.memory[0x4009], 0x10) << c.name;
             expect_restart_state();
         } else {
-            EXPECT_EQ(result.reason, "not a program file (.P or .81)") << c.name;
+            EXPECT_EQ(result.reason, "not a program file (.P, .81 or .P81)") << c.name;
             EXPECT_EQ(zx81.memory, before) << c.name;
             EXPECT_EQ(zx81.cpu.PC.w, 0x1234) << c.name;
         }
@@ -221,7 +221,7 @@ TEST_F(ProgramFiles, RefusedFilesChangeNothing) {
         {write_file("sysvars.p", system_variables_alone), cut_short},
         {write_file("zeros.81", zeros), "not a ZX81 program: its end (E_LINE 0x0000) lies outside RAM"},
         {write_file("big.p", too_big), "the program needs 32 KB of RAM; this ZX81 has 16 KB"},
-        {write_file("rom.ROM", program_image(300)), "not a program file (.P or .81)"},
+        {write_file("rom.ROM", program_image(300)), "not a program file (.P, .81 or .P81)"},
     };
     for (const RefusedCase& c : cases) {
         const auto memory_before = zx81.memory;
