@@ -1,5 +1,5 @@
-// LOAD and SAVE typed at the ZX81, with files in a folder of the host where
-// the ZX81 had its cassette. The ROM's own commands run up to the point
+// LOAD and SAVE typed at the ZX81, caught for files in a folder of the host
+// where the ZX81 had its cassette (tape_files.h serves them). The ROM's own commands run up to the point
 // where its name routine has checked the name; the bus then gives the
 // processor a HALT instead of the next opcode and keeps it there, and the
 // command waits here for whoever runs the machine to serve it between two
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "program_files.h"
+#include "program_image.h"
 
 struct Z80State;
 struct Zx81;
@@ -28,8 +28,8 @@ enum class TapeAction { none, save, load };
 
 struct TapeCommand {
     TapeAction action = TapeAction::none;
-    // The name's ZX81 characters up to its end mark (bit 7 set), as the ROM
-    // leaves them; empty for LOAD "".
+    // The name's ZX81 characters, the last with its end mark (bit 7 set) as
+    // the ROM leaves them; empty for LOAD "".
     std::vector<uint8_t> name;
 };
 
@@ -54,7 +54,7 @@ constexpr bool in_tape_code(uint16_t address) {
 // The host's name for a ZX81 name: its letters, digits, spaces and the
 // symbols Linux allows in a file name; the last character counts without its
 // end mark. `problem` says why a name cannot be a file name (graphics,
-// keywords, '/', too long); `name` is then empty.
+// inverse characters, keywords, '/', too long); `name` is then empty.
 struct HostName {
     std::string name;
     std::string problem;
@@ -65,30 +65,13 @@ HostName host_file_name(const std::vector<uint8_t>& zx81_name);
 // shown as '?'.
 std::string printable_name(const std::vector<uint8_t>& zx81_name);
 
-// The file that LOAD "NAME" takes in `folder`: NAME.P, NAME.p or NAME.81, in
-// any case of the whole name (a NAME that already ends in .P or .81 may
-// also be the file itself); empty when there is none.
-std::string find_tape_file(const std::string& folder, const std::string& name);
+// Ends the waiting command as the ROM's own would end: a finished SAVE or
+// LOAD goes on through the ROM's SLOW/FAST check.
+void finish_tape_command(Zx81& machine);
 
-// What serving a command came to. `path` is the file written or read;
-// `message` is for a failure, worded for a message box.
-struct TapeResult {
-    bool ok = false;
-    std::string path;
-    std::string message;
-};
-
-// Serves a SAVE "NAME" or LOAD "NAME" in `folder` and ends the command.
-// SAVE writes NAME.P (0x4009 up to E_LINE, replaced only once written in
-// full); LOAD takes the file find_tape_file finds, with every check of
-// load_program. A failure leaves the program in memory and ends in report D.
-// LOAD "" is not served here: it needs a file chosen (load_tape_file) or a
-// BREAK (break_tape_command).
-TapeResult serve_tape_command(Zx81& machine, const std::string& folder);
-
-// Ends the LOAD waiting for a file with the program in `path`, loaded as the
-// ROM's LOAD loads it; a file that is refused ends it in report D.
-TapeResult load_tape_file(Zx81& machine, const std::string& path);
+// Ends the waiting LOAD with a checked program image, put into memory as the
+// ROM's LOAD puts it.
+void finish_tape_load(Zx81& machine, const ProgramImage& image);
 
 // Ends the waiting command with report D, as BREAK during a real one does.
 void break_tape_command(Zx81& machine);

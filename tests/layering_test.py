@@ -1,21 +1,29 @@
 #!/usr/bin/env python3
-"""Checks the three layers: core/ includes only itself, machine/ only itself
-and core/, neither includes a host library; and the machine's test binary
-runs without Allegro linked in."""
+"""Checks the layers. Each folder may include only itself and the layers
+before it: core/ (the processor), machine/ (the ZX81 as pure emulation),
+host/ (files, settings, pictures: services every front end uses),
+headless/ (the ZX81 in a script) and desktop/ (the Allegro program). Only
+desktop/ includes Allegro or X11, and the test binaries given after the
+source folder link neither."""
 import os
 import re
 import subprocess
 import sys
 
-ROOT, MACHINE_TESTS = sys.argv[1], sys.argv[2]
-LAYERS = ["core", "machine", "frontend"]  # each may include those before it
+ROOT, BINARIES = sys.argv[1], sys.argv[2:]
+LAYERS = ["core", "machine", "host", "headless", "desktop"]  # each may include those before it
+ALLEGRO_LAYERS = {"desktop"}
 HOST_LIBRARIES = re.compile(r"^(allegro|xalleg|X11/)")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 
 def files_of(layer):
     folder = os.path.join(ROOT, layer)
-    return {name for name in os.listdir(folder) if name.endswith((".h", ".cpp"))}
+    return {name for name in os.listdir(folder) if name.endswith((".h", ".cpp", ".h.in"))}
+
+
+def include_name(name):
+    return name[:-3] if name.endswith(".h.in") else name
 
 
 def problems():
@@ -23,21 +31,24 @@ def problems():
     owners = {}
     for layer in LAYERS:
         for name in files_of(layer):
-            owners.setdefault(name, layer)
-    for rank, layer in enumerate(LAYERS[:-1]):
+            if include_name(name) in owners:
+                found.append("%s is in both %s/ and %s/" % (include_name(name), owners[include_name(name)], layer))
+            owners.setdefault(include_name(name), layer)
+    for rank, layer in enumerate(LAYERS):
         allowed = set(LAYERS[:rank + 1])
         for name in sorted(files_of(layer)):
             with open(os.path.join(ROOT, layer, name)) as f:
                 text = f.read()
             for kind, header in INCLUDE.findall(text):
                 where = "%s/%s includes %s" % (layer, name, header)
-                if kind == "<" and HOST_LIBRARIES.match(header):
-                    found.append(where + ", a host library")
+                if kind == "<" and HOST_LIBRARIES.match(header) and layer not in ALLEGRO_LAYERS:
+                    found.append(where + ", which only desktop/ may")
                 elif kind == '"' and owners.get(header) not in allowed:
                     found.append(where + ", from " + str(owners.get(header, "nowhere in the layers")))
-    libraries = subprocess.run(["ldd", MACHINE_TESTS], capture_output=True, text=True).stdout
-    if "alleg" in libraries:
-        found.append("the machine's tests link Allegro:\n" + libraries)
+    for binary in BINARIES:
+        libraries = subprocess.run(["ldd", binary], capture_output=True, text=True).stdout
+        if "alleg" in libraries or "libX11" in libraries:
+            found.append("%s links Allegro or X11:\n%s" % (os.path.basename(binary), libraries))
     return found
 
 

@@ -8,4 +8,4 @@ tools/install-deps.sh build
 start=$(date +%s)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DORLIX_TESTS=OFF >/dev/null
 cmake --build build -j"$(nproc)"
-echo "build/frontend/orlix built in $(($(date +%s) - start)) s"
+echo "build/desktop/orlix built in $(($(date +%s) - start)) s"

@@ -2,7 +2,9 @@
 """Drives the real Orlix program in its own Xvfb server with xdotool and
 checks what it shows through screenshots read back to pixels."""
 import os
+import random
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -503,6 +505,55 @@ class WindowTest(unittest.TestCase):
         self.assertNotEqual(ink, paper)
         self.assertTrue(glyph_matches(s, 7, 7 + 23 * 8, 0xB0, ink=ink, paper=paper), "K after reset")
         self.assertEqual(app.stop(), 0)
+
+    def test_signals_end_the_program_as_alt_f4_does(self):
+        """SIGTERM at random moments, keys held or not, in a box or not: the
+        program ends cleanly (status 0, the library shut down by the program,
+        not by its signal handler), and the next start always works."""
+        rng = random.Random(81)
+        keys = ["a", "p", "Return", "space", "shift", "2", "BackSpace"]
+        cases = [(signal.SIGTERM, None)] * 20 + [(signal.SIGINT, None), (signal.SIGHUP, None),
+                                                  (signal.SIGTERM, "F1"), (signal.SIGTERM, "F2")]
+        for n, (sig, box) in enumerate(cases):
+            app = Orlix(self.dir, self.display)
+            self.addCleanup(lambda app=app: app.proc.poll() is None and app.proc.kill())
+            app.focus()  # the start works: its window shows
+            if box:
+                time.sleep(2)
+                app.key(box)
+                time.sleep(0.5)
+            end = time.time() + rng.uniform(0.0, 1.5)
+            while time.time() < end:
+                k = rng.choice(keys)
+                app.xdo("keydown", k)
+                time.sleep(0.02)
+                if rng.random() < 0.8:  # some keys are still down at the signal
+                    app.xdo("keyup", k)
+            app.proc.send_signal(sig)
+            err = app.proc.communicate(timeout=10)[1].decode(errors="replace")
+            status = app.proc.returncode
+            for k in keys:
+                app.xdo("keyup", k)
+            self.assertEqual(status, 0, "run %d (%s, box %s): %s" % (n, signal.Signals(sig).name, box, err))
+            self.assertNotIn("Shutting down Allegro", err)
+
+    def test_a_display_a_moment_late_is_waited_for(self):
+        """An X server that is not there yet when the program starts (a
+        desktop starting, a server resetting) is tried again for a moment."""
+        number = next(n for n in range(150, 250) if not os.path.exists("/tmp/.X11-unix/X%d" % n)
+                      and not os.path.exists("/tmp/.X%d-lock" % n))
+        app = Orlix(self.dir, ":%d" % number)
+        time.sleep(0.5)
+        server = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "640x480x24", "-nolisten", "tcp"],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            app.window()
+            app.proc.send_signal(signal.SIGTERM)
+            self.assertEqual(app.proc.wait(timeout=10), 0)
+        finally:
+            app.proc.poll() is None and app.proc.kill()
+            server.terminate()
+            server.wait()
 
     def test_missing_rom_is_fatal(self):
         os.remove(os.path.join(self.dir, "zx81.rom"))

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "program_files.h"
+#include "program_image.h"
 #include "zx81_harness.h"
 
 namespace {
@@ -405,14 +405,13 @@ TEST(HardwareModel, AProgramSavedInSlowModeRunsInBothModels) {
     boot_hardware();
     enter({digit1, digit0, p, digit4});  // 10 PRINT 4
     ASSERT_EQ(zx81.memory[0x403B] & 0xC0, 0xC0);
-    const std::string file =
-        (std::filesystem::temp_directory_path() / ("orlix-slow-" + std::to_string(getpid()) + ".p")).string();
-    ASSERT_TRUE(save_program(zx81, file).ok);
+    const ProgramImage saved = program_in_memory(zx81);
+    ASSERT_TRUE(saved.result.ok);
     for (Model model : {Model::simple, Model::hardware}) {
         SCOPED_TRACE(model_name(model));
         harness::power_up(model);
         harness::boot();
-        ASSERT_TRUE(load_program(zx81, file).ok);
+        start_program(zx81, saved);
         harness::run_periods(100);
         harness::press({r});
         harness::press({newline});
@@ -420,11 +419,6 @@ TEST(HardwareModel, AProgramSavedInSlowModeRunsInBothModels) {
         EXPECT_EQ(harness::screen_code(0, 0), zx_4) << harness::screen_dump();
         EXPECT_EQ(zx81.memory[0x403B] & 0x80, model == Model::hardware ? 0x80 : 0);
     }
-    std::filesystem::remove(file);
-}
-
-std::string temporary_file(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("orlix-" + std::to_string(getpid()) + "-" + name)).string();
 }
 
 // A program saved in FAST mode (CDFLAG 0), loaded while SLOW mode runs: the
@@ -435,12 +429,12 @@ TEST(HardwareModel, AProgramSavedInFastModeShowsItsScreenAtInput) {
     harness::boot();
     enter({digit1, digit0, i, a});  // 10 INPUT A
     ASSERT_EQ(zx81.memory[0x403B], 0x00) << "the simple model runs FAST";
-    const std::string file = temporary_file("fast.p");
-    ASSERT_TRUE(save_program(zx81, file).ok);
+    const ProgramImage saved = program_in_memory(zx81);
+    ASSERT_TRUE(saved.result.ok);
 
     boot_hardware();
     ASSERT_TRUE(run_until([] { return zx81.ula.nmi_generator; }, 20));
-    ASSERT_TRUE(load_program(zx81, file).ok);
+    start_program(zx81, saved);
     EXPECT_FALSE(zx81.ula.nmi_generator);
     harness::run_periods(50);
     harness::press({r});
@@ -449,7 +443,6 @@ TEST(HardwareModel, AProgramSavedInFastModeShowsItsScreenAtInput) {
     EXPECT_EQ(zx81.memory[0x403B] & 0x80, 0) << "FAST mode";
     EXPECT_FALSE(frame_is_blank(latest_frame(zx81))) << harness::screen_dump();
     EXPECT_TRUE(picture_matches_display_file());
-    std::filesystem::remove(file);
 }
 
 // Programs for the 1 KB machine often load over the system variables: here
@@ -477,21 +470,18 @@ TEST(HardwareModel, A1KProgramOverTheSystemVariablesRuns) {
     set_word(sysvar::vars, 0x0000);
     set_word(0x4029, 0x407D);  // NXTLIN: line 1
     image[0x403B - 0x4009] = 0x00;  // FAST
-    const std::string file = temporary_file("1k.p");
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                static_cast<std::streamsize>(image.size()));
     for (int kb : {1, 16}) {
         SCOPED_TRACE(std::to_string(kb) + " KB");
         harness::power_up(Model::hardware, false, kb);
         harness::boot();
         ASSERT_NE(peek(zx81, 0x4300), 42);
-        const FileResult loaded = load_program(zx81, file);
-        ASSERT_TRUE(loaded.ok) << loaded.reason;
+        const ProgramImage loaded = check_program_image(image, kb);
+        ASSERT_TRUE(loaded.result.ok) << loaded.result.reason;
+        start_program(zx81, loaded);
         harness::run_periods(20);
         EXPECT_EQ(peek(zx81, 0x4300), 42);
         EXPECT_EQ(zx81.cpu.PC.w, 16514 + 5) << "JR $";
     }
-    std::filesystem::remove(file);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "program_files.h"
+#include "program_image.h"
 #include "zx81_harness.h"
 
 namespace {
@@ -78,27 +78,22 @@ TEST(Rom, ProgramSurvivesSaveResetLoad) {
     ASSERT_EQ(harness::screen_code(2, 23), zx_1) << harness::screen_dump();
     const std::string ran = harness::screen_dump();
 
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("orlix-rom-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string file = (dir / "prog.p").string();
-    ASSERT_TRUE(save_program(zx81, file).ok);
+    const ProgramImage saved = program_in_memory(zx81);
     // As the ROM's SAVE sends it: 0x4009 up to the line being edited.
-    ASSERT_EQ(std::filesystem::file_size(file), word_at(zx81.memory, sysvar::e_line) - program_start);
+    ASSERT_EQ(saved.bytes.size(), word_at(zx81.memory, sysvar::e_line) - program_start);
 
     reset(zx81);
     harness::boot();
     ASSERT_EQ(harness::screen_code(0, 23), zx_inverse_k);
     ASSERT_NE(harness::screen_code(0, 0), zx_4);
 
-    ASSERT_TRUE(load_program(zx81, file).ok);
+    start_program(zx81, saved);
     EXPECT_EQ(zx81.cpu.PC.w, 0x005B);
     harness::run_periods(50);
     harness::type({zx_key::r, zx_key::newline});
     harness::run_periods(20);
     EXPECT_EQ(harness::screen_dump(), ran);
     EXPECT_TRUE(cell_shows(0, 0, zx_4));
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

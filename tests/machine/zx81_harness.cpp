@@ -12,18 +12,12 @@ std::string shared_path(const std::string& relative) {
 
 namespace {
 
-std::string tape_folder;
-std::vector<TapeResult> results;
+std::function<void()> after_period;
 
 }  // namespace
 
-void use_tape_folder(const std::string& folder) {
-    tape_folder = folder;
-    results.clear();
-}
-
-const std::vector<TapeResult>& tape_results() {
-    return results;
+void between_periods(std::function<void()> hook) {
+    after_period = std::move(hook);
 }
 
 void power_up(Model model, bool ntsc, int ram_kb) {
@@ -39,12 +33,7 @@ void power_up(Model model, bool ntsc, int ram_kb) {
 void run_periods(int periods) {
     for (int i = 0; i < periods; ++i) {
         run_period(zx81);
-        const TapeCommand& command = zx81.tape.command;
-        if (tape_folder.empty() || command.action == TapeAction::none) continue;
-        if (command.action == TapeAction::load && command.name.empty())
-            break_tape_command(zx81);
-        else
-            results.push_back(serve_tape_command(zx81, tape_folder));
+        if (after_period) after_period();
     }
 }
 

@@ -2,6 +2,7 @@
 // ZX81 keys, runs periods and reads the screen from memory.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -16,15 +17,12 @@ std::string shared_path(const std::string& relative);
 // RAM given.
 void power_up(Model model = Model::simple, bool ntsc = false, int ram_kb = default_ram_kb);
 
-// LOAD and SAVE typed at the ZX81 are served, as periods are run, with files
-// in `folder` (LOAD "" is given BREAK); an empty folder leaves them waiting.
-void use_tape_folder(const std::string& folder);
-
-// What serving them came to, in order.
-const std::vector<TapeResult>& tape_results();
+// Something a test does after every period, as a front end does (serving
+// LOAD and SAVE, say); an empty hook does nothing.
+void between_periods(std::function<void()> hook);
 
 // Runs the processor for `periods` periods (32,000 cycles in the simple
-// model), serving LOAD and SAVE.
+// model), each followed by the hook above.
 void run_periods(int periods);
 
 // Boots: until the ROM shows its K prompt (about 1.5 emulated seconds), and

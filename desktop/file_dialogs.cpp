@@ -1,0 +1,336 @@
+#include "file_dialogs.h"
+
+#include <allegro.h>
+
+#include "pacing.h"
+#include "reporters.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Linux takes names of up to 255 bytes in paths of up to 4095.
+constexpr size_t longest_name = 255;
+constexpr size_t longest_path = 4095;
+
+struct Filter {
+    const char* label;
+    const char* extension;  // compared without regard to case
+};
+// The first is selected when the dialog opens.
+constexpr std::array<Filter, 3> filters = {{
+    {"Xtender format (*.P)", ".P"},
+    {"Atari z81 format (*.81)", ".81"},
+    {"Rom file (*.ROM)", ".ROM"},
+}};
+
+bool has_extension(const std::string& name, const char* extension) {
+    const size_t n = std::strlen(extension);
+    if (name.size() <= n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        const char a = static_cast<char>(std::toupper(static_cast<unsigned char>(name[name.size() - n + i])));
+        if (a != extension[i]) return false;
+    }
+    return true;
+}
+
+// The dialog's state while it is open. Allegro's list callbacks carry no
+// pointer of their own, so they reach it through `open_browser`.
+struct Browser {
+    fs::path folder;
+    int filter = 0;
+    std::vector<std::string> entries;  // "../", folders with "/", then files
+    // The edit field's buffer: Allegro counts characters, stored as UTF-8.
+    std::array<char, 4 * (longest_path + 1)> text{};
+    DIALOG* items = nullptr;
+};
+Browser* open_browser = nullptr;
+
+void set_text(const std::string& s) {
+    std::strncpy(open_browser->text.data(), s.c_str(), longest_path);
+    open_browser->text[longest_path] = '\0';
+}
+
+void read_folder() {
+    open_browser->entries.clear();
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const fs::directory_entry& e : fs::directory_iterator(open_browser->folder, error)) {
+        const std::string name = e.path().filename().string();
+        if (name.empty() || name[0] == '.') continue;
+        std::error_code kind_error;
+        if (e.is_directory(kind_error))
+            folders.push_back(name + "/");
+        else if (has_extension(name, filters[open_browser->filter].extension))
+            files.push_back(name);
+    }
+    std::sort(folders.begin(), folders.end());
+    std::sort(files.begin(), files.end());
+    if (open_browser->folder.has_parent_path() && open_browser->folder != open_browser->folder.root_path())
+        open_browser->entries.push_back("../");
+    open_browser->entries.insert(open_browser->entries.end(), folders.begin(), folders.end());
+    open_browser->entries.insert(open_browser->entries.end(), files.begin(), files.end());
+}
+
+const char* entry_getter(int index, int* size) {
+    if (index < 0) {
+        *size = static_cast<int>(open_browser->entries.size());
+        return nullptr;
+    }
+    return open_browser->entries[static_cast<size_t>(index)].c_str();
+}
+
+const char* filter_getter(int index, int* size) {
+    if (index < 0) {
+        *size = static_cast<int>(filters.size());
+        return nullptr;
+    }
+    return filters[static_cast<size_t>(index)].label;
+}
+
+enum Item { frame, title, name_edit, file_list, filter_label, filter_list, ok_button, cancel_button, end };
+
+void redraw_item(int item) {
+    object_message(&open_browser->items[item], MSG_DRAW, 0);
+}
+
+void show_folder(const fs::path& folder) {
+    open_browser->folder = folder.lexically_normal();
+    read_folder();
+    open_browser->items[file_list].d1 = 0;
+    open_browser->items[file_list].d2 = 0;
+    std::string shown = open_browser->folder.string();
+    if (shown.empty() || shown.back() != '/') shown += '/';
+    set_text(shown);
+    open_browser->items[name_edit].d2 = static_cast<int>(std::strlen(open_browser->text.data()));
+    redraw_item(file_list);
+    redraw_item(name_edit);
+}
+
+// Picking an entry puts its path in the name field; double-clicking a
+// folder (or pressing Enter on it) opens it.
+int file_list_proc(int msg, DIALOG* d, int c) {
+    const int before = d->d1;
+    const int result = d_list_proc(msg, d, c);
+    if (d->d1 != before && d->d1 >= 0 && d->d1 < static_cast<int>(open_browser->entries.size())) {
+        const std::string& entry = open_browser->entries[static_cast<size_t>(d->d1)];
+        if (entry.back() != '/') {
+            set_text((open_browser->folder / entry).string());
+            open_browser->items[name_edit].d2 = static_cast<int>(std::strlen(open_browser->text.data()));
+            redraw_item(name_edit);
+        }
+    }
+    if (result == D_CLOSE && d->d1 >= 0 && d->d1 < static_cast<int>(open_browser->entries.size())) {
+        const std::string entry = open_browser->entries[static_cast<size_t>(d->d1)];
+        if (entry.back() == '/') {
+            show_folder(open_browser->folder / entry);
+            return D_O_K;
+        }
+    }
+    return result;
+}
+
+int filter_list_proc(int msg, DIALOG* d, int c) {
+    const int before = d->d1;
+    const int result = d_list_proc(msg, d, c);
+    if (d->d1 != before) {
+        open_browser->filter = d->d1;
+        read_folder();
+        open_browser->items[file_list].d1 = 0;
+        open_browser->items[file_list].d2 = 0;
+        redraw_item(file_list);
+    }
+    return result;
+}
+
+// The dialogs are drawn at 1x on a canvas of their own and shown on the
+// screen at the view's scale, so that their text is as large as the ZX81's;
+// the pointer is read back at 1x.
+BITMAP* canvas = nullptr;
+int canvas_scale = 1;
+
+int canvas_mouse_x() {
+    return mouse_x / canvas_scale;
+}
+
+int canvas_mouse_y() {
+    return mouse_y / canvas_scale;
+}
+
+void present_canvas() {
+    scare_mouse();
+    acquire_screen();
+    stretch_blit(canvas, screen, 0, 0, canvas->w, canvas->h, 0, 0, canvas->w * canvas_scale,
+                 canvas->h * canvas_scale);
+    release_screen();
+    unscare_mouse();
+}
+
+// Runs a dialog on the canvas until an object closes it; returns that object.
+int run_dialog(DIALOG* items, int focus) {
+    DIALOG_PLAYER* player = init_dialog(items, focus);
+    present_canvas();
+    // A request to quit (the close button, SIGTERM) closes the dialog as
+    // Cancel does.
+    while (!quit_requested() && update_dialog(player)) {
+        present_canvas();
+        rest(10);  // the GUI itself would spin
+    }
+    return shutdown_dialog(player);
+}
+
+// A small box over the dialog with two lines and one or two buttons, each
+// with a key of its own (Enter takes the first, Escape closes); returns 1
+// for the first button.
+int ask(const std::string& line1, const char* line2, const char* first, int first_key, const char* second,
+        int second_key) {
+    const int fg = makecol(0, 0, 0);
+    const int bg = makecol(224, 224, 224);
+    const int w = std::min(canvas->w - 8, std::max<int>(160, 8 * static_cast<int>(line1.size()) + 16));
+    const int h = 64;
+    const int x = (canvas->w - w) / 2;
+    const int y = (canvas->h - h) / 2;
+    const int buttons = second ? 2 : 1;
+    DIALOG items[] = {
+        {d_shadow_box_proc, x, y, w, h, fg, bg, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+        {d_ctext_proc, x + w / 2, y + 8, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>(line1.c_str()), nullptr, nullptr},
+        {d_ctext_proc, x + w / 2, y + 20, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>(line2), nullptr, nullptr},
+        {d_button_proc, x + w / 2 - (buttons == 2 ? 68 : 28), y + 40, 56, 16, fg, bg, first_key, D_EXIT, 0, 0,
+         const_cast<char*>(first), nullptr, nullptr},
+        {d_button_proc, x + w / 2 + 12, y + 40, 56, 16, fg, bg, second_key, D_EXIT, 0, 0,
+         const_cast<char*>(second), nullptr, nullptr},
+        {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+    };
+    if (buttons == 1) items[4] = items[5];
+    const int closed_by = run_dialog(items, 3);
+    return closed_by == 3 ? 1 : 2;
+}
+
+void tell(const std::string& line1, const char* line2) {
+    ask(line1, line2, "OK", 'o', nullptr, 0);
+}
+
+// Asks a yes/no question over the dialog (Y or N; Escape is no).
+bool confirm(const std::string& line1, const char* line2) {
+    return ask(line1, line2, "Yes", 'y', "No", 'n') == 1;
+}
+
+}  // namespace
+
+bool name_fits(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t name_length = slash == std::string::npos ? path.size() : path.size() - slash - 1;
+    return name_length <= longest_name && path.size() <= longest_path;
+}
+
+std::string with_default_extension(const std::string& name) {
+    const size_t slash = name.find_last_of('/');
+    const std::string file = slash == std::string::npos ? name : name.substr(slash + 1);
+    if (file.empty() || file.find('.') != std::string::npos) return name;
+    return name + ".P";
+}
+
+bool choose_program_file(FileDialog kind, std::string& name) {
+    if (!screen) return false;
+    // A click that opened the dialog (the S and L buttons) is let go first:
+    // else the dialog would take it as a click on its list, and the typing
+    // would go there rather than to the name.
+    while (mouse_b & 1) rest(10);
+    canvas_scale = current_box_scale();
+    canvas = create_bitmap(screen->w / canvas_scale, screen->h / canvas_scale);
+    if (!canvas) return false;
+    gui_set_screen(canvas);
+    int (*const pointer_x)() = gui_mouse_x;
+    int (*const pointer_y)() = gui_mouse_y;
+    gui_mouse_x = canvas_mouse_x;
+    gui_mouse_y = canvas_mouse_y;
+    const int w = canvas->w;
+    const int h = canvas->h;
+    const int list_h = h - 104;
+    const int fg = makecol(0, 0, 0);
+    const int bg = makecol(224, 224, 224);
+    const char* caption = kind == FileDialog::save ? "Save Zx81 File" : "Open Zx81 File";
+
+    std::error_code error;
+    fs::path start = name.empty() ? fs::current_path(error) : fs::absolute(name, error);
+    Browser browser;
+    open_browser = &browser;
+    browser.folder = name.empty() ? start : start.parent_path();
+    if (!fs::is_directory(browser.folder, error)) browser.folder = fs::current_path(error);
+    read_folder();
+    set_text(name.empty() ? (browser.folder / "").string() : start.string());
+
+    DIALOG items[] = {
+        {d_shadow_box_proc, 0, 0, w, h, fg, bg, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+        {d_ctext_proc, w / 2, 4, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>(caption), nullptr, nullptr},
+        {d_edit_proc, 6, 18, w - 12, 10, fg, makecol(255, 255, 255), 0, D_EXIT,
+         static_cast<int>(longest_path), 0, browser.text.data(), nullptr, nullptr},
+        {file_list_proc, 6, 32, w - 12, list_h, fg, makecol(255, 255, 255), 0, D_EXIT, 0, 0,
+         reinterpret_cast<void*>(entry_getter), nullptr, nullptr},
+        {d_text_proc, 6, 36 + list_h, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>("Files of type:"),
+         nullptr, nullptr},
+        {filter_list_proc, 6, 46 + list_h, w - 12, 28, fg, makecol(255, 255, 255), 0, 0, 0, 0,
+         reinterpret_cast<void*>(filter_getter), nullptr, nullptr},
+        {d_button_proc, w / 2 - 84, h - 22, 72, 16, fg, bg, 0, D_EXIT, 0, 0, const_cast<char*>("OK"),
+         nullptr, nullptr},
+        {d_button_proc, w / 2 + 12, h - 22, 72, 16, fg, bg, 27, D_EXIT, 0, 0,
+         const_cast<char*>("Cancel"), nullptr, nullptr},
+        {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+    };
+    browser.items = items;
+    items[name_edit].d2 = static_cast<int>(std::strlen(browser.text.data()));
+    gui_fg_color = fg;
+    gui_bg_color = bg;
+    gui_mg_color = makecol(128, 128, 128);  // the selection of a list without focus
+
+    clear_keybuf();
+    bool chosen = false;
+    for (;;) {
+        const int closed_by = run_dialog(items, name_edit);
+        if (quit_requested()) break;
+        if (closed_by != name_edit && closed_by != ok_button && closed_by != file_list) break;
+        const std::string typed = browser.text.data();
+        if (typed.empty()) continue;
+        if (fs::is_directory(typed, error)) {  // a folder typed or picked: open it
+            show_folder(typed);
+            continue;
+        }
+        const std::string path = with_default_extension(typed);
+        if (!name_fits(path)) {
+            tell("The name is too long:", "at most 255 characters a name.");
+            continue;
+        }
+        const fs::path parent = fs::path(path).parent_path();
+        if (!parent.empty() && !fs::is_directory(parent, error)) {
+            tell(path, "The folder does not exist.");
+            continue;
+        }
+        if (kind == FileDialog::open && !fs::exists(path, error)) {
+            tell(path, "The file does not exist.");
+            continue;
+        }
+        if (kind == FileDialog::save && fs::exists(path, error) &&
+            !confirm(path, "already exists. Replace it?"))
+            continue;
+        name = path;
+        chosen = true;
+        break;
+    }
+    open_browser = nullptr;
+    gui_mouse_x = pointer_x;
+    gui_mouse_y = pointer_y;
+    gui_set_screen(nullptr);
+    destroy_bitmap(canvas);
+    canvas = nullptr;
+    // The keys that closed the dialog must not reach the ZX81.
+    for (int k : {KEY_ENTER, KEY_ESC, KEY_Y, KEY_N}) key[k] = 0;
+    return chosen;
+}

@@ -1,0 +1,125 @@
+#include "program.h"
+
+#include <allegro.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "batch.h"
+#include "data_files.h"
+#include "desktop.h"
+#include "host_keys.h"
+#include "icon.h"
+#include "overlays.h"
+#include "pacing.h"
+#include "period_end.h"
+#include "presenter.h"
+#include "reporters.h"
+#include "screen_modes.h"
+#include "settings.h"
+#include "zx81.h"
+
+namespace {
+
+Desktop desktop;
+
+// Starts the library. An X server that cannot take a new client for a
+// moment (one resetting after its last client left, a desktop still
+// starting) is tried again for up to two seconds; with no display named at
+// all there is nothing to wait for.
+bool start_allegro() {
+    constexpr int tries = 20;
+    for (int n = 1;; ++n) {
+        if (allegro_init() == 0) return true;
+        const char* display = std::getenv("DISPLAY");
+        if (n == tries || !display || !*display) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+}  // namespace
+
+const Desktop& running_desktop() {
+    return desktop;
+}
+
+void machine_init(Desktop& d, Zx81& machine, const Options& options) {
+    const RomFile rom = read_rom_file(options.rom);
+    if (!rom.ok)
+        fatal_error("Cannot load zx81.rom!\nPut your ZX81 ROM, zx81.rom, in ~/.local/share/orlix/ or "
+                    "/usr/share/orlix/, or name it with --rom FILE.");
+    machine.model = options.model;
+    machine.ntsc = options.ntsc;
+    machine.ram_kb = options.ram_kb;
+    machine.tape.traps = options.known_rom;
+    power_up(machine, rom.image);
+    acquire_screen();
+    clear_to_color(screen, d.colours[d.paper]);
+    release_screen();
+    d.ink = options.ink;
+    d.paper = options.paper;
+    build_pixel_patterns(d);
+    paint_frame(d, latest_frame(machine));
+    d.frame_parity = 0;
+    d.fkey_latch = 0;
+    load_toolbar(d, find_data_file("zxtool.pcx").path);
+    redraw_frame(d);
+}
+
+int run_program(int argc, char** argv) {
+    // A write past a file-size limit fails with an error the program
+    // reports, rather than ending it with the work unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::string settings_problem;
+    desktop.settings_file = settings_path();
+    desktop.remembered = read_settings(desktop.settings_file, settings_problem);
+    CommandLine line = parse_command_line(argc, argv, desktop.remembered);
+    // A headless run is the script's alone: the window's settings play no part.
+    if (line.action == Action::run && line.options.headless) line = parse_command_line(argc, argv);
+    switch (line.action) {
+    case Action::help: std::fputs(usage_text().c_str(), stdout); return 0;
+    case Action::version: std::fputs(version_text, stdout); return 0;
+    case Action::fail: std::fprintf(stderr, "orlix: %s\n", line.error.c_str()); return 2;
+    case Action::run: break;
+    }
+    // The ROM is settled before any window: a file that is no ROM ends the
+    // run here; one that is not found is reported in the window's box.
+    const RomChoice rom = choose_rom(line.options.rom);
+    if (!report_rom_choice(rom)) return 2;
+    line.options.rom = rom.path;
+    line.options.known_rom = rom.check.known();
+    if (line.options.headless) return run_headless(line.options);
+    if (!settings_problem.empty()) std::fprintf(stderr, "orlix: %s\n", settings_problem.c_str());
+    name_window();
+    hold_quit_signals();
+    if (!start_allegro()) {
+        std::fprintf(stderr, "%s\n", allegro_error);  // the library's own reason
+        fatal_error("I Can't initialize Winallegro!");
+    }
+    install_keyboard();
+    prepare_icon();
+    desktop.title_model = line.options.model;
+    desktop.ram_kb = line.options.ram_kb;
+    set_view(desktop, line.options.view);
+    if (!icon_was_set()) warn("Cannot find Icon :-(");
+    set_close_button_callback(request_quit);
+    start_timer();
+    install_mouse();
+    enable_hardware_cursor();  // the X pointer itself where the driver allows
+    show_mouse(screen);
+    quit_on_signals();
+    machine_init(desktop, zx81, line.options);
+    desktop.program_to_load = line.options.program;
+
+    do run_period(zx81);
+    while (end_of_period(desktop, zx81) == Step::go_on);
+
+    destroy_bitmap(desktop.picture);
+    desktop.picture = nullptr;
+    remove_keyboard();
+    allegro_exit();
+    return 0;
+}

@@ -1,0 +1,16 @@
+// Showing a view on the desktop: the size of the display, and the window or
+// full screen set for a view.
+#pragma once
+
+#include "view.h"
+
+struct Desktop;
+
+// The size of the desktop the program runs on (after Allegro has started).
+Size desktop_size();
+
+// Sets the view (windows at 8, then 15, then 16 bits; full screen at 15,
+// then 16) with the title of the desktop's model, makes the picture anew and
+// sets up the colours for the depth. A view that cannot be set at any depth
+// is fatal.
+void set_view(Desktop& desktop, View view);

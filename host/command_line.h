@@ -1,0 +1,56 @@
+// The command line: orlix [OPTIONS] [PROGRAM], in the usual GNU style.
+#pragma once
+
+#include <string>
+
+#include "view.h"
+#include "version.h"
+#include "settings.h"
+#include "zx81.h"
+
+// What the command line asks for, over the remembered settings.
+struct Options {
+    std::string rom;       // --rom FILE; empty: zx81.rom is looked for
+    bool known_rom = true; // the ROM is the ZX81's own: LOAD and SAVE are caught for files
+    View view;             // --mode N: 0 window, 1 doubled window, 2 full screen; --scale N
+    std::string program;   // loaded once the ROM shows its K prompt; empty: none
+    Model model = Model::simple;  // --model NAME
+    bool ntsc = false;            // --ntsc: the 60 Hz machine
+    int ram_kb = default_ram_kb;  // --ram N
+    int ink = 0, paper = 7;       // as remembered; no option sets them
+
+    // --headless and what only it takes (see batch.h).
+    bool headless = false;
+    std::string run_for;      // --run-for T: seconds, or frames with f; empty: none
+    std::string keys;         // --keys SEQ
+    std::string until_text;   // --until-text TEXT
+    bool screen_text = false; // --screen-text
+    std::string screenshot;   // --screenshot FILE.png
+    std::string save;         // --save FILE.P
+    std::string type_file;    // --type-file LISTING (- for standard input)
+};
+
+enum class Action { run, help, version, fail };
+
+struct CommandLine {
+    Action action = Action::run;
+    Options options;
+    std::string error;  // for Action::fail: one line, without the program's name
+};
+
+// Reads the options over the remembered settings and checks the files
+// named: PROGRAM must be a program file that loads on the RAM chosen (so
+// that nothing is wrong once the window is open) and FILE of --rom a
+// regular file that can be read. Opens no display.
+CommandLine parse_command_line(int argc, char** argv, const Settings& remembered = Settings{});
+
+// What --help prints: usage, options and keys.
+std::string usage_text();
+
+// What --version prints, in the GNU form.
+constexpr const char* version_text =
+    "orlix (Orlix) " ORLIX_VERSION "\n"
+    "Copyright (C) 2026 The Orlix developers\n"
+    "License MIT: <https://opensource.org/licenses/MIT>\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";

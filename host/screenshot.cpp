@@ -1,0 +1,83 @@
+#include "screenshot.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "file_output.h"
+
+namespace {
+
+// Where on the frame the picture starts, and its size in frame pixels.
+struct Region {
+    int x, y, width, height;
+};
+
+Region shown_region(const Layout& layout) {
+    const int scale = std::max(1, layout.scale);
+    const int x = std::clamp(layout.frame_x, 0, frame_width);
+    const int y = std::clamp(layout.frame_y, 0, frame_height);
+    return {x, y, std::min((layout.area_width + scale - 1) / scale, frame_width - x),
+            std::min((layout.area_height + scale - 1) / scale, frame_height - y)};
+}
+
+bool frame_ink(const Frame& frame, int x, int y) {
+    return ink_at(frame, x - border_width, y - border_height);
+}
+
+}  // namespace
+
+std::string screenshot_path(std::time_t when) {
+    char stamp[32];
+    std::tm local{};
+    localtime_r(&when, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const char* pictures = std::getenv("XDG_PICTURES_DIR");
+    const std::filesystem::path folder = pictures && *pictures ? pictures : ".";
+    const std::string stem = std::string("orlix-") + stamp;
+    std::filesystem::path path = folder / (stem + ".png");
+    std::error_code error;
+    for (int n = 2; std::filesystem::exists(path, error); ++n) path = folder / (stem + "-" + std::to_string(n) + ".png");
+    return path.string();
+}
+
+std::vector<uint8_t> screenshot_png(const Frame& frame, const Layout& layout, Rgb ink, Rgb paper) {
+    const Region region = shown_region(layout);
+    const int scale = std::max(1, layout.scale);
+    const int width = region.width * scale;
+    const int height = region.height * scale;
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    uint8_t* p = rgb.data();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Rgb c = frame_ink(frame, region.x + x / scale, region.y + y / scale) ? ink : paper;
+            *p++ = c.r;
+            *p++ = c.g;
+            *p++ = c.b;
+        }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr)) return {};
+    std::vector<uint8_t> png(size);
+    if (!png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr)) return {};
+    png.resize(size);
+    return png;
+}
+
+bool write_screenshot(const std::string& path, const Frame& frame, const Layout& layout, Rgb ink, Rgb paper,
+                      std::string& problem) {
+    const std::vector<uint8_t> png = screenshot_png(frame, layout, ink, paper);
+    if (png.empty()) {
+        problem = "out of memory";
+        return false;
+    }
+    const FileResult written = write_whole_file(path, png, Streams::refused);
+    problem = written.reason;
+    return written.ok;
+}

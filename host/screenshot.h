@@ -1,0 +1,26 @@
+// A picture of the ZX81's screen as a PNG file (Print Screen or F10): what
+// the view shows of the television picture, border included, at the view's
+// scale, in the user's ink and paper.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "display_file.h"
+#include "view.h"
+#include "toolbar_layout.h"
+
+// orlix-YYYYMMDD-HHMMSS.png (local time) in $XDG_PICTURES_DIR when that is
+// set, else in the working folder; a name already taken gets -2, -3, ...
+std::string screenshot_path(std::time_t when);
+
+// The frame as the layout shows it, as the bytes of an RGB PNG file; empty
+// when it cannot be made.
+std::vector<uint8_t> screenshot_png(const Frame& frame, const Layout& layout, Rgb ink, Rgb paper);
+
+// Writes that PNG to `path`, whole or not at all (write_whole_file): a
+// folder, a FIFO or a device is refused and left alone. False, with the
+// reason in `problem`, when the file cannot be written.
+bool write_screenshot(const std::string& path, const Frame& frame, const Layout& layout, Rgb ink, Rgb paper,
+                      std::string& problem);

@@ -1,0 +1,123 @@
+#include "settings.h"
+
+#include <ini.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+
+#include "file_output.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<int> number_in(const std::string& text, int lowest, int highest) {
+    for (int n = lowest; n <= highest; ++n)
+        if (text == std::to_string(n)) return n;
+    return std::nullopt;
+}
+
+struct Reading {
+    Settings settings;
+    int bad_values = 0;
+};
+
+// One key=value line: false when it is not understood.
+bool take(Settings& s, const std::string& key, const std::string& value) {
+    if (key == "mode") {
+        const auto n = number_in(value, 0, screen_mode_count - 1);
+        if (n) s.view.mode = *n;
+        return n.has_value();
+    }
+    if (key == "scale") {
+        const auto n = number_in(value, 0, largest_scale);
+        if (n) s.view.scale = *n > 1 ? *n : 0;
+        return n.has_value();
+    }
+    if (key == "ink" || key == "paper") {
+        const auto n = number_in(value, 0, 15);
+        if (n) (key == "ink" ? s.ink : s.paper) = *n;
+        return n.has_value();
+    }
+    if (key == "model") {
+        if (value == model_name(Model::simple)) s.model = Model::simple;
+        else if (value == model_name(Model::hardware)) s.model = Model::hardware;
+        else return false;
+        return true;
+    }
+    if (key == "ram") {
+        for (int kb : ram_sizes_kb)
+            if (value == std::to_string(kb)) {
+                s.ram_kb = kb;
+                return true;
+            }
+        return false;
+    }
+    return false;
+}
+
+// inih's callback: a line it could read as key=value. A value not
+// understood counts as an error, which inih reports by its line.
+int on_line(void* user, const char* section, const char* key, const char* value) {
+    Reading& r = *static_cast<Reading*>(user);
+    if ((section && *section) || !take(r.settings, key, value)) {
+        ++r.bad_values;
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+std::string settings_path() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && *config == '/') return std::string(config) + "/orlix/orlix.conf";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.config/orlix/orlix.conf";
+}
+
+Settings read_settings(const std::string& path, std::string& problem) {
+    problem.clear();
+    Reading reading;
+    const auto cannot_read = [&](const std::string& why) {
+        problem = path + ": cannot be read (" + why + "), ignored";
+        return Settings{};
+    };
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        // No file at all is a first run; anything else in the way is said.
+        if (errno != ENOENT) return cannot_read(std::strerror(errno));
+        struct stat link;
+        if (lstat(path.c_str(), &link) == 0) return cannot_read("a link to a file that is not there");
+        return reading.settings;
+    }
+    if (!S_ISREG(info.st_mode)) return cannot_read("not a regular file");
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (!file) return cannot_read(std::strerror(errno));
+    // The line of the first error, whether inih could not read the line or
+    // the value was not understood.
+    const int first_error = ini_parse_file(file, on_line, &reading);
+    std::fclose(file);
+    if (first_error != 0) problem = path + ": line " + std::to_string(first_error) + " not understood, ignored";
+    return reading.settings;
+}
+
+bool write_settings(const std::string& path, const Settings& s, std::string& problem) {
+    std::error_code error;
+    fs::create_directories(fs::path(path).parent_path(), error);
+    const std::string text = "# Orlix's settings, written when one is changed in the window.\n"
+                             "mode=" + std::to_string(s.view.mode) + "\nscale=" + std::to_string(s.view.scale) +
+                             "\nink=" + std::to_string(s.ink) + "\npaper=" + std::to_string(s.paper) +
+                             "\nmodel=" + model_name(s.model) + "\nram=" + std::to_string(s.ram_kb) + "\n";
+    // Whole or not at all, and on disk before it takes the name: a crash
+    // leaves the old settings or the new, never an empty file.
+    const FileResult written =
+        write_whole_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size(), Streams::refused);
+    if (!written.ok) problem = path + ": " + written.reason;
+    return written.ok;
+}

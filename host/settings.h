@@ -1,0 +1,33 @@
+// The settings Orlix remembers from one run to the next, in a small
+// key=value file: the view (screen mode or window scale), ink, paper, model
+// and RAM. The file holds the user's defaults; command-line options override
+// them for one run; a setting changed in the window becomes the default.
+#pragma once
+
+#include <string>
+
+#include "view.h"
+
+struct Settings {
+    View view;
+    int ink = 0;
+    int paper = 7;
+    Model model = Model::simple;
+    int ram_kb = default_ram_kb;
+    bool operator==(const Settings&) const = default;
+};
+
+// $XDG_CONFIG_HOME/orlix/orlix.conf, or ~/.config/orlix/orlix.conf.
+std::string settings_path();
+
+// The settings in the file; what it does not say stays at its default. A
+// file that cannot be read (a link to nothing, a loop of links, a folder in
+// the way that cannot be read), or lines that cannot be understood, are
+// described in `problem` (one line) and otherwise ignored; a missing file is
+// no problem.
+Settings read_settings(const std::string& path, std::string& problem);
+
+// Writes the settings to the file, creating its folder, whole or not at all
+// (write_whole_file), so that a reader or a crash never finds half a file.
+// False (with the reason in `problem`) when it cannot.
+bool write_settings(const std::string& path, const Settings& settings, std::string& problem);

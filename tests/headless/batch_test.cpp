@@ -1,0 +1,184 @@
+// The ZX81 in a script: key names and times, and the real program run
+// headless (no display set) as a developer's Makefile would run it.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "run_orlix.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Headless : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() / ("orlix-batch-" + std::to_string(getpid()));
+    void SetUp() override { fs::create_directories(dir); }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
+};
+
+TEST_F(Headless, PrintTwoPlusTwoInBothModels) {
+    for (const char* model : {"--model=simple", "--model=hardware"}) {
+        const Finished done =
+            run_orlix({"--headless", model, "--keys", "P 2 SHIFT+K 2 NEWLINE", "--run-for", "3", "--screen-text"}, dir);
+        EXPECT_EQ(done.status, 0) << model << done.err;
+        const std::vector<std::string> screen = lines_of(done.out);
+        ASSERT_EQ(screen.size(), 24u) << model << done.out;
+        EXPECT_EQ(screen[0], "4") << model;
+        EXPECT_EQ(screen[23], "0/0") << model;
+    }
+}
+
+// A listing with graphics and inverse text, typed in and saved, loads back,
+// lists as it was typed and runs.
+TEST_F(Headless, AListingRoundTripsThroughTheZX81) {
+    write("round.bas",
+          "10 REM \\::%O%R%L%I%X\\''\n"
+          "20 LET A=1.25\n"
+          "30 LET B=3E-2\n"
+          "40 LET S$=\"\\':%H%I\\.:\"\n"
+          "\n"
+          "50 FOR I=1 TO 3\n"
+          "60 PRINT AT I,0;I*A\n"
+          "70 NEXT I\n"
+          "80 PRINT AT 5,0;S$;B\n"
+          "90 PRINT AT 6,0;\"A\"\"B\";2**3\n"
+          "100 PRINT AT 7,0;\"DONE\"\n");
+    const Finished typed = run_orlix({"--headless", "--type-file", "round.bas", "--save", "round.p"}, dir);
+    ASSERT_EQ(typed.status, 0) << typed.err;
+    ASSERT_TRUE(fs::exists(dir / "round.p"));
+
+    const Finished listed = run_orlix({"--headless", "round.p", "--keys", "K NEWLINE", "--run-for", "0.5",
+                                       "--screen-text"}, dir);
+    const std::vector<std::string> listing = lines_of(listed.out);
+    const std::vector<std::string> expected_listing = {
+        "  10 REM \u2588%O%R%L%I%X\u2580",     "  20 LET A=1.25",
+        "  30 LET B=3E-2",                      "  40 LET S$=\"\u259C%H%I\u259F\"",
+        "  50 FOR I=1 TO 3",                    "  60 PRINT AT I,0;I*A",
+        "  70 NEXT I",                          "  80 PRINT AT 5,0;S$;B",
+        "  90 PRINT AT 6,0;\"A\"\"B\";2**3",    " 100 PRINT AT 7,0;\"DONE\""};
+    ASSERT_GE(listing.size(), expected_listing.size()) << listed.err;
+    for (size_t i = 0; i < expected_listing.size(); ++i) EXPECT_EQ(listing[i], expected_listing[i]);
+
+    const Finished ran = run_orlix({"--headless", "--model=hardware", "round.p", "--keys", "R NEWLINE",
+                                    "--until-text", "DONE", "--screen-text"}, dir);
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    const std::vector<std::string> output = lines_of(ran.out);
+    const std::vector<std::string> expected_output = {
+        "", "1.25", "2.5", "3.75", "", "\u259C%H%I\u259F.03", "A\"B8", "DONE"};
+    ASSERT_GE(output.size(), expected_output.size());
+    for (size_t i = 0; i < expected_output.size(); ++i) EXPECT_EQ(output[i], expected_output[i]) << i;
+}
+
+TEST_F(Headless, ALineTheZX81RefusesStopsTheListingAndSavesNothing) {
+    write("bad.bas", "10 PRINT 1\n20 PRINT PRINT\n30 PRINT 3\n");
+    const Finished done = run_orlix({"--headless", "--type-file", "bad.bas", "--save", "bad.p"}, dir);
+    EXPECT_EQ(done.status, 1);
+    EXPECT_NE(done.err.find("bad.bas line 2: the ZX81 does not take line 20"), std::string::npos) << done.err;
+    EXPECT_FALSE(fs::exists(dir / "bad.p"));
+    write("worse.bas", "10 PRINT 1\n20 PRINT #1\n");
+    const Finished unreadable = run_orlix({"--headless", "--type-file", "worse.bas"}, dir);
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_NE(unreadable.err.find("worse.bas line 2: column 10"), std::string::npos) << unreadable.err;
+}
+
+// A save past a file-size limit fails with its reason and the exit status
+// for a file that cannot be written, leaving no file of any name behind.
+TEST_F(Headless, ASaveUnderAFileSizeLimitFailsCleanly) {
+    write("long.bas", "10 REM " + std::string(2000, 'A') + "\n");
+    const Finished done = run_orlix({"--headless", "--type-file", "long.bas", "--save", "long.p"}, dir, 1024);
+    EXPECT_EQ(done.status, 2) << "not killed by the limit's signal";
+    EXPECT_NE(done.err.find("cannot save long.p: File too large"), std::string::npos) << done.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1) << "long.bas alone";
+}
+
+// A picture that cannot be written whole leaves the old file as it was.
+TEST_F(Headless, AScreenshotUnderAFileSizeLimitKeepsTheOldFile) {
+    write("old.png", "the old picture");
+    const Finished done = run_orlix({"--headless", "--screenshot", "old.png"}, dir, 64);
+    EXPECT_EQ(done.status, 2);
+    EXPECT_NE(done.err.find("cannot save old.png: File too large"), std::string::npos) << done.err;
+    std::ifstream old(dir / "old.png");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "the old picture");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1) << "old.png alone";
+}
+
+// Listings longer than any ZX81 program's, from a file or from standard
+// input, are refused rather than read without end.
+TEST_F(Headless, AHugeListingIsRefused) {
+    write("huge.bas", std::string(5 * 1024 * 1024, '\n'));
+    for (const auto& [file, input] : {std::pair{"huge.bas", ""}, std::pair{"-", "huge.bas"}}) {
+        const Finished done =
+            run_orlix({"--headless", "--type-file", file}, dir, -1, *input ? (dir / input).string() : "");
+        EXPECT_EQ(done.status, 2) << file;
+        EXPECT_EQ(done.err, std::string("orlix: cannot read ") + file +
+                                ": longer than 4 MB, more than any ZX81 program's listing\n");
+    }
+}
+
+// With a ROM that is not the ZX81's, LOAD and SAVE are not caught at the
+// known ROM's addresses: one warning, and no flood of failed saves from an
+// all-zero ROM running through them.
+TEST_F(Headless, AnUnknownROMIsRunWithoutTheFileCatches) {
+    std::ofstream(dir / "zero.rom", std::ios::binary) << std::string(8192, '\0');
+    const Finished done = run_orlix({"--headless", "--rom", "zero.rom", "--run-for", "1"}, dir);
+    EXPECT_EQ(done.status, 0);
+    EXPECT_EQ(lines_of(done.err).size(), 1u) << done.err;
+    EXPECT_NE(done.err.find("with LOAD and SAVE left to its own tape routines"), std::string::npos) << done.err;
+}
+
+// PAUSE 100 lasts 100 frames of the hardware model's television, about two
+// seconds: its text is not there after one and a half, and is after three.
+TEST_F(Headless, AFramesTimedProgramShowsItsTextWhenItsTimeComes) {
+    write("pause.bas", "10 PAUSE 100\n20 PRINT \"TIME\"\n");
+    const std::vector<std::string> run = {"--headless", "--model=hardware", "--type-file", "pause.bas",
+                                          "--keys", "R NEWLINE", "--until-text", "TIME", "--run-for"};
+    std::vector<std::string> early = run, late = run;
+    early.push_back("75f");
+    late.push_back("3");
+    const Finished too_early = run_orlix(early, dir);
+    EXPECT_EQ(too_early.status, 1);
+    EXPECT_NE(too_early.err.find("\"TIME\" never showed"), std::string::npos);
+    EXPECT_EQ(run_orlix(late, dir).status, 0);
+}
+
+// A display routine of the program's own, run on the hardware model: 40
+// characters of solid ink a line, started 32 pixels early, for 8 lines: the
+// picture has 8 rows of ink across the whole television picture.
+TEST_F(Headless, AHiResDisplayRoutineGivesTheExpectedPicture) {
+    // The routine's bytes, POKEd in from a string of hex digits (CODE of a
+    // hex digit less 28 is its value), and its display line.
+    write("hires.bas",
+          "5 FAST\n"
+          "10 LET A$=\"F331007F3E1EED473E8008DBFE061010FE061010FE061010FE061010FED3FF060010FE060010FE06"
+          "0010FE060010FED3FE76D3FD000000000000000000000000000000000000000000000000000000000000000000"
+          "00000000CD00E10000000000CD00E10000000000CD00E10000000000CD00E10000000000CD00E10000000000CD"
+          "00E10000000000CD00E10000000000CD00E1C30870\"\n"
+          "20 FOR I=1 TO LEN A$ STEP 2\n"
+          "30 POKE 28671+(I+1)/2,16*CODE A$(I)+CODE A$(I+1)-476\n"
+          "40 NEXT I\n"
+          "50 FOR I=0 TO 39\n"
+          "60 POKE 24832+I,128\n"
+          "70 NEXT I\n"
+          "80 POKE 24872,201\n"
+          "90 RAND USR 28672\n");
+    const Finished done = run_orlix({"--headless", "--model=hardware", "--type-file", "hires.bas", "--keys",
+                                     "R NEWLINE", "--run-for", "5", "--screenshot", "hires.png"}, dir);
+    ASSERT_EQ(done.status, 0) << done.err;
+    const Png png = read_png((dir / "hires.png").string());
+    ASSERT_EQ(png.width, 320);
+    ASSERT_EQ(png.height, 240);
+    int top = 0;
+    while (top < png.height && !png.dark(0, top)) ++top;
+    ASSERT_LT(top, png.height - 8) << "no ink in the left border";
+    for (int y = 0; y < png.height; ++y)
+        for (int x = 0; x < png.width; x += 7)
+            ASSERT_EQ(png.dark(x, y), y >= top && y < top + 8) << x << "," << y;
+}
+
+}  // namespace
