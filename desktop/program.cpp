@@ -54,7 +54,7 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     machine.model = options.model;
     machine.ntsc = options.ntsc;
     machine.ram_kb = options.ram_kb;
-    machine.tape.traps = options.known_rom;
+    machine.known_rom = options.known_rom;
     power_up(machine, rom.image);
     acquire_screen();
     clear_to_color(screen, d.colours[d.paper]);

@@ -125,6 +125,9 @@ std::string usage_text() {
            "  --screen-text  print the screen's 24 lines at the end\n"
            "  --screenshot FILE  write the last frame as a PNG\n"
            "  --save FILE    save the program at the end (.P)\n"
+           "  --listing STYLE  the listing's conventions for graphics and inverse\n"
+           "                 characters: zxtext2p (the default), zmakebas or orlix\n"
+           "  --list         print PROGRAM as a listing (in the --listing style) and exit\n"
            "  -h, --help     show this help and exit\n"
            "  -V, --version  show the version and exit\n"
            "\n"
@@ -160,7 +163,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
     enum {
         rom_option = 256, mode_option, model_option, ntsc_option, ram_option, scale_option, headless_option,
         run_for_option, keys_option, until_text_option, screen_text_option, screenshot_option, save_option,
-        type_file_option
+        type_file_option, listing_option, list_option
     };
     static const option long_options[] = {
         {"rom", required_argument, nullptr, rom_option},
@@ -177,12 +180,14 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         {"screenshot", required_argument, nullptr, screenshot_option},
         {"save", required_argument, nullptr, save_option},
         {"type-file", required_argument, nullptr, type_file_option},
+        {"listing", required_argument, nullptr, listing_option},
+        {"list", no_argument, nullptr, list_option},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
     };
     CommandLine line;
-    bool rom_given = false;
+    bool rom_given = false, listing_given = false;
     line.options.view = remembered.view;
     line.options.model = remembered.model;
     line.options.ram_kb = remembered.ram_kb;
@@ -253,12 +258,25 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         case screenshot_option: line.options.screenshot = optarg; break;
         case save_option: line.options.save = optarg; break;
         case type_file_option: line.options.type_file = optarg; break;
+        case listing_option: {
+            const std::optional<ListingStyle> style = listing_style_named(optarg);
+            if (!style) return failed(std::string("--listing takes zxtext2p, zmakebas or orlix, not '") + optarg + "'");
+            line.options.listing = *style;
+            listing_given = true;
+            break;
+        }
+        case list_option:
+            line.options.list = true;
+            line.options.headless = true;  // no window: the listing goes to standard output
+            break;
         case ':': return failed("option '" + given + "' needs a value (try --help)");
         default: return failed("unknown option '" + given + "' (try --help)");
         }
     }
     if (line.action != Action::run) return line;
     if (argc - optind > 1) return failed("only one PROGRAM can be loaded (try --help)");
+    if (listing_given && !line.options.headless) return failed("--listing is for --headless runs and --list (try --help)");
+    if (line.options.list && optind >= argc) return failed("--list needs a PROGRAM to list (try --help)");
     const std::string script_problem = headless_problem(line.options);
     if (!script_problem.empty()) return failed(script_problem);
     if (optind < argc) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "listing.h"
 #include "view.h"
 #include "version.h"
 #include "settings.h"
@@ -28,6 +29,8 @@ struct Options {
     std::string screenshot;   // --screenshot FILE.png
     std::string save;         // --save FILE.P
     std::string type_file;    // --type-file LISTING (- for standard input)
+    ListingStyle listing = ListingStyle::zxtext2p;  // --listing=STYLE
+    bool list = false;        // --list: print PROGRAM as a listing
 };
 
 enum class Action { run, help, version, fail };

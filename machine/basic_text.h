@@ -1,46 +1,51 @@
-// ZX81 BASIC as text: listing lines turned into the codes the ZX81 keeps
-// (characters and keyword tokens), the ZX81's characters turned back into
-// text, and the screen read as text.
-//
-// The text convention, for what a keyboard has no key for:
-//   \ab   a block graphic: a is its left half, b its right, each one of
-//         ' ' (empty), ' (top quarter), . (bottom quarter), : (both)
-//   \##   the grey block, \~~ its top half grey, \,, its bottom half grey
-//   %X    X in inverse video (a character, or one of the grey blocks)
-//   £     the pound sign
-// They stand in strings and REMs, where the ZX81 keeps such characters.
+// ZX81 BASIC as the machine keeps it: the character codes and keyword
+// tokens as text, the screen read as text, lines put into the ROM's own
+// line entry, the program's lines in memory, and numbers converted by the
+// ROM itself. Listings as people write them (their conventions, keywords
+// read from text) are the host's (listing.h).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "display_file.h"
+#include "memory_map.h"
 
 struct Zx81;
 
-// A line of a listing read into ZX81 codes: its number and the codes of
-// what follows it (numbers as their digits: the ROM adds their 5-byte form
-// when it enters the line).
-struct BasicLine {
-    int number = 0;
-    std::vector<uint8_t> codes;
-    std::string error;  // why it cannot be; empty when it can
-};
+// ZX81 codes a listing deals with.
+namespace zx81_code {
+constexpr uint8_t space = 0x00;
+constexpr uint8_t quote = 0x0B;
+constexpr uint8_t pound = 0x0C;
+constexpr uint8_t dollar = 0x0D;
+constexpr uint8_t plus = 0x15, minus = 0x16;
+constexpr uint8_t dot = 0x1B;
+constexpr uint8_t digit_0 = 0x1C, digit_9 = 0x25;
+constexpr uint8_t letter_a = 0x26, letter_e = 0x2A, letter_z = 0x3F;
+constexpr uint8_t inverse = 0x80;           // the bit that makes a character inverse
+constexpr uint8_t newline = 0x76;
+constexpr uint8_t number_mark = 0x7E;       // five bytes of a number's value follow
+constexpr uint8_t cursor = 0x7F;
+constexpr uint8_t quote_image = 0xC0;       // "" inside a string: the quote character
+constexpr uint8_t then_token = 0xDE;
+constexpr uint8_t rem_token = 0xEA;
+}  // namespace zx81_code
 
-// Reads one line of a listing. Keywords are taken longest first wherever a
-// word starts, spaces around them optional; a keyword of two letters (TO,
-// OR, AT, IF, LN, PI) only when no letter follows, so that TOTAL stays a
-// variable. A statement's first word is always its keyword, as on the ZX81,
-// so FORI=1TO10 reads as FOR I=1 TO 10. Letters may be small; ** <= >= <>
-// are their tokens, "" inside a string the quote character.
-BasicLine read_basic_line(std::string_view text);
+// The program's lines start after the system variables.
+constexpr uint16_t program_lines_start = 0x407D;
 
-// A ZX81 character code as text in the convention above: inverse characters
-// with %, block graphics as Unicode quadrant blocks (U+2580-259F), the grey
-// ones as medium shades (U+2592, U+1FB8E-F); "?" for codes that are no
-// characters.
+// A keyword token (0x40-0x42, 0xC1-0xFF) as the ROM lists it ("PRINT",
+// "INKEY$", "**"); empty for a code that is none. 0xC0 gives "\"\"", the
+// quote character's own form in a listing.
+std::string_view token_text(uint8_t code);
+
+// A ZX81 character code as text: inverse characters with %, block graphics
+// as Unicode quadrant blocks (U+2580-259F), the grey ones as medium shades
+// (U+2592, U+1FB8E-F); "?" for codes that are no characters.
 std::string zx81_text(uint8_t code);
 
 // The screen as text, 24 lines (trailing spaces dropped): in the simple
@@ -55,3 +60,23 @@ bool put_in_edit_line(Zx81& machine, const std::vector<uint8_t>& codes);
 
 // Whether the line being edited is empty: the ROM has taken the last one.
 bool edit_line_empty(const Zx81& machine);
+
+// A line of a program: its number and its body (the codes after the line's
+// length, the last of them NEWLINE).
+struct ProgramLine {
+    int number = 0;
+    std::vector<uint8_t> body;
+};
+
+// The lines of a program area (what lies from 0x407D up to D_FILE); a line
+// that runs past the end, or a number past 16383 (an end mark), ends them.
+std::vector<ProgramLine> program_lines(const std::vector<uint8_t>& area);
+
+// The program area of memory: 0x407D up to D_FILE.
+std::vector<uint8_t> program_area(const Memory& memory);
+
+// The five bytes the ROM's line entry puts after a number's digits: the
+// ROM's own conversion run on `literal` (the number's codes: digits, '.',
+// E and its sign), on a machine in the simple model at rest (the K prompt),
+// which is left as it was. False when it cannot be run there.
+bool rom_number_form(Zx81& machine, const std::vector<uint8_t>& literal, std::array<uint8_t, 5>& form);

@@ -35,11 +35,17 @@ void reset_memory(Memory& memory);
 
 // The system variables that the machine itself looks at.
 namespace sysvar {
+constexpr uint16_t first = 0x4000;   // where the system variables start: IY points here
+constexpr uint16_t err_nr = 0x4000;  // the report to give, less one; 0xFF for none
+constexpr uint8_t no_report = 0xFF;
+constexpr uint8_t out_of_memory = 3; // report 4
 constexpr uint16_t err_sp = 0x4002;  // the machine stack's bottom word: where errors return
 constexpr uint16_t ramtop = 0x4004;  // the first address past what BASIC uses
 constexpr uint16_t d_file = 0x400C;  // where the display file starts
 constexpr uint16_t vars = 0x4010;    // where the variables start
 constexpr uint16_t e_line = 0x4014;  // the line being edited: the end of a saved program
+constexpr uint16_t ch_add = 0x4016;  // the character the ROM reads next
+constexpr uint16_t stkend = 0x401C;  // the end of the calculator's stack
 constexpr uint16_t cdflag = 0x403B;  // the display mode
 constexpr uint8_t slow_requested = 0x40;  // CDFLAG: the program asks for SLOW mode
 constexpr uint8_t slow_running = 0x80;    // CDFLAG: SLOW mode runs (needs the NMI generator)

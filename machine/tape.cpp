@@ -49,7 +49,7 @@ void end_command(Zx81& machine, uint16_t address) {
 
 uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address) {
     const bool caught = address == save_after_name || address == load_after_name;
-    if (!caught || !machine.tape.traps) return machine.memory[address];
+    if (!caught || !machine.tape.traps || !machine.known_rom) return machine.memory[address];
     const Z80State& cpu = machine.cpu;
     TapeCommand& command = machine.tape.command;
     // Kept on the HALT, the processor fetches here again until the command

@@ -6,6 +6,21 @@ Zx81 zx81;
 
 namespace {
 
+// The ROM's SLOW/FAST check turns the NMI generator on for a moment and
+// looks whether an NMI came. None comes in the simple model, and there the
+// ROM would drop the program's request for SLOW mode (RES 6,(HL) at 0x0226,
+// then RET). A real ZX81 keeps the request in CDFLAG, and saves it with the
+// program; the simple model keeps it too, only without acting on it: the
+// instruction becomes its RET, and SLOW mode is never marked as running.
+constexpr uint16_t slow_check_saw_no_nmi = 0x0226;
+constexpr uint8_t ret_opcode = 0xC9;
+
+[[gnu::cold, gnu::noinline]] uint8_t fetch_caught(Zx81& machine, uint16_t address) {
+    if (address == slow_check_saw_no_nmi)
+        return machine.known_rom ? ret_opcode : machine.memory[address];
+    return fetch_in_tape_code(machine, address);
+}
+
 // The processor's bus in the simple model: memory, the keyboard behind even
 // ports, LOAD and SAVE caught for files, and the end of each period, which
 // ends the run so that the front end has its turn between two. With RAM
@@ -21,8 +36,8 @@ struct SimpleBus {
     Zx81* m;
 
     uint8_t fetch(const Z80State&, uint16_t address, uint8_t, int32_t, int) {
-        if (in_tape_code(address)) [[unlikely]]
-            return fetch_in_tape_code(*m, address);
+        if (in_tape_code(address) || address == slow_check_saw_no_nmi) [[unlikely]]
+            return fetch_caught(*m, address);
         return read(address);
     }
     uint8_t read(uint16_t address) {
@@ -154,6 +169,25 @@ void run_period(Zx81& machine) {
 
 void request_model(Zx81& machine, Model model) {
     machine.requested_model = model;
+}
+
+Zx81Snapshot take_snapshot(const Zx81& machine) {
+    return {machine.memory, machine.cpu,        machine.keys,        machine.model,
+            machine.requested_model, machine.address_map, machine.ula, machine.tape,
+            machine.nmi_generator,   machine.cycles_run.load()};
+}
+
+void restore_snapshot(Zx81& machine, const Zx81Snapshot& s) {
+    machine.memory = s.memory;
+    machine.cpu = s.cpu;
+    machine.keys = s.keys;
+    machine.model = s.model;
+    machine.requested_model = s.requested_model;
+    machine.address_map = s.address_map;
+    machine.ula = s.ula;
+    machine.tape = s.tape;
+    machine.nmi_generator = s.nmi_generator;
+    machine.cycles_run.store(s.cycles_run);
 }
 
 uint8_t peek(const Zx81& machine, uint16_t address) {

@@ -34,6 +34,9 @@ struct Zx81 {
     Ula ula;                                // the hardware model's display hardware
     Frame frame;                            // the simple model's picture last asked for
     Tape tape;                              // LOAD and SAVE with files
+    // The ROM is the ZX81's version 2, whose addresses the machine catches
+    // (LOAD and SAVE, the simple model's SLOW check); set before power-up.
+    bool known_rom = true;
     bool nmi_generator = false;             // as a program left it in the simple model
     std::atomic<uint64_t> cycles_run{0};    // processor cycles since power-up
 };
@@ -65,6 +68,22 @@ void run_period(Zx81& machine);
 // the NMI generator, becomes FAST there, as the ROM's FAST command would make
 // it.
 void request_model(Zx81& machine, Model model);
+
+// Everything of a machine that running it changes, to put it back later as
+// it was (a listing line the ROM refused, tried again another way).
+struct Zx81Snapshot {
+    Memory memory;
+    Z80State cpu;
+    KeyMatrix keys;
+    Model model, requested_model;
+    AddressMap address_map;
+    Ula ula;
+    Tape tape;
+    bool nmi_generator;
+    uint64_t cycles_run;
+};
+Zx81Snapshot take_snapshot(const Zx81& machine);
+void restore_snapshot(Zx81& machine, const Zx81Snapshot& snapshot);
 
 // A read and a write as the processor makes them, through the machine's
 // address decoding (a write to the ROM is dropped).

@@ -8,19 +8,13 @@
 #include <fstream>
 
 #include "run_orlix.h"
+#include "temporary_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class Headless : public ::testing::Test {
-protected:
-    fs::path dir = fs::temp_directory_path() / ("orlix-batch-" + std::to_string(getpid()));
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-
-    void write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
-};
+using Headless = TemporaryFolder;
 
 TEST_F(Headless, PrintTwoPlusTwoInBothModels) {
     for (const char* model : {"--model=simple", "--model=hardware"}) {
@@ -76,7 +70,7 @@ TEST_F(Headless, AListingRoundTripsThroughTheZX81) {
 }
 
 TEST_F(Headless, ALineTheZX81RefusesStopsTheListingAndSavesNothing) {
-    write("bad.bas", "10 PRINT 1\n20 PRINT PRINT\n30 PRINT 3\n");
+    write("bad.bas", "10 PRINT 1\n20 PRINT (1\n30 PRINT 3\n");
     const Finished done = run_orlix({"--headless", "--type-file", "bad.bas", "--save", "bad.p"}, dir);
     EXPECT_EQ(done.status, 1);
     EXPECT_NE(done.err.find("bad.bas line 2: the ZX81 does not take line 20"), std::string::npos) << done.err;
@@ -84,7 +78,7 @@ TEST_F(Headless, ALineTheZX81RefusesStopsTheListingAndSavesNothing) {
     write("worse.bas", "10 PRINT 1\n20 PRINT #1\n");
     const Finished unreadable = run_orlix({"--headless", "--type-file", "worse.bas"}, dir);
     EXPECT_EQ(unreadable.status, 1);
-    EXPECT_NE(unreadable.err.find("worse.bas line 2: column 10"), std::string::npos) << unreadable.err;
+    EXPECT_NE(unreadable.err.find("worse.bas line 2, column 10"), std::string::npos) << unreadable.err;
 }
 
 // A save past a file-size limit fails with its reason and the exit status

@@ -17,17 +17,14 @@
 #include <thread>
 
 #include "file_output.h"
+#include "temporary_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class FileOutput : public ::testing::Test {
+class FileOutput : public TemporaryFolder {
 protected:
-    fs::path dir = fs::temp_directory_path() / ("orlix-output-" + std::to_string(getpid()));
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-
     static std::string contents(const fs::path& path) {
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

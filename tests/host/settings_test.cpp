@@ -10,17 +10,13 @@
 #include "run_orlix.h"
 #include "screenshot.h"
 #include "settings.h"
+#include "temporary_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class Files : public ::testing::Test {
-protected:
-    fs::path dir = fs::temp_directory_path() / ("orlix-settings-" + std::to_string(getpid()));
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-};
+using Files = TemporaryFolder;
 
 TEST_F(Files, SettingsRoundTripAndBadLinesAreIgnored) {
     const std::string path = (dir / "deep" / "orlix.conf").string();

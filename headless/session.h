@@ -1,0 +1,42 @@
+// A headless machine of a run's own, driven a period of 1/100 s at a time:
+// keys held as a person holds them, LOAD and SAVE served from the tape
+// folder, and the screen read as text.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "key_sequence.h"
+#include "zx81.h"
+
+constexpr int periods_per_second = 100;
+
+// Periods are counted in 64 bits: a week of emulated time is 60 million of
+// them, and a count that overflowed would run nothing at all.
+int64_t periods_in(double seconds);
+
+struct Session {
+    std::unique_ptr<Zx81> machine = std::make_unique<Zx81>();
+    std::string tape_folder = ".";
+
+    // Runs the machine, serving LOAD and SAVE after each period (LOAD "",
+    // with no one to choose a file, is BREAK).
+    void run(int64_t periods);
+
+    // Runs until the ZX81 shows its K prompt (or gives up after a while),
+    // then a little longer: the ROM reads the keys only once it waits for
+    // one, and after a line it has taken it lists the program first.
+    void wait_for_prompt();
+
+    // A key press as a real one: SHIFT down a period before the key and up a
+    // period after it; a wait lets the time pass.
+    void press(const KeyStroke& stroke);
+
+    // Whether the screen shows `text` on one of its lines.
+    bool shows(const std::string& text);
+
+private:
+    void hold(const std::vector<ZxKey>& keys, int periods);
+};
