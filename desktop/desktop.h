@@ -7,12 +7,14 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "host_keys.h"
 #include "screen_modes.h"
 #include "settings.h"
+#include "sound_device.h"
 #include "zx81.h"
 
 struct Desktop {
@@ -39,7 +41,11 @@ struct Desktop {
 
     Model title_model = Model::simple;  // the model the window's title names
     int ram_kb = default_ram_kb;        // the machine's RAM, which the title names
-    int title_note_periods = 0;         // the title says where a picture went, for this long
+    int title_note_periods = 0;         // the title says where a picture went, or the sound's state, for this long
+    SoundMode sound = SoundMode::on;    // what is heard; F12 turns it off and on
+    SoundMode sound_when_on = SoundMode::on;  // what F12 turns it on to: on, or mic
+    std::unique_ptr<SoundDevice> sound_device;  // opened the first time sound is on
+    bool sound_device_tried = false;    // and if there is none, said once on standard error
     bool switch_model = false;          // F9 pressed: the other model from the next frame
     std::string file_name;        // the name the file dialogs offer
     std::string program_to_load;  // from the command line, loaded at the K prompt

@@ -23,7 +23,7 @@ constexpr std::array<int, 256> build_allegro_keys() {
         {sc::n, KEY_N}, {sc::m, KEY_M}, {sc::right_shift, KEY_RSHIFT}, {sc::alt, KEY_ALT},
         {sc::space, KEY_SPACE}, {sc::f1, KEY_F1}, {sc::f2, KEY_F2}, {sc::f3, KEY_F3},
         {sc::f4, KEY_F4}, {sc::f5, KEY_F5}, {sc::f6, KEY_F6}, {sc::f7, KEY_F7},
-        {sc::f8, KEY_F8}, {sc::f9, KEY_F9}, {sc::f10, KEY_F10}, {sc::print_screen, KEY_PRTSCR}, {sc::up, KEY_UP}, {sc::left, KEY_LEFT}, {sc::right, KEY_RIGHT},
+        {sc::f8, KEY_F8}, {sc::f9, KEY_F9}, {sc::f10, KEY_F10}, {sc::f11, KEY_F11}, {sc::f12, KEY_F12}, {sc::print_screen, KEY_PRTSCR}, {sc::up, KEY_UP}, {sc::left, KEY_LEFT}, {sc::right, KEY_RIGHT},
         {sc::down, KEY_DOWN},
     };
     for (const auto& pair : pairs) t[pair[0]] = pair[1];

@@ -28,6 +28,7 @@ constexpr int right_shift = 54;
 constexpr int alt = 56;
 constexpr int space = 57;
 constexpr int f1 = 59, f2 = 60, f3 = 61, f4 = 62, f5 = 63, f6 = 64, f7 = 65, f8 = 66, f9 = 67, f10 = 68;
+constexpr int f11 = 87, f12 = 88;
 constexpr int up = 72, left = 75, right = 77, down = 80;
 // Keys that come after an E0 prefix are counted from 128.
 constexpr int print_screen = 0x80 | 0x37;

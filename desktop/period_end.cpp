@@ -121,6 +121,14 @@ void serve_tape(Desktop& desktop, Zx81& machine) {
     redraw_frame(desktop);
 }
 
+// The title says something for three seconds: where a picture went, what
+// became of the sound.
+void note_in_title(Desktop& desktop, const std::string& note) {
+    if (!screen) return;
+    set_window_title((title_for(desktop.title_model, desktop.ram_kb) + " - " + note).c_str());
+    desktop.title_note_periods = 300;
+}
+
 // Print Screen or F10: the picture as shown, as a PNG. Where it went is said
 // in the title for three seconds, or in full screen, where there is none, in
 // a message.
@@ -136,9 +144,8 @@ void take_screenshot(Desktop& desktop) {
         show_mouse(nullptr);
         warn("Saved " + path);
         redraw_frame(desktop);
-    } else if (screen) {
-        set_window_title((title_for(desktop.title_model, desktop.ram_kb) + " - saved " + path).c_str());
-        desktop.title_note_periods = 300;
+    } else {
+        note_in_title(desktop, "saved " + path);
     }
 }
 
@@ -158,6 +165,15 @@ void save_settings(Desktop& desktop) {
     desktop.settings_unwritable = true;
 }
 
+// F12: the sound off, or on again as it was.
+void toggle_sound(Desktop& desktop, Zx81& machine) {
+    desktop.sound = desktop.sound == SoundMode::off ? desktop.sound_when_on : SoundMode::off;
+    desktop.remembered.sound = desktop.sound;
+    save_settings(desktop);
+    apply_sound(desktop, machine);
+    note_in_title(desktop, desktop.sound == SoundMode::off ? "sound off" : "sound on");
+}
+
 void next_screen_mode(Desktop& desktop) {
     set_view(desktop, next_view(desktop.view, desktop_size()));
     redraw_frame(desktop);
@@ -166,6 +182,28 @@ void next_screen_mode(Desktop& desktop) {
 }
 
 }  // namespace
+
+void apply_sound(Desktop& desktop, Zx81& machine) {
+    const int64_t now = static_cast<int64_t>(machine.cycles_run.load());
+    if (desktop.sound != SoundMode::off) desktop.sound_when_on = desktop.sound;
+    machine.sound.frame_syncs = desktop.sound == SoundMode::mic;
+    if (desktop.sound != SoundMode::off && !desktop.sound_device_tried) {
+        desktop.sound_device_tried = true;
+        std::string problem;
+        desktop.sound_device = SoundDevice::open(problem);
+        if (!desktop.sound_device) std::fprintf(stderr, "orlix: no sound (%s); running silently\n", problem.c_str());
+    }
+    if (!desktop.sound_device) return;
+    const bool off = desktop.sound == SoundMode::off;
+    set_sample_rate(machine.sound, off ? 0 : desktop.sound_device->rate(), now);
+    desktop.sound_device->pause(off);
+}
+
+void play_sound(Desktop& desktop, Zx81& machine) {
+    if (desktop.sound_device && desktop.sound != SoundMode::off)
+        machine.sound.rate_trim = desktop.sound_device->play(machine.sound.samples);
+    machine.sound.samples.clear();
+}
 
 void draw_frame(Desktop& desktop, Zx81& machine) {
     paint_frame(desktop, latest_frame(machine));
@@ -252,6 +290,10 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
         show_keyboard_picture(desktop);
         desktop.fkey_latch = 1;
     }
+    if (host_key_down(scancode::f12) && desktop.fkey_latch == 0) {
+        toggle_sound(desktop, machine);
+        desktop.fkey_latch = 1;
+    }
     if (host_key_down(scancode::f9) && desktop.fkey_latch == 0) {
         desktop.switch_model = !desktop.switch_model;
         desktop.fkey_latch = 1;
@@ -270,7 +312,8 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
         desktop.fkey_latch = 1;
     }
     if (!host_key_down(scancode::f4) && !host_key_down(scancode::f6) && !host_key_down(scancode::f7) &&
-        !host_key_down(scancode::f8) && !host_key_down(scancode::f9) && !picture_key)
+        !host_key_down(scancode::f8) && !host_key_down(scancode::f9) && !host_key_down(scancode::f12) &&
+        !picture_key)
         desktop.fkey_latch = 0;
     show_model_in_title(desktop, machine.model);
     if (desktop.title_note_periods > 0 && --desktop.title_note_periods == 0 && screen)

@@ -113,10 +113,17 @@ int run_program(int argc, char** argv) {
     quit_on_signals();
     machine_init(desktop, zx81, line.options);
     desktop.program_to_load = line.options.program;
+    zx81.sound.board = line.options.sound_board;
+    desktop.sound = line.options.sound;
+    apply_sound(desktop, zx81);
 
-    do run_period(zx81);
-    while (end_of_period(desktop, zx81) == Step::go_on);
+    // Each period's sound goes to the device as soon as it is made.
+    do {
+        run_period(zx81);
+        play_sound(desktop, zx81);
+    } while (end_of_period(desktop, zx81) == Step::go_on);
 
+    desktop.sound_device.reset();
     destroy_bitmap(desktop.picture);
     desktop.picture = nullptr;
     remove_keyboard();

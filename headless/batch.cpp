@@ -20,6 +20,8 @@ constexpr int longest_wait_for_text = 600 * periods_per_second;
 constexpr int text_check_periods = 10;
 // What a loaded program gets before the keys come.
 constexpr int settle_after_load = 10;
+// --audio: 16-bit mono at 44.1 kHz.
+constexpr int audio_file_rate = 44100;
 
 // Runs for the time asked, or until the text shows; false when the text
 // never showed.
@@ -41,7 +43,8 @@ bool run_for(Session& session, const Options& options) {
 
 // What the run leaves: the screen as text, a picture of it, the program.
 // Returns 0, or 2 for a file that cannot be written.
-int write_results(Zx81& machine, const Options& options) {
+int write_results(Session& session, const Options& options) {
+    Zx81& machine = *session.machine;
     if (options.screen_text)
         for (const std::string& line : screen_text(machine)) std::printf("%s\n", line.c_str());
     if (!options.screenshot.empty()) {
@@ -50,6 +53,13 @@ int write_results(Zx81& machine, const Options& options) {
         if (!write_screenshot(options.screenshot, latest_frame(machine), whole, colour_table[0], colour_table[7],
                               problem)) {
             std::fprintf(stderr, "orlix: cannot save %s: %s\n", options.screenshot.c_str(), problem.c_str());
+            return 2;
+        }
+    }
+    if (!options.audio.empty()) {
+        const FileResult recorded = session.recording->finish();
+        if (!recorded.ok) {
+            std::fprintf(stderr, "orlix: cannot save %s: %s\n", options.audio.c_str(), recorded.reason.c_str());
             return 2;
         }
     }
@@ -80,6 +90,19 @@ int run_headless(const Options& options) {
     machine.ntsc = options.ntsc;
     machine.ram_kb = options.ram_kb;
     machine.known_rom = options.known_rom;
+    // Everything the machine plays, from power-up on, goes to --audio.
+    machine.sound.board = options.sound_board;
+    machine.sound.frame_syncs = options.sound == SoundMode::mic;
+    machine.sound.volume = options.sound == SoundMode::off ? 0 : 1;
+    if (!options.audio.empty() && !options.list) {
+        std::string problem;
+        session.recording = AudioRecording::begin(options.audio, audio_file_rate, problem);
+        if (!session.recording) {
+            std::fprintf(stderr, "orlix: cannot write %s: %s\n", options.audio.c_str(), problem.c_str());
+            return 2;
+        }
+        machine.sound.sample_rate = audio_file_rate;
+    }
     power_up(machine, rom.image);
     session.wait_for_prompt();
     if (options.list) return print_listing(session, options);
@@ -104,7 +127,7 @@ int run_headless(const Options& options) {
     for (const KeyStroke& stroke : strokes) session.press(stroke);
 
     const bool found = run_for(session, options);
-    const int written = write_results(machine, options);
+    const int written = write_results(session, options);
     if (written != 0) return written;
     if (!found) {
         std::fprintf(stderr, "orlix: \"%s\" never showed\n", options.until_text.c_str());

@@ -25,6 +25,8 @@ int64_t periods_in(double seconds) {
 void Session::run(int64_t periods) {
     for (int64_t i = 0; i < periods; ++i) {
         run_period(*machine);
+        if (recording) recording->add(machine->sound.samples);
+        machine->sound.samples.clear();
         const TapeCommand& command = machine->tape.command;
         if (command.action == TapeAction::none) continue;
         if (command.action == TapeAction::load && command.name.empty()) {

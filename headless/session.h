@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "audio_file.h"
 #include "key_sequence.h"
 #include "zx81.h"
 
@@ -20,9 +21,11 @@ int64_t periods_in(double seconds);
 struct Session {
     std::unique_ptr<Zx81> machine = std::make_unique<Zx81>();
     std::string tape_folder = ".";
+    // What the machine plays is written here, when the run has --audio.
+    std::unique_ptr<AudioRecording> recording;
 
     // Runs the machine, serving LOAD and SAVE after each period (LOAD "",
-    // with no one to choose a file, is BREAK).
+    // with no one to choose a file, is BREAK), and taking its sound.
     void run(int64_t periods);
 
     // Runs until the ZX81 shows its K prompt (or gives up after a while),

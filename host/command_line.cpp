@@ -36,6 +36,7 @@ const char* empty_value_problem(const std::string& option) {
         {"--screenshot", "--screenshot needs the name of a PNG file"},
         {"--save", "--save needs a program file name (.P, .81 or .P81)"},
         {"--type-file", "--type-file needs the name of a listing (- for standard input)"},
+        {"--audio", "--audio needs the name of a WAV file"},
     };
     for (const Empty& e : problems)
         if (option == e.option) return e.problem;
@@ -66,7 +67,7 @@ std::string headless_problem(const Options& o) {
         {!o.run_for.empty(), "--run-for"},     {!o.keys.empty(), "--keys"},
         {!o.until_text.empty(), "--until-text"}, {o.screen_text, "--screen-text"},
         {!o.screenshot.empty(), "--screenshot"}, {!o.save.empty(), "--save"},
-        {!o.type_file.empty(), "--type-file"},
+        {!o.type_file.empty(), "--type-file"}, {!o.audio.empty(), "--audio"},
     };
     for (const auto& [given, name] : headless_only)
         if (given && !o.headless) return std::string(name) + " is for --headless runs (try --help)";
@@ -79,8 +80,8 @@ std::string headless_problem(const Options& o) {
     if (!o.save.empty() && !program_file_name(o.save)) return "--save needs a program file name (.P, .81 or .P81)";
     // Files are looked at before the run, so that a run of minutes does not
     // end in a file it could never write.
-    const std::pair<const std::string&, Streams> outputs[] = {{o.save, Streams::in_place},
-                                                              {o.screenshot, Streams::refused}};
+    const std::pair<const std::string&, Streams> outputs[] = {
+        {o.save, Streams::in_place}, {o.screenshot, Streams::refused}, {o.audio, Streams::refused}};
     for (const auto& [path, streams] : outputs) {
         const std::string problem = path.empty() ? "" : unwritable_reason(path, streams);
         if (!problem.empty()) return "cannot write " + path + ": " + problem;
@@ -112,6 +113,12 @@ std::string usage_text() {
            "  --ntsc         the 60 Hz (American) machine, in the hardware model\n"
            "  --ram N        the RAM, in KB: 1 (the basic ZX81), 2, 16 (the default,\n"
            "                 with the 16K pack) or 32\n"
+           "  --sound MODE   on (the default): the ZX81's one-bit sound and its sound\n"
+           "                 board; mic: with the display's own 50 Hz buzz, as a TV\n"
+           "                 at full volume gives it; off: silence\n"
+           "  --sound-board BOARD  zonx (the default: ZON X-81 and ZON X, ports $CF/$DF\n"
+           "                 and $0F/$1F), qs (Quicksilva, memory at $7FFF/$7FFE) or\n"
+           "                 none\n"
            "  --headless     no window: run the ZX81 as a script says, as fast as it\n"
            "                 goes, with these (and --model, --ram, --rom, PROGRAM):\n"
            "  --type-file LISTING  type a BASIC listing in (a file of at most 4 MB, or -\n"
@@ -128,6 +135,7 @@ std::string usage_text() {
            "  --listing STYLE  the listing's conventions for graphics and inverse\n"
            "                 characters: zxtext2p (the default), zmakebas or orlix\n"
            "  --list         print PROGRAM as a listing (in the --listing style) and exit\n"
+           "  --audio FILE   write what the machine played as a WAV (16-bit mono, 44.1 kHz)\n"
            "  -h, --help     show this help and exit\n"
            "  -V, --version  show the version and exit\n"
            "\n"
@@ -144,7 +152,8 @@ std::string usage_text() {
            "  F1 help, F2 save, F3 load, F4 next screen mode (0, 1, 2, then each\n"
            "  larger window scale that fits the desktop), F5 reset, F6 next ink colour,\n"
            "  F7 next paper colour, F8 keyboard picture, F9 the other model,\n"
-           "  F10 or Print Screen a picture of the screen (a PNG), Alt+F4 quit.\n"
+           "  F10 or Print Screen a picture of the screen (a PNG), F12 sound off and on,\n"
+           "  Alt+F4 quit.\n"
            "  The buttons at the right of the window do what F1 to F8 do.\n"
            "\n"
            "Tape: SAVE \"NAME\" typed at the ZX81 writes NAME.P, and LOAD \"NAME\" reads\n"
@@ -163,7 +172,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
     enum {
         rom_option = 256, mode_option, model_option, ntsc_option, ram_option, scale_option, headless_option,
         run_for_option, keys_option, until_text_option, screen_text_option, screenshot_option, save_option,
-        type_file_option, listing_option, list_option
+        type_file_option, listing_option, list_option, sound_option, sound_board_option, audio_option
     };
     static const option long_options[] = {
         {"rom", required_argument, nullptr, rom_option},
@@ -182,6 +191,9 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         {"type-file", required_argument, nullptr, type_file_option},
         {"listing", required_argument, nullptr, listing_option},
         {"list", no_argument, nullptr, list_option},
+        {"sound", required_argument, nullptr, sound_option},
+        {"sound-board", required_argument, nullptr, sound_board_option},
+        {"audio", required_argument, nullptr, audio_option},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
@@ -193,6 +205,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
     line.options.ram_kb = remembered.ram_kb;
     line.options.ink = remembered.ink;
     line.options.paper = remembered.paper;
+    line.options.sound = remembered.sound;
     optind = 0;  // start afresh, even when parsed before
     opterr = 0;  // the messages are our own, on one line
     for (;;) {
@@ -265,6 +278,26 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
             listing_given = true;
             break;
         }
+        case sound_option: {
+            const std::string name = optarg;
+            bool known = false;
+            for (SoundMode mode : {SoundMode::off, SoundMode::on, SoundMode::mic})
+                if (name == sound_mode_name(mode)) {
+                    line.options.sound = mode;
+                    known = true;
+                }
+            if (!known) return failed("--sound takes off, on or mic, not '" + name + "'");
+            break;
+        }
+        case sound_board_option: {
+            const std::string name = optarg;
+            if (name == "zonx") line.options.sound_board = SoundBoard::zonx;
+            else if (name == "qs") line.options.sound_board = SoundBoard::quicksilva;
+            else if (name == "none") line.options.sound_board = SoundBoard::none;
+            else return failed("--sound-board takes zonx, qs or none, not '" + name + "'");
+            break;
+        }
+        case audio_option: line.options.audio = optarg; break;
         case list_option:
             line.options.list = true;
             line.options.headless = true;  // no window: the listing goes to standard output

@@ -19,6 +19,8 @@ struct Options {
     bool ntsc = false;            // --ntsc: the 60 Hz machine
     int ram_kb = default_ram_kb;  // --ram N
     int ink = 0, paper = 7;       // as remembered; no option sets them
+    SoundMode sound = SoundMode::on;          // --sound=off|on|mic
+    SoundBoard sound_board = SoundBoard::zonx;  // --sound-board=zonx|qs|none
 
     // --headless and what only it takes (see batch.h).
     bool headless = false;
@@ -31,6 +33,7 @@ struct Options {
     std::string type_file;    // --type-file LISTING (- for standard input)
     ListingStyle listing = ListingStyle::zxtext2p;  // --listing=STYLE
     bool list = false;        // --list: print PROGRAM as a listing
+    std::string audio;        // --audio FILE.wav: what the machine played
 };
 
 enum class Action { run, help, version, fail };

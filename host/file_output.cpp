@@ -141,12 +141,6 @@ std::string unused_temporary_name(const std::string& folder) {
     }
 }
 
-// Writes the bytes and puts them on disk; 0 or the error.
-int write_and_sync(int fd, const uint8_t* data, size_t size) {
-    if (!write_fully(fd, data, size) || fsync(fd) != 0) return errno;
-    return 0;
-}
-
 // The folder's entries on disk too, so that after a crash the name leads to
 // the old file or the new one.
 void sync_folder(const std::string& folder) {
@@ -154,53 +148,69 @@ void sync_folder(const std::string& folder) {
     if (dir.fd >= 0) fsync(dir.fd);
 }
 
-// The file is written with no name at all (an O_TMPFILE), so that a full
-// disk, a file-size limit or even SIGKILL while it is written leaves
-// nothing behind. Complete, it takes the target's name directly when the
-// target is new; it replaces an old file through a name of its own for the
-// instant between link and rename, which is the one moment a kill can leave
-// a temporary file (the next save removes it). Where the file system cannot
-// make nameless files, the file is named from the start and removed on
+// Opens the new file for `target`: with no name at all (an O_TMPFILE), so
+// that a full disk, a file-size limit or even SIGKILL while it is written
+// leaves nothing behind; where the file system cannot make nameless files,
+// named from the start (".orlix-" and six characters) and removed on
 // failure.
-FileResult save_through_temporary(const std::string& target, const uint8_t* data, size_t size) {
-    const std::string folder = folder_of(target);
+FileResult open_new_file(const std::string& target, PendingFile& file) {
+    file.target = target;
+    file.folder = folder_of(target);
     const mode_t mode = mode_for(target);
+    remove_stale_temporaries(file.folder);
+    file.fd = open(file.folder.c_str(), O_TMPFILE | O_WRONLY, mode);
+    file.nameless = file.fd >= 0;
+    if (!file.nameless) {
+        file.temporary = in_folder(file.folder, std::string(temporary_prefix) + "XXXXXX");
+        file.fd = mkstemp(file.temporary.data());
+        if (file.fd < 0) {
+            file.temporary.clear();
+            return system_error(errno);
+        }
+    }
+    fchmod(file.fd, mode);  // exactly the old file's, whatever the umask
+    return {};
+}
+
+// Complete, on disk, the file takes the target's name: directly when the
+// target is new; through a name of its own for the instant between link and
+// rename when it replaces an old file, which is the one moment a kill can
+// leave a temporary file (the next save removes it).
+FileResult name_new_file(PendingFile& file) {
     SignalsHeld held;
-    remove_stale_temporaries(folder);
-    int error = 0;
-    std::string temporary;
-    Descriptor nameless{open(folder.c_str(), O_TMPFILE | O_WRONLY, mode)};
-    if (nameless.fd >= 0) {
-        fchmod(nameless.fd, mode);  // exactly the old file's, whatever the umask
-        if ((error = write_and_sync(nameless.fd, data, size)) != 0) return system_error(error);
-        const std::string own = "/proc/self/fd/" + std::to_string(nameless.fd);
-        if (linkat(AT_FDCWD, own.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            sync_folder(folder);
+    if (fsync(file.fd) != 0) return system_error(errno);
+    if (file.nameless) {
+        const std::string own = "/proc/self/fd/" + std::to_string(file.fd);
+        if (linkat(AT_FDCWD, own.c_str(), AT_FDCWD, file.target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            sync_folder(file.folder);
             return {};
         }
         if (errno != EEXIST) return system_error(errno);
         for (;;) {
-            temporary = unused_temporary_name(folder);
-            if (linkat(AT_FDCWD, own.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
-            if (errno != EEXIST) return system_error(errno);
+            file.temporary = unused_temporary_name(file.folder);
+            if (linkat(AT_FDCWD, own.c_str(), AT_FDCWD, file.temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+            if (errno != EEXIST) {
+                file.temporary.clear();
+                return system_error(errno);
+            }
         }
-    } else {
-        temporary = in_folder(folder, std::string(temporary_prefix) + "XXXXXX");
-        Descriptor file{mkstemp(temporary.data())};
-        if (file.fd < 0) return system_error(errno);
-        fchmod(file.fd, mode);
-        error = write_and_sync(file.fd, data, size);
-        const int fd = file.fd;
-        file.fd = -1;
-        if (close(fd) != 0 && error == 0) error = errno;
     }
-    if (error == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) {
-        unlink(temporary.c_str());
-        return system_error(error);
-    }
-    sync_folder(folder);
+    const int fd = file.fd;
+    file.fd = -1;
+    if (close(fd) != 0) return system_error(errno);
+    if (std::rename(file.temporary.c_str(), file.target.c_str()) != 0) return system_error(errno);
+    file.temporary.clear();
+    sync_folder(file.folder);
     return {};
+}
+
+FileResult save_through_temporary(const std::string& target, const uint8_t* data, size_t size) {
+    SignalsHeld held;
+    PendingFile file;
+    const FileResult opened = open_new_file(target, file);
+    if (!opened.ok) return opened;
+    if (!write_fully(file.fd, data, size)) return system_error(errno);
+    return name_new_file(file);
 }
 
 // Pipes and character devices are written in place, never replaced, and
@@ -259,4 +269,22 @@ FileResult write_whole_file(const std::string& path, const uint8_t* data, size_t
     const std::string target = final_target(path);
     if (target.empty()) return system_error(errno);
     return save_through_temporary(target, data, size);
+}
+
+PendingFile::~PendingFile() {
+    if (fd >= 0) close(fd);
+    if (!temporary.empty()) unlink(temporary.c_str());
+}
+
+FileResult begin_whole_file(const std::string& path, PendingFile& file) {
+    const std::string problem = unwritable_reason(path, Streams::refused);
+    if (!problem.empty()) return refused(problem);
+    const std::string target = final_target(path);
+    if (target.empty()) return system_error(errno);
+    return open_new_file(target, file);
+}
+
+FileResult finish_whole_file(PendingFile& file) {
+    if (file.fd < 0) return refused("the file was not begun");
+    return name_new_file(file);
 }

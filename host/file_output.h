@@ -38,5 +38,23 @@ inline FileResult write_whole_file(const std::string& path, const std::vector<ui
     return write_whole_file(path, bytes.data(), bytes.size(), streams);
 }
 
+// A file written over time (a recording) and given its name only when it
+// is complete: begin_whole_file opens it, nameless where the file system
+// allows, in the target's folder (the checks and links as above, streams
+// refused); the caller writes through `fd`; finish_whole_file puts it on
+// disk and names it. A file that is never finished leaves nothing behind.
+struct PendingFile {
+    int fd = -1;
+    std::string target, folder;
+    std::string temporary;  // its name until it takes the target's; empty while nameless
+    bool nameless = false;
+    PendingFile() = default;
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile();
+};
+FileResult begin_whole_file(const std::string& path, PendingFile& file);
+FileResult finish_whole_file(PendingFile& file);
+
 // The prefix of the temporary files, for tests and for the cleaning above.
 constexpr const char* temporary_prefix = ".orlix-";

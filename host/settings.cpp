@@ -50,6 +50,14 @@ bool take(Settings& s, const std::string& key, const std::string& value) {
         else return false;
         return true;
     }
+    if (key == "sound") {
+        for (SoundMode mode : {SoundMode::off, SoundMode::on, SoundMode::mic})
+            if (value == sound_mode_name(mode)) {
+                s.sound = mode;
+                return true;
+            }
+        return false;
+    }
     if (key == "ram") {
         for (int kb : ram_sizes_kb)
             if (value == std::to_string(kb)) {
@@ -73,6 +81,15 @@ int on_line(void* user, const char* section, const char* key, const char* value)
 }
 
 }  // namespace
+
+const char* sound_mode_name(SoundMode mode) {
+    switch (mode) {
+    case SoundMode::off: return "off";
+    case SoundMode::mic: return "mic";
+    case SoundMode::on: break;
+    }
+    return "on";
+}
 
 std::string settings_path() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
@@ -113,7 +130,8 @@ bool write_settings(const std::string& path, const Settings& s, std::string& pro
     const std::string text = "# Orlix's settings, written when one is changed in the window.\n"
                              "mode=" + std::to_string(s.view.mode) + "\nscale=" + std::to_string(s.view.scale) +
                              "\nink=" + std::to_string(s.ink) + "\npaper=" + std::to_string(s.paper) +
-                             "\nmodel=" + model_name(s.model) + "\nram=" + std::to_string(s.ram_kb) + "\n";
+                             "\nmodel=" + model_name(s.model) + "\nram=" + std::to_string(s.ram_kb) +
+                             "\nsound=" + sound_mode_name(s.sound) + "\n";
     // Whole or not at all, and on disk before it takes the name: a crash
     // leaves the old settings or the new, never an empty file.
     const FileResult written =

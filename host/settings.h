@@ -1,6 +1,6 @@
 // The settings Orlix remembers from one run to the next, in a small
-// key=value file: the view (screen mode or window scale), ink, paper, model
-// and RAM. The file holds the user's defaults; command-line options override
+// key=value file: the view (screen mode or window scale), ink, paper, model,
+// RAM and sound. The file holds the user's defaults; command-line options override
 // them for one run; a setting changed in the window becomes the default.
 #pragma once
 
@@ -8,12 +8,19 @@
 
 #include "view.h"
 
+// What is heard: nothing, the ZX81's sound without the display's own
+// frame syncs, or with them (the 50 Hz buzz a television at full volume
+// gives, as the MIC socket carries it).
+enum class SoundMode { off, on, mic };
+const char* sound_mode_name(SoundMode mode);
+
 struct Settings {
     View view;
     int ink = 0;
     int paper = 7;
     Model model = Model::simple;
     int ram_kb = default_ram_kb;
+    SoundMode sound = SoundMode::on;
     bool operator==(const Settings&) const = default;
 };
 

@@ -107,8 +107,15 @@ struct HardwareBus {
     static constexpr bool watches_boundaries = true;
 
     Zx81* m;
+    int32_t fetched_left = 0;  // when the last opcode fetch came: a memory write's time
 
     uint8_t memory_at(uint16_t address) const { return m->memory[decoded(m->address_map, address)]; }
+
+    // The machine's time (cycles since power-up), for the sound.
+    int64_t sound_time(int32_t cycles_left) const {
+        return static_cast<int64_t>(m->cycles_run.load(std::memory_order_relaxed)) + hardware_period_cycles -
+               cycles_left;
+    }
 
     // An opcode fetch above 0x7FFF of a byte with bit 6 clear is the display
     // file being executed: the ULA latches the byte as a character (bits 0-5
@@ -117,6 +124,7 @@ struct HardwareBus {
     uint8_t fetch(const Z80State& s, uint16_t address, uint8_t refresh, int32_t cycles_left, int offset) {
         m->ula.refresh_seen = refresh;
         m->ula.last_fetch = address;
+        fetched_left = cycles_left;
         if (in_tape_code(address)) [[unlikely]]
             return fetch_in_tape_code(*m, address);
         const uint8_t byte = memory_at(address);
@@ -138,6 +146,8 @@ struct HardwareBus {
 
     uint8_t read(uint16_t address) { return memory_at(address); }
     void write(uint16_t address, uint8_t value) {
+        if ((address & 0xFFFE) == 0x7FFE) [[unlikely]]
+            sound_memory_write(m->sound, sound_time(fetched_left), address, value);
         write_memory(m->memory, m->address_map, address, value);
     }
 
@@ -149,16 +159,22 @@ struct HardwareBus {
         if (port & 1) return value;
         const int64_t t = time_at(m->ula, cycles_left);
         catch_up(m->ula, t);
-        if (!m->ula.nmi_generator && !m->ula.vsync) start_vsync(m->ula, t);
+        if (!m->ula.nmi_generator && !m->ula.vsync) {
+            start_vsync(m->ula, t);
+            set_sync_line(m->sound, sound_time(cycles_left), true, in_frame_sync_code(m->ula.last_fetch));
+        }
         return value;
     }
 
     // Any output ends the vertical sync; port 0xFE (A0 low) turns the NMI
-    // generator on, 0xFD (A1 low) off.
-    void out(uint16_t port, uint8_t, int32_t cycles_left) {
+    // generator on, 0xFD (A1 low) off; a sound board may take it too.
+    void out(uint16_t port, uint8_t value, int32_t cycles_left) {
         const int64_t t = time_at(m->ula, cycles_left);
         catch_up(m->ula, t);
+        const int64_t heard = sound_time(cycles_left);
         if (m->ula.vsync) end_vsync(m->ula, t);
+        set_sync_line(m->sound, heard, false, false);
+        sound_port_write(m->sound, heard, port, value);
         if (!(port & 1))
             m->ula.nmi_generator = true;
         else if (!(port & 2))
@@ -168,7 +184,9 @@ struct HardwareBus {
     uint16_t period_end(Z80State* s) {
         const int64_t spent = hardware_period_cycles - s->cycles_left;
         m->ula.period_start += spent;
-        m->cycles_run.fetch_add(static_cast<uint64_t>(spent), std::memory_order_relaxed);
+        const uint64_t after = m->cycles_run.fetch_add(static_cast<uint64_t>(spent), std::memory_order_relaxed) +
+                               static_cast<uint64_t>(spent);
+        advance_sound(m->sound, static_cast<int64_t>(after));
         if (without_picture(m->ula)) m->ula.shown = Frame{};
         return IRQ_STOP;
     }

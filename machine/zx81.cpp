@@ -22,11 +22,11 @@ constexpr uint8_t ret_opcode = 0xC9;
 }
 
 // The processor's bus in the simple model: memory, the keyboard behind even
-// ports, LOAD and SAVE caught for files, and the end of each period, which
-// ends the run so that the front end has its turn between two. With RAM
-// filling 0x4000-0x7FFF every address is its own; a smaller RAM repeats, and
-// decoding that has a bus of its own, so that the usual machine pays nothing
-// for it.
+// ports, the sync line and the sound board, LOAD and SAVE caught for files,
+// and the end of each period, which ends the run so that the front end has
+// its turn between two. With RAM filling 0x4000-0x7FFF every address is its
+// own; a smaller RAM repeats, and decoding that has a bus of its own, so
+// that the usual machine pays nothing for it.
 template <bool SmallRam>
 struct SimpleBus {
     static constexpr bool refresh = false;
@@ -34,8 +34,19 @@ struct SimpleBus {
     static constexpr bool watches_boundaries = false;
 
     Zx81* m;
+    // The last opcode fetch: where (the instruction a port access belongs
+    // to) and when (the time of a memory write, which has none of its own).
+    uint16_t fetched = 0;
+    int32_t fetched_left = 0;
 
-    uint8_t fetch(const Z80State&, uint16_t address, uint8_t, int32_t, int) {
+    int64_t time(int32_t cycles_left) const {
+        return static_cast<int64_t>(m->cycles_run.load(std::memory_order_relaxed)) + m->cpu.period_cycles -
+               cycles_left;
+    }
+
+    uint8_t fetch(const Z80State&, uint16_t address, uint8_t, int32_t cycles_left, int) {
+        fetched = address;
+        fetched_left = cycles_left;
         if (in_tape_code(address) || address == slow_check_saw_no_nmi) [[unlikely]]
             return fetch_caught(*m, address);
         return read(address);
@@ -45,21 +56,34 @@ struct SimpleBus {
         return m->memory[address];
     }
     void write(uint16_t address, uint8_t value) {
+        if ((address & 0xFFFE) == 0x7FFE) [[unlikely]]
+            sound_memory_write(m->sound, time(fetched_left), address, value);
         if constexpr (SmallRam) address = decoded(m->address_map, address);
         if (address >= rom_size) m->memory[address] = value;
     }
-    uint8_t in(uint16_t port, int32_t) { return read_keyboard(m->keys, port); }
-    // Output reaches nothing that a later read can see; the NMI generator
-    // that a program turns on or off is kept for the hardware model.
-    void out(uint16_t port, uint8_t, int32_t) {
+    // An even port is the keyboard; reading it with the NMI generator off
+    // starts a vertical sync, which is all the sound the ZX81 has.
+    uint8_t in(uint16_t port, int32_t cycles_left) {
+        if (!(port & 1) && !m->nmi_generator)
+            set_sync_line(m->sound, time(cycles_left), true, in_frame_sync_code(fetched));
+        return read_keyboard(m->keys, port);
+    }
+    // Any output ends the sync; the NMI generator that a program turns on or
+    // off is kept for the hardware model; a sound board may take it.
+    void out(uint16_t port, uint8_t value, int32_t cycles_left) {
+        const int64_t t = time(cycles_left);
+        set_sync_line(m->sound, t, false, false);
+        sound_port_write(m->sound, t, port, value);
         if (!(port & 1))
             m->nmi_generator = true;
         else if (!(port & 2))
             m->nmi_generator = false;
     }
     uint16_t period_end(Z80State* state) {
-        m->cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left),
-                                std::memory_order_relaxed);
+        const uint64_t after = m->cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left),
+                                                       std::memory_order_relaxed) +
+                               static_cast<uint64_t>(state->period_cycles - state->cycles_left);
+        advance_sound(m->sound, static_cast<int64_t>(after));
         return IRQ_STOP;
     }
     static void trap(Z80State*) {}
@@ -135,6 +159,7 @@ const char* model_name(Model model) {
 
 void power_up(Zx81& machine, const RomImage& rom) {
     power_up_memory(machine.memory, rom);
+    reset_sound(machine.sound, static_cast<int64_t>(machine.cycles_run.load()));
     machine.tape.command = {};
     machine.keys = no_keys_down;
     machine.cpu = Z80State{};

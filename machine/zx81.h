@@ -10,6 +10,7 @@
 #include "hardware_model.h"
 #include "keyboard.h"
 #include "memory_map.h"
+#include "sound.h"
 #include "tape.h"
 #include "z80.h"
 
@@ -38,6 +39,7 @@ struct Zx81 {
     // (LOAD and SAVE, the simple model's SLOW check); set before power-up.
     bool known_rom = true;
     bool nmi_generator = false;             // as a program left it in the simple model
+    Sound sound;                            // the sync line and the sound board
     std::atomic<uint64_t> cycles_run{0};    // processor cycles since power-up
 };
 
@@ -46,18 +48,22 @@ struct Zx81 {
 // run side by side.
 extern Zx81 zx81;
 
-// Processor cycles in a period of the simple model.
-constexpr int32_t period_cycles = 32000;
+// Processor cycles in a period of the simple model: 1/100 s at the ZX81's
+// own 3.25 MHz, as in the hardware model, so that time (and pitch) is the
+// same in both.
+constexpr int32_t period_cycles = 32500;
 
 // Power-up in the machine's model and with its RAM: memory as at power-on
 // with the ROM in place, no key down, the processor reset.
 void power_up(Zx81& machine, const RomImage& rom);
 
-// The reset button: RAM cleared, the ROM copy restored, the processor reset.
+// The reset button: RAM cleared, the ROM copy restored, the processor reset
+// (the sound board, on its own, plays on).
 void reset(Zx81& machine);
 
-// Runs the processor for one period (32,000 cycles in the simple model, 1/100
-// s at 3.25 MHz in the hardware model), with the keys last set held down.
+// Runs the processor for one period (1/100 s at 3.25 MHz, 32,500 cycles),
+// with the keys last set held down. The sound of the period is made by its
+// end (in machine.sound.samples, when a sample rate is set).
 void run_period(Zx81& machine);
 
 // Switches to the other model; memory and registers go on. The simple model

@@ -1,14 +1,22 @@
 // The emulator as a user runs it, measured: the real program (window, timer,
-// the periods and what comes between them) idles at the ZX81's prompt for ten seconds while this prints
-// the time to the first frame, emulated cycles per second, frames per second
-// and the process's CPU time. Needs an X display. Usage:
+// the periods and what comes between them) idles at the ZX81's prompt for ten
+// seconds while this prints the time to the first frame, emulated cycles per
+// second, frames per second and the process's CPU time; with sound on, the
+// device's underruns and how long the sound waits in it. Needs an X display
+// and, for the sound, a sound device (ALSA's default). FOLDER holds what the
+// program needs: zx81.rom and the pictures (zxtool.pcx, zx81key.pcx). Usage:
 //   paced_bench FOLDER [SECONDS [ORLIX OPTIONS AND PROGRAM]]
+//   paced_bench FOLDER SECONDS --sound-both [ORLIX OPTIONS AND PROGRAM]
+// The second runs the program twice, with --sound=off and --sound=on, and
+// prints both.
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -38,6 +46,8 @@ void measure(std::chrono::steady_clock::time_point start, double seconds) {
     const uint64_t cycles0 = cycles_run.load();
     const uint64_t frames0 = frames_drawn.load();
     const double cpu0 = cpu_seconds();
+    SoundDevice* const sound = running_desktop().sound_device.get();
+    if (sound) sound->reset_statistics();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const double elapsed = std::chrono::duration<double>(clock::now() - t0).count();
     const double cycles = static_cast<double>(cycles_run.load() - cycles0);
@@ -51,13 +61,45 @@ void measure(std::chrono::steady_clock::time_point start, double seconds) {
     std::printf("frames per second: %.2f\n", frames / elapsed);
     std::printf("CPU time: %.3f s in %.1f s = %.1f%% of one core\n", cpu, elapsed,
                 100.0 * cpu / elapsed);
+    if (sound) {
+        // A sample is made within its period (at most 10 ms before the
+        // period ends) and then waits in the device.
+        std::printf("sound: %d Hz, %llu underruns, %llu samples dropped; in the device after each period: mean "
+                    "%.1f ms, most %.1f ms; from an OUT to the loudspeaker at most %.1f ms\n",
+                    sound->rate(), static_cast<unsigned long long>(sound->underruns()),
+                    static_cast<unsigned long long>(sound->dropped()), sound->mean_queued_ms(),
+                    sound->most_queued_ms(), sound->most_queued_ms() + 10);
+    } else {
+        std::printf("sound: none\n");
+    }
     std::fflush(stdout);
     request_quit();
 }
 
 }  // namespace
 
+// Runs this benchmark again with the sound off, then on, and prints both.
+int sound_both(int argc, char** argv) {
+    for (const char* mode : {"--sound=off", "--sound=on"}) {
+        std::vector<char*> args = {argv[0], argv[1], argv[2], const_cast<char*>(mode)};
+        for (int i = 4; i < argc; ++i) args.push_back(argv[i]);
+        args.push_back(nullptr);
+        std::printf("== %s\n", mode);
+        std::fflush(stdout);
+        const pid_t child = fork();
+        if (child == 0) {
+            execv("/proc/self/exe", args.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc > 3 && std::string(argv[3]) == "--sound-both") return sound_both(argc, argv);
     if (argc > 1 && chdir(argv[1]) != 0) {
         std::fprintf(stderr, "paced_bench: cannot enter %s\n", argv[1]);
         return 2;

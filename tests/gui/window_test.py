@@ -5,6 +5,7 @@ import os
 import random
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -554,6 +555,89 @@ class WindowTest(unittest.TestCase):
             app.proc.poll() is None and app.proc.kill()
             server.terminate()
             server.wait()
+
+    def pulse(self):
+        """A PulseAudio server of the test's own with a null sink, reached
+        through ALSA's default device as on a desktop: the environment for
+        the program and for recording what it plays."""
+        if not shutil.which("pulseaudio") or not shutil.which("parec"):
+            self.skipTest("PulseAudio is not installed")
+        runtime = os.path.join(self.dir, "pulse")
+        os.mkdir(runtime)
+        socket = os.path.join(runtime, "native")
+        config = os.path.join(runtime, "default.pa")
+        with open(config, "w") as f:
+            f.write("load-module module-null-sink sink_name=null rate=44100\nset-default-sink null\n"
+                    "load-module module-native-protocol-unix socket=%s auth-anonymous=1\n" % socket)
+        env = dict(os.environ, HOME=self.dir, PULSE_RUNTIME_PATH=runtime)
+        server = subprocess.Popen(["pulseaudio", "-n", "-F", config, "--exit-idle-time=-1", "--daemonize=no",
+                                   "--disallow-exit", "--disable-shm"], env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (server.terminate(), server.wait()))
+        end = time.time() + 10
+        while not os.path.exists(socket) and time.time() < end:
+            time.sleep(0.1)
+        self.assertTrue(os.path.exists(socket), "PulseAudio did not start")
+        with open(os.path.join(self.dir, ".asoundrc"), "w") as f:
+            f.write("pcm.!default { type pulse }\nctl.!default { type pulse }\n")
+        return {"HOME": self.dir, "PULSE_SERVER": "unix:" + socket}
+
+    def record(self, env, seconds):
+        """What the null sink plays for a while, as 16-bit samples."""
+        rec = subprocess.run(["timeout", str(seconds), "parec", "-d", "null.monitor", "--raw",
+                              "--format=s16le", "--channels=1", "--rate=44100"],
+                             capture_output=True, env=dict(os.environ, **env))
+        data = rec.stdout[:len(rec.stdout) // 2 * 2]
+        return struct.unpack("<%dh" % (len(data) // 2), data)
+
+    def test_sound_plays_and_f12_turns_it_off(self):
+        """A one-bit tone (996.9 Hz) reaches the sound device; F12 silences
+        it and brings it back, the title says so, and the choice is kept."""
+        env = self.pulse()
+        code = [0xDB, 0xFE, 0x06, 124, 0x10, 0xFE, 0xD3, 0xFF, 0x06, 124, 0x10, 0xFE, 0xC3, 0x82, 0x40]
+        with open(os.path.join(self.dir, "tone.bas"), "w") as f:
+            f.write("1 REM " + "".join("\\{%d}" % b for b in code) + "\n10 FAST\n20 RAND USR 16514\n")
+        made = run(PROGRAM, "--headless", "--type-file", "tone.bas", "--save", "tone.p", cwd=self.dir)
+        self.assertEqual(made.returncode, 0, made.stderr)
+        app = Orlix(self.dir, self.display, args=["tone.p"], env=env)
+        self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
+        app.focus()
+        time.sleep(2.5)
+        app.key("r", "Return")
+        time.sleep(0.5)
+
+        def pitch(samples):
+            cross = [i for i in range(1, len(samples)) if samples[i - 1] < 0 <= samples[i]]
+            return (len(cross) - 1) / ((cross[-1] - cross[0]) / 44100) if len(cross) > 2 else 0
+
+        self.assertAlmostEqual(pitch(self.record(env, 1.5)), 996.9, delta=996.9 * 0.02)
+        app.key("F12")
+        self.assertTrue(self.title(app).endswith(" - sound off"), self.title(app))
+        time.sleep(0.3)
+        self.assertEqual(max(abs(v) for v in self.record(env, 1)), 0)
+        app.key("F12")
+        self.assertTrue(self.title(app).endswith(" - sound on"), self.title(app))
+        time.sleep(0.3)
+        self.assertAlmostEqual(pitch(self.record(env, 1.5)), 996.9, delta=996.9 * 0.02)
+        err = app.proc.stderr  # not read while it runs
+        self.assertEqual(app.stop(), 0)
+        with open(os.path.join(self.dir, ".config", "orlix", "orlix.conf")) as f:
+            self.assertIn("sound=on\n", f.read())
+        self.assertNotIn(b"no sound", err.read())
+
+    def test_without_a_sound_device_one_warning(self):
+        empty = os.path.join(self.dir, "no-alsa.conf")
+        open(empty, "w").close()
+        app = Orlix(self.dir, self.display, env={"ALSA_CONFIG_PATH": empty})
+        self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
+        app.focus()
+        time.sleep(1)
+        self.assertEqual(app.stop(), 0)
+        lines = app.proc.stderr.read().decode(errors="replace").splitlines()
+        warnings = [line for line in lines if "sound" in line]
+        self.assertEqual(len(warnings), 1, lines)
+        self.assertTrue(warnings[0].startswith("orlix: no sound (") and warnings[0].endswith("running silently"),
+                        warnings[0])
 
     def test_missing_rom_is_fatal(self):
         os.remove(os.path.join(self.dir, "zx81.rom"))

@@ -135,6 +135,10 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
         {{"--headless", "--run-for", "21474837"}, 2, "", "orlix: --run-for takes at most 604800 s (a week of emulated time), not 21474837\n"},
         {{"--headless", "--run-for", "9999999999f"}, 2, "", "orlix: --run-for takes at most 604800 s (a week of emulated time), not 9999999999f\n"},
         {{"--headless", "--keys", "WAIT:99999999999"}, 2, "", "orlix: --keys: 'WAIT:99999999999' waits too long: a week of emulated time at most\n"},
+        {{"--sound=loud"}, 2, "", "orlix: --sound takes off, on or mic, not 'loud'\n"},
+        {{"--sound-board", "ay"}, 2, "", "orlix: --sound-board takes zonx, qs or none, not 'ay'\n"},
+        {{"--audio", "x.wav"}, 2, "", "orlix: --audio is for --headless runs (try --help)\n"},
+        {{"--headless", "--audio", "none/x.wav"}, 2, "", "orlix: cannot write none/x.wav: No such file or directory\n"},
         {{"--headless", "--listing=basic"}, 2, "", "orlix: --listing takes zxtext2p, zmakebas or orlix, not 'basic'\n"},
         {{"--listing=zmakebas"}, 2, "", "orlix: --listing is for --headless runs and --list (try --help)\n"},
         {{"--list"}, 2, "", "orlix: --list needs a PROGRAM to list (try --help)\n"},
@@ -204,7 +208,8 @@ TEST_F(CommandLineTest, HelpListsEveryOptionAndKey) {
     const std::string help = run_orlix({"--help"}, dir).out;
     for (const char* word : {"--rom FILE", "--mode N", "--model NAME", "--ntsc", "--ram N", "--scale N", "--headless", "--run-for T", "--keys SEQ",
                              "--until-text TEXT", "--screen-text", "--screenshot FILE", "--save FILE",
-                             "--type-file LISTING", "--listing STYLE", "--list", "--help", "--version",
+                             "--type-file LISTING", "--listing STYLE", "--list", "--sound MODE", "--sound-board BOARD",
+                             "--audio FILE", "F12 sound", "--help", "--version",
                              "right of L", "Report bugs", ". , < > \" = + - / ? *", "LOAD \"NAME\"",
                              "F1 help", "F8 keyboard", "F9 the other model", "Alt+F4 quit", "Backspace",
                              "~/.local/share/orlix"})

@@ -26,6 +26,7 @@ TEST_F(Files, SettingsRoundTripAndBadLinesAreIgnored) {
     changed.paper = 1;
     changed.model = Model::hardware;
     changed.ram_kb = 1;
+    changed.sound = SoundMode::mic;
     std::string problem;
     ASSERT_TRUE(write_settings(path, changed, problem)) << problem;
     EXPECT_TRUE(read_settings(path, problem) == changed);
@@ -43,6 +44,7 @@ TEST_F(Files, SettingsRoundTripAndBadLinesAreIgnored) {
     const BadCase cases[] = {
         {"mode=1\nink=99\npaper=3\n", paper3, "line 2 not understood"},
         {"mode=1\npaper=3\ncolour=red\nmodel=fast\n", paper3, "line 3 not understood"},
+        {"mode=1\npaper=3\nsound=loud\n", paper3, "line 3 not understood"},
         {"this is not a setting\nmode=1\npaper = 3\n", paper3, "line 1 not understood"},
         {"[screen]\nmode=2\n", Settings{}, "line 2 not understood"},
         {"# only a comment\n", Settings{}, ""},

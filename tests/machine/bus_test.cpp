@@ -48,9 +48,9 @@ TEST(MemoryBus, EachPeriodEndsTheRunAndCountsItsCycles) {
         const uint64_t before = zx81.cycles_run.load();
         run_period(zx81);
         // A period and the overshoot of its last instruction.
-        EXPECT_GE(zx81.cycles_run.load(), before + 32000);
-        EXPECT_LT(zx81.cycles_run.load(), before + 32000 + 23);
-        EXPECT_EQ(zx81.cpu.cycles_left, 32000);  // a fresh period waits
+        EXPECT_GE(zx81.cycles_run.load(), before + 32500);
+        EXPECT_LT(zx81.cycles_run.load(), before + 32500 + 23);
+        EXPECT_EQ(zx81.cpu.cycles_left, 32500);  // a fresh period waits
     }
 }
 

@@ -21,7 +21,7 @@ void power_up(Model model = Model::simple, bool ntsc = false, int ram_kb = defau
 // LOAD and SAVE, say); an empty hook does nothing.
 void between_periods(std::function<void()> hook);
 
-// Runs the processor for `periods` periods (32,000 cycles in the simple
+// Runs the processor for `periods` periods (32,500 cycles in the simple
 // model), each followed by the hook above.
 void run_periods(int periods);
 

@@ -1,0 +1,34 @@
+// Sound written to a file as the machine plays it: 16-bit mono PCM WAV,
+// through libsndfile, whole or not at all (the file takes its name only
+// when the recording is finished).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "file_output.h"
+
+struct sf_private_tag;  // libsndfile's SNDFILE
+
+class AudioRecording {
+public:
+    // Starts a recording to `path` at `rate` samples a second; null, with the
+    // reason in `problem`, when the file cannot be made there.
+    static std::unique_ptr<AudioRecording> begin(const std::string& path, int rate, std::string& problem);
+    ~AudioRecording();
+
+    // Adds samples; false (with the reason kept for finish) when they cannot
+    // be written.
+    bool add(const std::vector<int16_t>& samples);
+
+    // Ends the recording: the header completed, the file on disk and named.
+    FileResult finish();
+
+private:
+    AudioRecording() = default;
+    PendingFile file_;
+    sf_private_tag* sound_file_ = nullptr;
+    std::string problem_;
+};
