@@ -15,6 +15,7 @@
 #include "screen_modes.h"
 #include "settings.h"
 #include "sound_device.h"
+#include "tape_files.h"
 #include "zx81.h"
 
 struct Desktop {
@@ -49,6 +50,7 @@ struct Desktop {
     bool switch_model = false;          // F9 pressed: the other model from the next frame
     std::string file_name;        // the name the file dialogs offer
     std::string program_to_load;  // from the command line, loaded at the K prompt
+    SaveChoice save_format;       // what SAVE "NAME" writes (--save-format)
     int periods_run = 0;          // since start-up, while a program waits to load
 
     // The settings file, and what it says: changing a setting in the window

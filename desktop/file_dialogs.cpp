@@ -25,10 +25,13 @@ struct Filter {
     const char* extension;  // compared without regard to case
 };
 // The first is selected when the dialog opens.
-constexpr std::array<Filter, 3> filters = {{
+constexpr std::array<Filter, 6> filters = {{
     {"Xtender format (*.P)", ".P"},
     {"Atari z81 format (*.81)", ".81"},
     {"Rom file (*.ROM)", ".ROM"},
+    {"Tape file (*.TZX)", ".TZX"},
+    {"Tape recording (*.WAV)", ".WAV"},
+    {"Tape with names (*.P81)", ".P81"},
 }};
 
 bool has_extension(const std::string& name, const char* extension) {

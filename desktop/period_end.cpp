@@ -14,7 +14,6 @@
 #include "overlays.h"
 #include "pacing.h"
 #include "presenter.h"
-#include "program_files.h"
 #include "reporters.h"
 #include "screen_modes.h"
 #include "screenshot.h"
@@ -50,6 +49,10 @@ void warn_file_failure(const char* what, const std::string& name, const FileResu
     if (!result.ok) warn(what + name + "\n" + result.reason);
 }
 
+void warn_tape_result(const TapeResult& result) {
+    if (!result.ok) warn(result.message);
+}
+
 // Loads the program named on the command line once the ROM has started and
 // waits at its K prompt, as F3 would load it; it becomes the name the dialogs
 // offer. A ROM that never shows the prompt gets the program after 10 s.
@@ -59,7 +62,7 @@ bool load_program_named_at_start(Desktop& desktop, Zx81& machine) {
     if (!shows_k_prompt(machine.memory) && ++desktop.periods_run < longest_start) return false;
     desktop.file_name = desktop.program_to_load;
     desktop.program_to_load.clear();
-    warn_file_failure("Cannot load ", desktop.file_name, load_program(machine, desktop.file_name));
+    warn_tape_result(load_program_file(machine, desktop.file_name));
     redraw_frame(desktop);
     return true;
 }
@@ -70,9 +73,9 @@ bool program_file_action(Desktop& desktop, Zx81& machine, FileDialog kind) {
     show_mouse(nullptr);
     const bool chosen = choose_program_file(kind, desktop.file_name);
     if (chosen && kind == FileDialog::save)
-        warn_file_failure("Cannot save ", desktop.file_name, save_program(machine, desktop.file_name));
+        warn_file_failure("Cannot save ", desktop.file_name, save_program_file(machine, desktop.file_name));
     else if (chosen)
-        warn_file_failure("Cannot load ", desktop.file_name, load_program(machine, desktop.file_name));
+        warn_tape_result(load_program_file(machine, desktop.file_name));
     redraw_frame(desktop);
     return chosen;
 }
@@ -101,7 +104,7 @@ std::string tape_folder(const Desktop& desktop) {
 void serve_tape(Desktop& desktop, Zx81& machine) {
     const TapeCommand& command = machine.tape.command;
     TapeResult result;
-    if (command.action == TapeAction::load && command.name.empty()) {
+    if (command.action == TapeAction::load && command.name.empty() && !deck_has_next_program(machine)) {
         show_mouse(nullptr);
         if (!choose_program_file(FileDialog::open, desktop.file_name)) {
             break_tape_command(machine);
@@ -110,7 +113,7 @@ void serve_tape(Desktop& desktop, Zx81& machine) {
         }
         result = load_tape_file(machine, desktop.file_name);
     } else {
-        result = serve_tape_command(machine, tape_folder(desktop));
+        result = serve_tape_command(machine, tape_folder(desktop), desktop.save_format);
     }
     if (result.ok) {
         desktop.file_name = result.path;

@@ -55,7 +55,14 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     machine.ntsc = options.ntsc;
     machine.ram_kb = options.ram_kb;
     machine.known_rom = options.known_rom;
+    machine.tape.traps = !options.real_tape;
     power_up(machine, rom.image);
+    if (!options.tape.empty()) {
+        std::string warnings;
+        const TapeResult inserted = insert_tape_file(machine, options.tape, &warnings);
+        if (!warnings.empty()) std::fprintf(stderr, "orlix: %s: %s\n", options.tape.c_str(), warnings.c_str());
+        if (!inserted.ok) warn(inserted.message);
+    }
     acquire_screen();
     clear_to_color(screen, d.colours[d.paper]);
     release_screen();
@@ -113,6 +120,7 @@ int run_program(int argc, char** argv) {
     quit_on_signals();
     machine_init(desktop, zx81, line.options);
     desktop.program_to_load = line.options.program;
+    desktop.save_format = line.options.save_format;
     zx81.sound.board = line.options.sound_board;
     desktop.sound = line.options.sound;
     apply_sound(desktop, zx81);

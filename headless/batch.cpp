@@ -64,13 +64,31 @@ int write_results(Session& session, const Options& options) {
         }
     }
     if (!options.save.empty()) {
-        const FileResult saved = save_program(machine, options.save);
+        const FileResult saved = save_program_file(machine, options.save);
         if (!saved.ok) {
             std::fprintf(stderr, "orlix: cannot save %s: %s\n", options.save.c_str(), saved.reason.c_str());
             return 2;
         }
     }
     return 0;
+}
+
+// A tape or program from the command line put into the machine: what
+// reading it found wrong goes to standard error, a line each, and so does
+// why it cannot be used (false).
+bool usable(const std::string& file, const TapeResult& result, const std::string& warnings) {
+    size_t start = 0;
+    while (start < warnings.size()) {
+        const size_t end = std::min(warnings.find('\n', start), warnings.size());
+        std::fprintf(stderr, "orlix: %s: %s\n", file.c_str(), warnings.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+    if (result.ok) return true;
+    std::string message = result.message;
+    const size_t line_end = message.find('\n');
+    if (line_end != std::string::npos) message.replace(line_end, 1, ": ");
+    std::fprintf(stderr, "orlix: %s\n", message.c_str());
+    return false;
 }
 
 }  // namespace
@@ -107,13 +125,16 @@ int run_headless(const Options& options) {
     session.wait_for_prompt();
     if (options.list) return print_listing(session, options);
 
+    session.save = options.save_format;
+    machine.tape.traps = !options.real_tape;
+    std::string tape_warnings, program_warnings;
+    if (!options.tape.empty() &&
+        !usable(options.tape, insert_tape_file(machine, options.tape, &tape_warnings), tape_warnings))
+        return 2;
     if (!options.program.empty()) {
         session.tape_folder = std::filesystem::path(options.program).parent_path().string();
-        const FileResult loaded = load_program(machine, options.program);
-        if (!loaded.ok) {
-            std::fprintf(stderr, "orlix: cannot load %s: %s\n", options.program.c_str(), loaded.reason.c_str());
-            return 2;
-        }
+        const TapeResult loaded = load_program_file(machine, options.program, &program_warnings);
+        if (!usable(options.program, loaded, program_warnings)) return 2;
         session.run(settle_after_load);
     }
     if (!options.type_file.empty()) {

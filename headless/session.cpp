@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "basic_text.h"
-#include "tape_files.h"
 
 namespace {
 
@@ -29,11 +28,11 @@ void Session::run(int64_t periods) {
         machine->sound.samples.clear();
         const TapeCommand& command = machine->tape.command;
         if (command.action == TapeAction::none) continue;
-        if (command.action == TapeAction::load && command.name.empty()) {
+        if (command.action == TapeAction::load && command.name.empty() && !deck_has_next_program(*machine)) {
             break_tape_command(*machine);
             continue;
         }
-        const TapeResult result = serve_tape_command(*machine, tape_folder);
+        const TapeResult result = serve_tape_command(*machine, tape_folder, save);
         if (!result.ok) std::fprintf(stderr, "orlix: %s\n", result.message.c_str());
     }
 }

@@ -10,6 +10,7 @@
 
 #include "audio_file.h"
 #include "key_sequence.h"
+#include "tape_files.h"
 #include "zx81.h"
 
 constexpr int periods_per_second = 100;
@@ -21,11 +22,13 @@ int64_t periods_in(double seconds);
 struct Session {
     std::unique_ptr<Zx81> machine = std::make_unique<Zx81>();
     std::string tape_folder = ".";
+    SaveChoice save;  // what SAVE "NAME" writes
     // What the machine plays is written here, when the run has --audio.
     std::unique_ptr<AudioRecording> recording;
 
     // Runs the machine, serving LOAD and SAVE after each period (LOAD "",
-    // with no one to choose a file, is BREAK), and taking its sound.
+    // with no tape in the deck and no one to choose a file, is BREAK), and
+    // taking its sound.
     void run(int64_t periods);
 
     // Runs until the ZX81 shows its K prompt (or gives up after a while),

@@ -2,7 +2,8 @@
 
 #include <sndfile.h>
 
-std::unique_ptr<AudioRecording> AudioRecording::begin(const std::string& path, int rate, std::string& problem) {
+std::unique_ptr<AudioRecording> AudioRecording::begin(const std::string& path, int rate, std::string& problem,
+                                                      int bits) {
     std::unique_ptr<AudioRecording> recording(new AudioRecording);
     const FileResult opened = begin_whole_file(path, recording->file_);
     if (!opened.ok) {
@@ -12,7 +13,7 @@ std::unique_ptr<AudioRecording> AudioRecording::begin(const std::string& path, i
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    info.format = SF_FORMAT_WAV | (bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
     // The descriptor stays ours: it is synced and named when the recording
     // is finished.
     recording->sound_file_ = sf_open_fd(recording->file_.fd, SFM_WRITE, &info, SF_FALSE);

@@ -1,6 +1,6 @@
-// Sound written to a file as the machine plays it: 16-bit mono PCM WAV,
-// through libsndfile, whole or not at all (the file takes its name only
-// when the recording is finished).
+// Sound written to a file as the machine plays it: mono PCM WAV (16-bit,
+// or 8-bit for a tape), through libsndfile, whole or not at all (the file
+// takes its name only when the recording is finished).
 #pragma once
 
 #include <cstdint>
@@ -14,9 +14,11 @@ struct sf_private_tag;  // libsndfile's SNDFILE
 
 class AudioRecording {
 public:
-    // Starts a recording to `path` at `rate` samples a second; null, with the
-    // reason in `problem`, when the file cannot be made there.
-    static std::unique_ptr<AudioRecording> begin(const std::string& path, int rate, std::string& problem);
+    // Starts a recording to `path` at `rate` samples a second, of 16 bits or
+    // 8; null, with the reason in `problem`, when the file cannot be made
+    // there.
+    static std::unique_ptr<AudioRecording> begin(const std::string& path, int rate, std::string& problem,
+                                                 int bits = 16);
     ~AudioRecording();
 
     // Adds samples; false (with the reason kept for finish) when they cannot

@@ -11,6 +11,7 @@
 #include "data_files.h"
 #include "file_output.h"
 #include "program_files.h"
+#include "tape_images.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ const char* empty_value_problem(const std::string& option) {
         {"--keys", "--keys needs the keys to press"},
         {"--until-text", "--until-text needs the text to wait for"},
         {"--screenshot", "--screenshot needs the name of a PNG file"},
-        {"--save", "--save needs a program file name (.P, .81 or .P81)"},
+        {"--save", "--save needs a program or tape file name (.P, .81, .P81, .WAV or .TZX)"},
+        {"--tape", "--tape needs the name of a tape file"},
         {"--type-file", "--type-file needs the name of a listing (- for standard input)"},
         {"--audio", "--audio needs the name of a WAV file"},
     };
@@ -77,7 +79,8 @@ std::string headless_problem(const Options& o) {
     std::vector<KeyStroke> strokes;
     std::string error;
     if (!read_key_sequence(o.keys, o.ntsc, strokes, error)) return "--keys: " + error;
-    if (!o.save.empty() && !program_file_name(o.save)) return "--save needs a program file name (.P, .81 or .P81)";
+    if (!o.save.empty() && !saveable_file_name(o.save))
+        return "--save needs a program or tape file name (.P, .81, .P81, .WAV or .TZX)";
     // Files are looked at before the run, so that a run of minutes does not
     // end in a file it could never write.
     const std::pair<const std::string&, Streams> outputs[] = {
@@ -91,12 +94,21 @@ std::string headless_problem(const Options& o) {
     return {};
 }
 
+// Why a tape cannot be used, with where reading it first went wrong.
+std::string tape_problem(const TapeImage& tape) {
+    if (tape.warnings.empty()) return tape.problem;
+    const size_t more = tape.warnings.size() - 1;
+    return tape.problem + " (" + tape.warnings.front() +
+           (more ? "; " + std::to_string(more) + " more such place" + (more > 1 ? "s" : "") : "") + ")";
+}
+
 }  // namespace
 
 std::string usage_text() {
     return "Usage: orlix [OPTIONS] [PROGRAM]\n"
            "Orlix, an emulator of the Sinclair ZX81. PROGRAM, a .p, .81 or .p81 file,\n"
-           "is loaded as soon as the ZX81 shows its K prompt.\n"
+           "or a tape (.tzx, .wav), is loaded as soon as the ZX81 shows its K prompt\n"
+           "(with --real-tape, a tape goes into the deck for LOAD to play).\n"
            "\n"
            "Options:\n"
            "  --rom FILE     the 8 KB ZX81 ROM; without it zx81.rom is looked for in the\n"
@@ -119,6 +131,12 @@ std::string usage_text() {
            "  --sound-board BOARD  zonx (the default: ZON X-81 and ZON X, ports $CF/$DF\n"
            "                 and $0F/$1F), qs (Quicksilva, memory at $7FFF/$7FFE) or\n"
            "                 none\n"
+           "  --tape FILE    put a tape in the deck: a WAV recording, a TZX, a .P81, or a\n"
+           "                 .P as the signal SAVE gives; LOAD takes its programs\n"
+           "  --real-tape    LOAD and SAVE run the ROM's own tape routines: LOAD plays\n"
+           "                 the tape in the deck through the ZX81's loader, in real time\n"
+           "  --save-format F  what SAVE \"NAME\" writes: p (NAME.P, the default), wav (the\n"
+           "                 signal for a real ZX81, 44.1 kHz) or tzx\n"
            "  --headless     no window: run the ZX81 as a script says, as fast as it\n"
            "                 goes, with these (and --model, --ram, --rom, PROGRAM):\n"
            "  --type-file LISTING  type a BASIC listing in (a file of at most 4 MB, or -\n"
@@ -131,7 +149,7 @@ std::string usage_text() {
            "  --until-text TEXT  stop once TEXT shows on the screen (exit 1 if never)\n"
            "  --screen-text  print the screen's 24 lines at the end\n"
            "  --screenshot FILE  write the last frame as a PNG\n"
-           "  --save FILE    save the program at the end (.P)\n"
+           "  --save FILE    save the program at the end (.P, or a tape: .WAV, .TZX, .P81)\n"
            "  --listing STYLE  the listing's conventions for graphics and inverse\n"
            "                 characters: zxtext2p (the default), zmakebas or orlix\n"
            "  --list         print PROGRAM as a listing (in the --listing style) and exit\n"
@@ -156,9 +174,11 @@ std::string usage_text() {
            "  Alt+F4 quit.\n"
            "  The buttons at the right of the window do what F1 to F8 do.\n"
            "\n"
-           "Tape: SAVE \"NAME\" typed at the ZX81 writes NAME.P, and LOAD \"NAME\" reads\n"
-           "NAME.P or NAME.81 (any case), in the folder of the program last loaded or\n"
-           "saved, else the working folder; LOAD \"\" asks for the file.\n"
+           "Tape: SAVE \"NAME\" typed at the ZX81 writes NAME.P (or NAME.WAV, NAME.TZX),\n"
+           "and LOAD \"NAME\" takes NAME from the tape in the deck, or reads NAME.P,\n"
+           "NAME.81, NAME.P81, NAME.TZX or NAME.WAV (any case), in the folder of the\n"
+           "program last loaded or saved, else the working folder; LOAD \"\" takes the\n"
+           "next program on the tape, or asks for the file.\n"
            "\n"
            "Settings: the screen mode or scale, ink, paper, model and RAM are kept in\n"
            "$XDG_CONFIG_HOME/orlix/orlix.conf (~/.config/orlix/orlix.conf); options\n"
@@ -172,7 +192,8 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
     enum {
         rom_option = 256, mode_option, model_option, ntsc_option, ram_option, scale_option, headless_option,
         run_for_option, keys_option, until_text_option, screen_text_option, screenshot_option, save_option,
-        type_file_option, listing_option, list_option, sound_option, sound_board_option, audio_option
+        type_file_option, listing_option, list_option, sound_option, sound_board_option, audio_option,
+        tape_option, real_tape_option, save_format_option
     };
     static const option long_options[] = {
         {"rom", required_argument, nullptr, rom_option},
@@ -194,6 +215,9 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         {"sound", required_argument, nullptr, sound_option},
         {"sound-board", required_argument, nullptr, sound_board_option},
         {"audio", required_argument, nullptr, audio_option},
+        {"tape", required_argument, nullptr, tape_option},
+        {"real-tape", no_argument, nullptr, real_tape_option},
+        {"save-format", required_argument, nullptr, save_format_option},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
@@ -298,6 +322,17 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
             break;
         }
         case audio_option: line.options.audio = optarg; break;
+        case tape_option: line.options.tape = optarg; break;
+        case real_tape_option: line.options.real_tape = true; break;
+        case save_format_option: {
+            const std::string name = optarg;
+            const SaveFormat format = name == "wav" ? SaveFormat::wav : name == "tzx" ? SaveFormat::tzx
+                                                                                      : SaveFormat::program;
+            if (name != "wav" && name != "tzx" && name != "p")
+                return failed("--save-format takes wav, tzx or p, not '" + name + "'");
+            line.options.save_format = {format, true};
+            break;
+        }
         case list_option:
             line.options.list = true;
             line.options.headless = true;  // no window: the listing goes to standard output
@@ -312,10 +347,19 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
     if (line.options.list && optind >= argc) return failed("--list needs a PROGRAM to list (try --help)");
     const std::string script_problem = headless_problem(line.options);
     if (!script_problem.empty()) return failed(script_problem);
+    if (!line.options.tape.empty()) {
+        const TapeImage tape = read_tape_image(line.options.tape);
+        if (!tape.problem.empty()) return failed("cannot read the tape " + line.options.tape + ": " + tape_problem(tape));
+    }
     if (optind < argc) {
         const std::string program = argv[optind];
-        const ProgramImage image = read_program_file(program, line.options.ram_kb);
-        if (!image.result.ok) return failed("cannot load " + program + ": " + image.result.reason);
+        if (tape_file_name(program)) {
+            const TapeImage tape = read_tape_image(program);
+            if (!tape.problem.empty()) return failed("cannot load " + program + ": " + tape_problem(tape));
+        } else {
+            const ProgramImage image = read_program_file(program, line.options.ram_kb);
+            if (!image.result.ok) return failed("cannot load " + program + ": " + image.result.reason);
+        }
         // The dialogs start from the program's folder whatever the working
         // folder is later.
         std::error_code error;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "listing.h"
+#include "tape_files.h"
 #include "view.h"
 #include "version.h"
 #include "settings.h"
@@ -20,6 +21,9 @@ struct Options {
     int ram_kb = default_ram_kb;  // --ram N
     int ink = 0, paper = 7;       // as remembered; no option sets them
     SoundMode sound = SoundMode::on;          // --sound=off|on|mic
+    std::string tape;                         // --tape FILE: in the deck at start
+    bool real_tape = false;                   // --real-tape: LOAD and SAVE not caught
+    SaveChoice save_format;                   // --save-format=wav|tzx|p
     SoundBoard sound_board = SoundBoard::zonx;  // --sound-board=zonx|qs|none
 
     // --headless and what only it takes (see batch.h).

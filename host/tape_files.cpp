@@ -3,7 +3,9 @@
 #include <cctype>
 #include <filesystem>
 
+#include "file_output.h"
 #include "program_files.h"
+#include "tape_images.h"
 #include "zx81.h"
 
 namespace fs = std::filesystem;
@@ -25,29 +27,109 @@ TapeResult failed(Zx81& machine, std::string message, std::string path = {}) {
     return {false, std::move(path), std::move(message)};
 }
 
-TapeResult save_by_name(Zx81& machine, const std::string& folder) {
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
+    return text;
+}
+
+// Whether `file` in `folder` exists in any case of its name.
+bool folder_holds(const std::string& folder, const std::string& file) {
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
+        if (upper(entry.path().filename().string()) == upper(file)) return true;
+    return false;
+}
+
+TapeProgram to_write(const Zx81& machine, const ProgramImage& image) {
+    return {machine.tape.command.name, image.bytes, 0, 0};
+}
+
+TapeResult save_by_name(Zx81& machine, const std::string& folder, SaveChoice save) {
     const HostName host = host_file_name(machine.tape.command.name);
     const std::string shown = printable_name(machine.tape.command.name);
     if (!host.problem.empty()) return failed(machine, "Cannot save " + shown + "\n" + host.problem);
-    const std::string file = ends_as_program(host.name) ? host.name : host.name + ".P";
-    const std::string path = (fs::path(folder) / file).string();
-    const FileResult saved = save_program(machine, path);
+    if (!save.chosen) {
+        save.format = folder_holds(folder, host.name + ".WAV")   ? SaveFormat::wav
+                      : folder_holds(folder, host.name + ".TZX") ? SaveFormat::tzx
+                                                                  : SaveFormat::program;
+    }
+    const char* ending = save.format == SaveFormat::wav ? ".WAV" : save.format == SaveFormat::tzx ? ".TZX" : ".P";
+    const std::string file = save.format == SaveFormat::program && ends_as_program(host.name) ? host.name
+                                                                                              : host.name + ending;
+    // A file already there in another case is written under its own name.
+    std::string path = (fs::path(folder) / file).string();
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
+        if (upper(entry.path().filename().string()) == upper(file)) path = entry.path().string();
+    FileResult saved;
+    if (save.format == SaveFormat::program) {
+        saved = save_program(machine, path);
+    } else {
+        const ProgramImage image = program_in_memory(machine);
+        saved = !image.result.ok                     ? image.result
+                : save.format == SaveFormat::wav ? write_tape_wav(path, to_write(machine, image))
+                                                 : write_tape_tzx(path, to_write(machine, image));
+    }
     if (!saved.ok) return failed(machine, "Cannot save " + path + "\n" + saved.reason, path);
     finish_tape_command(machine);
     return {true, path, {}};
+}
+
+// The next program on the deck's tape after its place: the one named (all
+// of the name, its end mark too, as the ROM compares it), or any for an
+// empty name. Null when there is none.
+const TapeProgram* next_on_deck(const std::vector<TapeProgram>& programs, const TapeDeck& deck,
+                                const std::vector<uint8_t>& name) {
+    const uint64_t place = tape_position(deck);
+    for (const TapeProgram& program : programs)
+        if (program.start >= place && (name.empty() || program.name == name)) return &program;
+    return nullptr;
+}
+
+// LOAD from the tape in the deck, as a real LOAD would find it, at once.
+// Nothing when the program is not on it after its place.
+bool load_from_deck(Zx81& machine, TapeResult& result) {
+    TapeDeck& deck = machine.tape.deck;
+    if (deck.tape.stretches.empty()) return false;
+    const DecodedTape decoded = decode_signal(deck.tape);
+    const TapeProgram* program = next_on_deck(decoded.programs, deck, machine.tape.command.name);
+    if (!program) return false;
+    const ProgramImage image = check_program_image(program->data, machine.ram_kb);
+    if (!image.result.ok) {
+        result = failed(machine, "Cannot load from " + deck.name + "\n" + image.result.reason, deck.name);
+        return true;
+    }
+    wind_tape(deck, program->end);
+    finish_tape_load(machine, image);
+    result = {true, deck.name, {}};
+    return true;
 }
 
 TapeResult load_by_name(Zx81& machine, const std::string& folder) {
     const HostName host = host_file_name(machine.tape.command.name);
     const std::string shown = printable_name(machine.tape.command.name);
     if (!host.problem.empty()) return failed(machine, "Cannot load " + shown + "\n" + host.problem);
+    TapeResult from_deck;
+    if (load_from_deck(machine, from_deck)) return from_deck;
     const TapeFile file = find_tape_file(folder, host.name);
     const std::string where = fs::absolute(folder).lexically_normal().string();
     if (!file.problem.empty()) return failed(machine, "Cannot load " + host.name + "\n" + where + ": " + file.problem);
-    if (file.path.empty())
-        return failed(machine, "Cannot load " + host.name + "\nno " + host.name + ".P or " + host.name + ".81 in " +
-                                   where);
+    if (file.path.empty()) {
+        const std::string deck = machine.tape.deck.tape.stretches.empty()
+                                     ? ""
+                                     : "\nand it is not on the tape in the deck after its place";
+        return failed(machine, "Cannot load " + host.name + "\nno " + host.name + ".P, .81, .P81, .TZX or .WAV in " +
+                                   where + deck);
+    }
     return load_tape_file(machine, file.path);
+}
+
+// A tape file read, or why not.
+TapeImage read_tape(const std::string& path, std::string* warnings) {
+    TapeImage image = read_tape_image(path);
+    if (warnings) *warnings = joined(image.warnings);
+    return image;
 }
 
 }  // namespace
@@ -55,7 +137,8 @@ TapeResult load_by_name(Zx81& machine, const std::string& folder) {
 TapeFile find_tape_file(const std::string& folder, const std::string& name) {
     // In order of preference; the last only for a name that is a file name
     // already.
-    std::vector<std::string> wanted = {name + ".P", name + ".p", name + ".81"};
+    std::vector<std::string> wanted = {name + ".P",   name + ".p",   name + ".81",
+                                       name + ".P81", name + ".TZX", name + ".WAV"};
     if (ends_as_program(name)) wanted.push_back(name);
     std::vector<std::string> found(wanted.size());
     std::error_code error;
@@ -75,11 +158,21 @@ TapeFile find_tape_file(const std::string& folder, const std::string& name) {
     return {};
 }
 
-TapeResult serve_tape_command(Zx81& machine, const std::string& folder) {
+bool deck_has_next_program(const Zx81& machine) {
+    const TapeDeck& deck = machine.tape.deck;
+    if (deck.tape.stretches.empty()) return false;
+    return next_on_deck(decode_signal(deck.tape).programs, deck, {}) != nullptr;
+}
+
+TapeResult serve_tape_command(Zx81& machine, const std::string& folder, SaveChoice save) {
     switch (machine.tape.command.action) {
-    case TapeAction::save: return save_by_name(machine, folder);
+    case TapeAction::save: return save_by_name(machine, folder, save);
     case TapeAction::load:
-        if (machine.tape.command.name.empty()) return {false, {}, "LOAD \"\" needs a file chosen"};
+        if (machine.tape.command.name.empty()) {
+            TapeResult from_deck;
+            if (load_from_deck(machine, from_deck)) return from_deck;
+            return {false, {}, "LOAD \"\" needs a file chosen"};
+        }
         return load_by_name(machine, folder);
     case TapeAction::none: break;
     }
@@ -88,8 +181,75 @@ TapeResult serve_tape_command(Zx81& machine, const std::string& folder) {
 
 TapeResult load_tape_file(Zx81& machine, const std::string& path) {
     if (machine.tape.command.action != TapeAction::load) return {false, path, "no LOAD is waiting"};
-    const ProgramImage image = read_program_file(path, machine.ram_kb);
+    if (!tape_file_name(path)) {
+        const ProgramImage image = read_program_file(path, machine.ram_kb);
+        if (!image.result.ok) return failed(machine, "Cannot load " + path + "\n" + image.result.reason, path);
+        finish_tape_load(machine, image);
+        return {true, path, {}};
+    }
+    const TapeImage tape = read_tape(path, nullptr);
+    if (!tape.problem.empty()) return failed(machine, "Cannot load " + path + "\n" + tape.problem, path);
+    // The program of the name asked for, else the first; the tape in the
+    // deck after it, for what the program loads next.
+    const std::vector<uint8_t>& name = machine.tape.command.name;
+    const TapeProgram* program = &tape.programs.front();
+    for (const TapeProgram& p : tape.programs)
+        if (p.name == name) {
+            program = &p;
+            break;
+        }
+    const ProgramImage image = check_program_image(program->data, machine.ram_kb);
     if (!image.result.ok) return failed(machine, "Cannot load " + path + "\n" + image.result.reason, path);
+    insert_tape(machine.tape.deck, tape.signal, path);
+    wind_tape(machine.tape.deck, program->end ? program->end : tape.signal.length());
     finish_tape_load(machine, image);
+    return {true, path, {}};
+}
+
+TapeResult insert_tape_file(Zx81& machine, const std::string& path, std::string* warnings) {
+    TapeImage tape = read_tape(path, warnings);
+    if (!tape.problem.empty()) return {false, path, "Cannot read the tape " + path + "\n" + tape.problem};
+    insert_tape(machine.tape.deck, std::move(tape.signal), path);
+    return {true, path, {}};
+}
+
+TapeResult open_tape(Zx81& machine, const std::string& path, std::string* warnings) {
+    TapeImage tape = read_tape(path, warnings);
+    if (!tape.problem.empty()) return {false, path, "Cannot load " + path + "\n" + tape.problem};
+    if (!machine.tape.traps) {
+        insert_tape(machine.tape.deck, std::move(tape.signal), path);
+        return {true, path, {}};
+    }
+    const TapeProgram& first = tape.programs.front();
+    const ProgramImage image = check_program_image(first.data, machine.ram_kb);
+    if (!image.result.ok) return {false, path, "Cannot load " + path + "\n" + image.result.reason};
+    const uint64_t after = first.end ? first.end : tape.signal.length();
+    insert_tape(machine.tape.deck, std::move(tape.signal), path);
+    wind_tape(machine.tape.deck, after);
+    start_program(machine, image);
+    return {true, path, {}};
+}
+
+bool saveable_file_name(const std::string& name) {
+    return program_file_name(name) || tape_file_name(name);
+}
+
+FileResult save_program_file(const Zx81& machine, const std::string& path) {
+    if (!tape_file_name(path)) return save_program(machine, path);
+    const ProgramImage image = program_in_memory(machine);
+    if (!image.result.ok) return image.result;
+    std::vector<uint8_t> name = tape_name_of(fs::path(path).stem().string());
+    if (name.empty()) name = tape_name_of("PROGRAM");
+    const TapeProgram program{name, image.bytes, 0, 0};
+    const std::string ending = upper(fs::path(path).extension().string());
+    if (ending == ".WAV") return write_tape_wav(path, program);
+    if (ending == ".TZX") return write_tape_tzx(path, program);
+    return write_tape_p81(path, program);
+}
+
+TapeResult load_program_file(Zx81& machine, const std::string& path, std::string* warnings) {
+    if (tape_file_name(path)) return open_tape(machine, path, warnings);
+    const FileResult loaded = load_program(machine, path);
+    if (!loaded.ok) return {false, path, "Cannot load " + path + "\n" + loaded.reason};
     return {true, path, {}};
 }

@@ -100,7 +100,9 @@ void acknowledge(Ula& ula, int64_t t) {
     ula.next_hsync = t + hsync_after_acknowledge;
 }
 
-// The processor's bus in the hardware model.
+// The processor's bus in the hardware model (a debugger's also looks at
+// every memory access and instruction for what it watches).
+template <bool Debug>
 struct HardwareBus {
     static constexpr bool refresh = true;
     static constexpr bool exact_timing = true;
@@ -126,7 +128,7 @@ struct HardwareBus {
         m->ula.last_fetch = address;
         fetched_left = cycles_left;
         if (in_tape_code(address)) [[unlikely]]
-            return fetch_in_tape_code(*m, address);
+            return fetch_in_tape_code(*m, address, sound_time(cycles_left) + offset);
         const uint8_t byte = memory_at(address);
         if (address < 0x8000 || (byte & 0x40)) return byte;
         const int64_t t = time_at(m->ula, cycles_left) + offset;
@@ -144,8 +146,12 @@ struct HardwareBus {
         return 0x00;
     }
 
-    uint8_t read(uint16_t address) { return memory_at(address); }
+    uint8_t read(uint16_t address) {
+        if constexpr (Debug) watch_access(m->debug, address, false);
+        return memory_at(address);
+    }
     void write(uint16_t address, uint8_t value) {
+        if constexpr (Debug) watch_access(m->debug, address, true);
         if ((address & 0xFFFE) == 0x7FFE) [[unlikely]]
             sound_memory_write(m->sound, sound_time(fetched_left), address, value);
         write_memory(m->memory, m->address_map, address, value);
@@ -157,13 +163,14 @@ struct HardwareBus {
     uint8_t in(uint16_t port, int32_t cycles_left) {
         const uint8_t value = read_port(*m, port);
         if (port & 1) return value;
+        const uint8_t ear = ear_bit(m->tape, sound_time(cycles_left));
         const int64_t t = time_at(m->ula, cycles_left);
         catch_up(m->ula, t);
         if (!m->ula.nmi_generator && !m->ula.vsync) {
             start_vsync(m->ula, t);
             set_sync_line(m->sound, sound_time(cycles_left), true, in_frame_sync_code(m->ula.last_fetch));
         }
-        return value;
+        return value | ear;
     }
 
     // Any output ends the vertical sync; port 0xFE (A0 low) turns the NMI
@@ -182,7 +189,9 @@ struct HardwareBus {
     }
 
     uint16_t period_end(Z80State* s) {
-        const int64_t spent = hardware_period_cycles - s->cycles_left;
+        // A debugger's stop ends the period early: what was not run is not counted.
+        const int64_t spent = hardware_period_cycles - s->cycles_left - m->debug.unspent;
+        m->debug.unspent = 0;
         m->ula.period_start += spent;
         const uint64_t after = m->cycles_run.fetch_add(static_cast<uint64_t>(spent), std::memory_order_relaxed) +
                                static_cast<uint64_t>(spent);
@@ -199,17 +208,29 @@ struct HardwareBus {
     // instructions end with none of that to do; that test is made in the
     // loop, the rest out of it.
     Z80_INLINE uint16_t boundary(Cpu<HardwareBus>& c) {
+        if constexpr (Debug) {
+            if (stop_at_boundary(m->debug, c.pc) != StopReason::none) {
+                m->debug.unspent = c.cycles;
+                c.cycles = 0;
+                return IRQ_NONE;
+            }
+        }
         const bool interrupt_line = (c.s.IFF & IFF1) && !(m->ula.refresh_seen & int_line);
         if (time_at(m->ula, c.cycles) < m->ula.next_hsync && m->ula.nmi_pulse < 0 && !interrupt_line &&
-            !m->ula.end_period_in_program) [[likely]]
+            !m->ula.boundary_work) [[likely]]
             return IRQ_NONE;
         return boundary_events(c);
     }
 
     [[gnu::noinline]] uint16_t boundary_events(Cpu<HardwareBus>& c) {
+        if (m->ula.boundary_work & at_loader_pass) {
+            m->ula.boundary_work &= static_cast<uint8_t>(~at_loader_pass);
+            if (!(m->ula.boundary_work & end_period_in_program))
+                c.cycles -= skip_loader_passes(*m, c.s, c.pc, sound_time(c.cycles), c.cycles, c.r);
+        }
         const int64_t t = time_at(m->ula, c.cycles);
         catch_up(m->ula, t);
-        if (m->ula.end_period_in_program && c.cycles > 0 && program_runs(*m, c.pc)) {
+        if ((m->ula.boundary_work & end_period_in_program) && c.cycles > 0 && program_runs(*m, c.pc)) {
             // The rest of the period is not run: as if it had been spent.
             m->ula.period_start -= c.cycles;
             c.cycles = 0;
@@ -250,5 +271,8 @@ void stop_nmi_generator(Ula& state) {
 
 void run_hardware_period(Zx81& machine) {
     machine.ula.ended_in_program = false;
-    z80_execute(&machine.cpu, HardwareBus{&machine});
+    if (debugging(machine.debug))
+        z80_execute(&machine.cpu, HardwareBus<true>{&machine});
+    else
+        z80_execute(&machine.cpu, HardwareBus<false>{&machine});
 }

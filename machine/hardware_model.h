@@ -39,9 +39,9 @@ struct Ula {
     uint8_t refresh_seen = 0xFF;  // R as the last opcode fetch put it on the bus
     int64_t last_acknowledge = -1;
     bool ntsc = false;            // the 60 Hz machine: bit 6 of the keyboard port reads 0
-    // Leaving the model: the period ends at the first instruction boundary
-    // where the ROM's display is not running, and says so.
-    bool end_period_in_program = false;
+    // Work for the next instruction boundary besides interrupts (bits
+    // below): one test there finds that there is none.
+    uint8_t boundary_work = 0;
     bool ended_in_program = false;
     int periods_leaving = 0;
     // The program makes its frames itself, with a display routine of its
@@ -54,6 +54,13 @@ struct Ula {
     LineTiming timing, shown_timing;
     uint64_t frames = 0;          // vertical syncs since the model started
 };
+
+// Leaving the model: the period ends at the first instruction boundary
+// where the ROM's display is not running, and says so.
+constexpr uint8_t end_period_in_program = 0x01;
+// The ROM's loader is at the top of a pass of a loop that reads the EAR
+// socket, whose passes may run at once (skip_loader_passes).
+constexpr uint8_t at_loader_pass = 0x02;
 
 struct Zx81;
 

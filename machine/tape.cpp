@@ -47,9 +47,14 @@ void end_command(Zx81& machine, uint16_t address) {
 
 }  // namespace
 
-uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address) {
+uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address, int64_t now) {
+    if (address == loader_wait_mark || address == loader_bit_mark) machine.ula.boundary_work |= at_loader_pass;
     const bool caught = address == save_after_name || address == load_after_name;
-    if (!caught || !machine.tape.traps || !machine.known_rom) return machine.memory[address];
+    if (!caught || !machine.known_rom) return machine.memory[address];
+    if (!machine.tape.traps) {
+        if (address == load_after_name) start_tape(machine.tape.deck, now);
+        return machine.memory[address];
+    }
     const Z80State& cpu = machine.cpu;
     TapeCommand& command = machine.tape.command;
     // Kept on the HALT, the processor fetches here again until the command
@@ -69,6 +74,50 @@ uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address) {
                 machine.memory[decoded(machine.address_map, static_cast<uint16_t>(cpu.DE.w + i))]);
     }
     return halt_opcode;
+}
+
+int32_t skip_loader_passes(Zx81& machine, Z80State& cpu, uint16_t pc, int64_t now, int32_t budget, uint8_t& r) {
+    // Where the marks leave the processor: before the waiting loop's IN,
+    // and after the timing loop's.
+    constexpr uint16_t waiting = loader_wait_mark + 2, timing = loader_bit_mark + 2;
+    if ((pc != waiting && pc != timing) || !machine.known_rom || !machine.tape.quick_waits ||
+        machine.ula.nmi_generator || (cpu.IFF & IFF1))
+        return 0;
+    if (debugging(machine.debug) && !quiet_between(machine.debug, loader_wait_mark, loader_bit_mark + 8)) return 0;
+    TapeDeck& deck = machine.tape.deck;
+    const int64_t edge = tape_next_change(deck, now);
+    uint8_t& b = cpu.BC.b.h;
+    int32_t pass;
+    int64_t most;  // passes before the one that leaves the loop
+    int refreshes;  // opcode fetches a pass
+    bool high;
+    if (pc == waiting) {
+        // Each pass starts a vertical sync and ends it, which the sound
+        // hears; it leaves on a high level, on SPACE, or when B runs out.
+        high = tape_level(deck, now);
+        const bool space = !(read_keyboard(machine.keys, 0x7FFE) & 1);
+        if (high || space || machine.sound.sample_rate != 0 || machine.ula.vsync) return 0;
+        pass = 68;
+        most = (b ? b : 256) - 1;
+        refreshes = 9;
+    } else {
+        // The read just made started a vertical sync that the others keep
+        // on. A high level holds B; a low one counts it down to the end.
+        high = cpu.AF.b.h & 0x80;
+        if (!machine.ula.vsync) return 0;
+        pass = high ? 50 : 51;
+        most = high ? INT64_MAX : b - 1;
+        refreshes = 8;
+    }
+    // Whole passes whose reads come before the edge, and one left for the
+    // period.
+    const int64_t passes = std::min({most, (edge - now - 1) / pass, static_cast<int64_t>(budget / pass) - 1});
+    if (passes <= 0) return 0;
+    const auto n = static_cast<uint32_t>(passes);
+    if (pc == timing) cpu.DE.b.l = static_cast<uint8_t>(cpu.DE.b.l - n);
+    b = pc == timing && high ? 0x1A : static_cast<uint8_t>(b - n);
+    r = static_cast<uint8_t>((r & 0x80) | ((r + refreshes * n) & 0x7F));
+    return static_cast<int32_t>(passes * pass);
 }
 
 HostName host_file_name(const std::vector<uint8_t>& zx81_name) {

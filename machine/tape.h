@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "program_image.h"
+#include "tape_deck.h"
 
 struct Z80State;
 struct Zx81;
@@ -23,6 +24,13 @@ struct Zx81;
 // whether the name is empty.
 constexpr uint16_t save_after_name = 0x02FB;
 constexpr uint16_t load_after_name = 0x0343;
+
+// The ROM loader's two loops that read the EAR socket, each marked by an
+// instruction whose fetch sets at_loader_pass for the boundary after it:
+// waiting for a burst (LD A,$7F; 68 cycles a pass) and timing one
+// (IN A,($FE); 50 cycles a pass while the level is high, 51 while low).
+constexpr uint16_t loader_wait_mark = 0x0350;
+constexpr uint16_t loader_bit_mark = 0x038B;
 
 enum class TapeAction { none, save, load };
 
@@ -34,22 +42,42 @@ struct TapeCommand {
 };
 
 struct Tape {
-    // The commands are caught. A player of real tape signals turns this off
-    // and lets the ROM's own tape routines run.
+    // The commands are caught. For real tape signals this is off, and the
+    // ROM's own tape routines run: LOAD starts the deck.
     bool traps = true;
     TapeCommand command;  // caught and not yet served
+    TapeDeck deck;        // the cassette recorder at the EAR socket
+    // The ROM loader's waits on the EAR socket are run at once where nothing
+    // can change in them (off: pass by pass, which ends the same).
+    bool quick_waits = true;
 };
+
+// At `pc`, just after one of the loader's marks, at cycle `now` with `budget`
+// cycles left in the period: runs at once the passes that cannot see a
+// change (the tape's level steady until its next edge, SPACE up, no sound
+// being made of the waiting loop's syncs, no interrupt, no debugger looking
+// at the loop), as they would run one by one: B, E, R and the cycles. A
+// pass at least is left to run one by one before the period ends, which
+// sets A and F as the passes leave them. Returns the cycles taken. For the
+// hardware model, whose timing is exact.
+int32_t skip_loader_passes(Zx81& machine, Z80State& cpu, uint16_t pc, int64_t now, int32_t budget, uint8_t& r);
 
 // The bus's part. Every opcode fetch is looked at, so the test is one
 // comparison: whether the fetch lies in the ROM's tape code, from SAVE's
-// catch to LOAD's, which runs only while a tape command does.
+// catch to the loader's last mark, which runs only while a tape command
+// does.
 constexpr bool in_tape_code(uint16_t address) {
-    return static_cast<uint16_t>(address - save_after_name) <= load_after_name - save_after_name;
+    return static_cast<uint16_t>(address - save_after_name) <= loader_bit_mark - save_after_name;
 }
 
-// An opcode fetch in the ROM's tape code: the byte the processor gets, the
-// ROM's own unless a command is caught, which gets a HALT.
-[[gnu::cold, gnu::noinline]] uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address);
+// An opcode fetch in the ROM's tape code at cycle `now`: the byte the
+// processor gets, the ROM's own unless a command is caught, which gets a
+// HALT. With the catches off, LOAD starting to read starts the deck.
+[[gnu::cold, gnu::noinline]] uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address, int64_t now);
+
+// Bit 7 of a keyboard read at cycle `now`: the EAR socket, high while the
+// tape plays a high level (defined below).
+inline uint8_t ear_bit(Tape& tape, int64_t now);
 
 // The host's name for a ZX81 name: its letters, digits, spaces and the
 // symbols Linux allows in a file name; the last character counts without its
@@ -75,3 +103,7 @@ void finish_tape_load(Zx81& machine, const ProgramImage& image);
 
 // Ends the waiting command with report D, as BREAK during a real one does.
 void break_tape_command(Zx81& machine);
+
+inline uint8_t ear_bit(Tape& tape, int64_t now) {
+    return tape.deck.playing && tape_level(tape.deck, now) ? 0x80 : 0x00;
+}

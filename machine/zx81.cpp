@@ -15,10 +15,10 @@ namespace {
 constexpr uint16_t slow_check_saw_no_nmi = 0x0226;
 constexpr uint8_t ret_opcode = 0xC9;
 
-[[gnu::cold, gnu::noinline]] uint8_t fetch_caught(Zx81& machine, uint16_t address) {
+[[gnu::cold, gnu::noinline]] uint8_t fetch_caught(Zx81& machine, uint16_t address, int64_t now) {
     if (address == slow_check_saw_no_nmi)
         return machine.known_rom ? ret_opcode : machine.memory[address];
-    return fetch_in_tape_code(machine, address);
+    return fetch_in_tape_code(machine, address, now);
 }
 
 // The processor's bus in the simple model: memory, the keyboard behind even
@@ -27,11 +27,12 @@ constexpr uint8_t ret_opcode = 0xC9;
 // its turn between two. With RAM filling 0x4000-0x7FFF every address is its
 // own; a smaller RAM repeats, and decoding that has a bus of its own, so
 // that the usual machine pays nothing for it.
-template <bool SmallRam>
+template <bool SmallRam, bool Debug>
 struct SimpleBus {
     static constexpr bool refresh = false;
     static constexpr bool exact_timing = false;
-    static constexpr bool watches_boundaries = false;
+    // A debugger's bus looks at every instruction's end.
+    static constexpr bool watches_boundaries = Debug;
 
     Zx81* m;
     // The last opcode fetch: where (the instruction a port access belongs
@@ -48,25 +49,29 @@ struct SimpleBus {
         fetched = address;
         fetched_left = cycles_left;
         if (in_tape_code(address) || address == slow_check_saw_no_nmi) [[unlikely]]
-            return fetch_caught(*m, address);
+            return fetch_caught(*m, address, time(cycles_left));
         return read(address);
     }
     uint8_t read(uint16_t address) {
+        if constexpr (Debug) watch_access(m->debug, address, false);
         if constexpr (SmallRam) address = decoded(m->address_map, address);
         return m->memory[address];
     }
     void write(uint16_t address, uint8_t value) {
+        if constexpr (Debug) watch_access(m->debug, address, true);
         if ((address & 0xFFFE) == 0x7FFE) [[unlikely]]
             sound_memory_write(m->sound, time(fetched_left), address, value);
         if constexpr (SmallRam) address = decoded(m->address_map, address);
         if (address >= rom_size) m->memory[address] = value;
     }
-    // An even port is the keyboard; reading it with the NMI generator off
-    // starts a vertical sync, which is all the sound the ZX81 has.
+    // An even port is the keyboard and the EAR socket; reading it with the
+    // NMI generator off starts a vertical sync, which is all the sound the
+    // ZX81 has.
     uint8_t in(uint16_t port, int32_t cycles_left) {
-        if (!(port & 1) && !m->nmi_generator)
-            set_sync_line(m->sound, time(cycles_left), true, in_frame_sync_code(fetched));
-        return read_keyboard(m->keys, port);
+        if (port & 1) return 0xFF;
+        const int64_t t = time(cycles_left);
+        if (!m->nmi_generator) set_sync_line(m->sound, t, true, in_frame_sync_code(fetched));
+        return read_keyboard(m->keys, port) | ear_bit(m->tape, t);
     }
     // Any output ends the sync; the NMI generator that a program turns on or
     // off is kept for the hardware model; a sound board may take it.
@@ -80,13 +85,22 @@ struct SimpleBus {
             m->nmi_generator = false;
     }
     uint16_t period_end(Z80State* state) {
-        const uint64_t after = m->cycles_run.fetch_add(static_cast<uint64_t>(state->period_cycles - state->cycles_left),
-                                                       std::memory_order_relaxed) +
-                               static_cast<uint64_t>(state->period_cycles - state->cycles_left);
+        // A stop ends the period early: what was not run is not counted.
+        const auto spent = static_cast<uint64_t>(state->period_cycles - state->cycles_left - m->debug.unspent);
+        m->debug.unspent = 0;
+        const uint64_t after = m->cycles_run.fetch_add(spent, std::memory_order_relaxed) + spent;
         advance_sound(m->sound, static_cast<int64_t>(after));
         return IRQ_STOP;
     }
     static void trap(Z80State*) {}
+    // The debugger's bus: a stop between two instructions ends the period.
+    uint16_t boundary(Cpu<SimpleBus>& c) {
+        if (stop_at_boundary(m->debug, c.pc) != StopReason::none) {
+            m->debug.unspent = c.cycles;
+            c.cycles = 0;
+        }
+        return IRQ_NONE;
+    }
 };
 
 constexpr uint16_t key_wait = 0x04C7;       // the ROM's wait for a key: FAST or SLOW
@@ -103,10 +117,13 @@ void start_model(Zx81& machine) {
 
 void run_simple_period(Zx81& machine) {
     // The bus ends the run after one period.
-    if (machine.ram_kb < 16)
-        z80_execute(&machine.cpu, SimpleBus<true>{&machine});
+    const bool small = machine.ram_kb < 16;
+    if (debugging(machine.debug))
+        small ? z80_execute(&machine.cpu, SimpleBus<true, true>{&machine})
+              : z80_execute(&machine.cpu, SimpleBus<false, true>{&machine});
     else
-        z80_execute(&machine.cpu, SimpleBus<false>{&machine});
+        small ? z80_execute(&machine.cpu, SimpleBus<true, false>{&machine})
+              : z80_execute(&machine.cpu, SimpleBus<false, false>{&machine});
 }
 
 // The simple model runs on an instruction at a time to where the models can
@@ -176,6 +193,7 @@ void reset(Zx81& machine) {
 }
 
 void run_period(Zx81& machine) {
+    if (machine.debug.stopped) return;
     if (machine.requested_model == Model::hardware && machine.model == Model::simple)
         switch_to_hardware(machine);
     if (machine.model == Model::simple) {
@@ -183,7 +201,10 @@ void run_period(Zx81& machine) {
         return;
     }
     const bool leaving = machine.requested_model == Model::simple;
-    machine.ula.end_period_in_program = leaving;
+    if (leaving)
+        machine.ula.boundary_work |= end_period_in_program;
+    else
+        machine.ula.boundary_work &= static_cast<uint8_t>(~end_period_in_program);
     run_hardware_period(machine);
     // A program that never leaves the display file (run away into it, say)
     // gets the switch after two seconds anyway; one that makes its own

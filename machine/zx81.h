@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "debugger.h"
 #include "display_file.h"
 #include "hardware_model.h"
 #include "keyboard.h"
@@ -40,6 +41,7 @@ struct Zx81 {
     bool known_rom = true;
     bool nmi_generator = false;             // as a program left it in the simple model
     Sound sound;                            // the sync line and the sound board
+    Debugger debug;                         // breakpoints, watchpoints, a stop
     std::atomic<uint64_t> cycles_run{0};    // processor cycles since power-up
 };
 
@@ -63,7 +65,9 @@ void reset(Zx81& machine);
 
 // Runs the processor for one period (1/100 s at 3.25 MHz, 32,500 cycles),
 // with the keys last set held down. The sound of the period is made by its
-// end (in machine.sound.samples, when a sample rate is set).
+// end (in machine.sound.samples, when a sample rate is set). A breakpoint,
+// watchpoint or step ends the period early with the machine stopped; a
+// stopped machine does not run (resume() it first).
 void run_period(Zx81& machine);
 
 // Switches to the other model; memory and registers go on. The simple model

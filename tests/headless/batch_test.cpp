@@ -28,6 +28,38 @@ TEST_F(Headless, PrintTwoPlusTwoInBothModels) {
     }
 }
 
+// SAVE to a WAV for a real ZX81, then that recording through the ROM's own
+// loader, and through the file catches from the deck; the program lists
+// as it was typed either way.
+TEST_F(Headless, AProgramSavedAsAWavLoadsBackThroughTheROM) {
+    const Finished saved = run_orlix({"--headless", "--save-format=wav", "--keys",
+                                      "1 0 P 4 2 NEWLINE S SHIFT+P P R O G SHIFT+P NEWLINE", "--run-for", "1"}, dir);
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    std::ifstream wav(dir / "PROG.WAV", std::ios::binary);
+    std::string header(44, '\0');
+    ASSERT_TRUE(wav.read(header.data(), 44)) << "no PROG.WAV";
+    EXPECT_EQ(header.substr(0, 4), "RIFF");
+    EXPECT_EQ(header.substr(24, 4), std::string("\x44\xAC\0\0", 4));  // 44,100 Hz
+    EXPECT_EQ(header[34], 8);                                          // bits a sample
+
+    const std::vector<std::vector<std::string>> loads = {
+        {"--model=hardware", "--real-tape", "--keys", "J SHIFT+P SHIFT+P NEWLINE WAIT:40 K NEWLINE", "--save", "copy.tzx"},
+        {"--keys", "J SHIFT+P P R O G SHIFT+P NEWLINE WAIT:1 K NEWLINE"},
+    };
+    for (std::vector<std::string> args : loads) {
+        args.insert(args.begin(), {"--headless", "--tape", "PROG.WAV"});
+        args.insert(args.end(), {"--run-for", "1", "--screen-text"});
+        const Finished loaded = run_orlix(args, dir);
+        EXPECT_EQ(loaded.status, 0) << loaded.err;
+        ASSERT_FALSE(lines_of(loaded.out).empty()) << args[4];
+        EXPECT_EQ(lines_of(loaded.out)[0], "  10 PRINT 42") << args[4];
+    }
+    std::ifstream tzx(dir / "copy.tzx", std::ios::binary);
+    std::string signature(8, '\0');
+    tzx.read(signature.data(), 8);
+    EXPECT_EQ(signature, "ZXTape!\x1A");
+}
+
 // A listing with graphics and inverse text, typed in and saved, loads back,
 // lists as it was typed and runs.
 TEST_F(Headless, AListingRoundTripsThroughTheZX81) {

@@ -1,0 +1,79 @@
+// Stopping the machine for a debugger: breakpoints on the address of an
+// instruction (checked before it runs, in the ROM too, memory never
+// patched), watchpoints on memory read, written or either, a single step,
+// and a stop asked for from outside. A stop freezes the machine between two
+// instructions: run_period does nothing until it is resumed.
+//
+// While nothing is set the machine runs on its usual buses and pays nothing;
+// with something set it runs on buses that look at every instruction and
+// every memory access.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+enum class WatchKind { execute, read, write, access };
+
+// Why the machine stopped.
+enum class StopReason { none, breakpoint, read_watch, write_watch, access_watch, step, asked };
+
+struct Debugger {
+    // How many breakpoints of each kind are at each address (two at one
+    // address count as two: removing one leaves the other). Made when the
+    // first is set.
+    std::vector<std::array<uint8_t, 4>> counts;
+    int set = 0;                 // how many there are in all
+    bool step = false;           // stop after the next instruction
+    bool stop_asked = false;     // stop before the next instruction
+    // Set by the buses: a watched access in the instruction running.
+    StopReason watch_hit = StopReason::none;
+    uint16_t watch_address = 0;
+
+    bool stopped = false;
+    StopReason reason = StopReason::none;
+    uint16_t address = 0;        // the watched address of a watchpoint's stop
+    int32_t unspent = 0;         // the period's cycles not run at the stop
+};
+
+// Whether the machine must run on its debugging buses.
+inline bool debugging(const Debugger& debugger) {
+    return debugger.set > 0 || debugger.step || debugger.stop_asked;
+}
+
+// Adds or removes a breakpoint (execute) or watchpoint over `length`
+// addresses from `address` (wrapping at 64K). Removing one that is not there
+// is false.
+void add_breakpoint(Debugger& debugger, WatchKind kind, uint16_t address, uint16_t length = 1);
+bool remove_breakpoint(Debugger& debugger, WatchKind kind, uint16_t address, uint16_t length = 1);
+void clear_breakpoints(Debugger& debugger);
+
+// Whether an address has a breakpoint of that kind.
+inline bool has_breakpoint(const Debugger& debugger, WatchKind kind, uint16_t address) {
+    return !debugger.counts.empty() && debugger.counts[address][static_cast<size_t>(kind)] != 0;
+}
+
+// Whether the machine can run from `from` to `to` without a look at each
+// instruction: no step or stop asked, nothing set on those addresses.
+bool quiet_between(const Debugger& debugger, uint16_t from, uint16_t to);
+
+// A memory access seen by a debugging bus: notes a watched one.
+inline void watch_access(Debugger& debugger, uint16_t address, bool write) {
+    if (debugger.counts.empty()) return;
+    const std::array<uint8_t, 4>& here = debugger.counts[address];
+    const WatchKind kind = write ? WatchKind::write : WatchKind::read;
+    if (here[static_cast<size_t>(kind)] || here[static_cast<size_t>(WatchKind::access)]) {
+        debugger.watch_hit = here[static_cast<size_t>(kind)]
+                                 ? (write ? StopReason::write_watch : StopReason::read_watch)
+                                 : StopReason::access_watch;
+        debugger.watch_address = address;
+    }
+}
+
+// Between two instructions on a debugging bus, with the next instruction's
+// address: the reason to stop there, or none.
+StopReason stop_at_boundary(Debugger& debugger, uint16_t next_pc);
+
+// Goes on from a stop (the instruction at a breakpoint runs).
+void resume(Debugger& debugger);

@@ -1,0 +1,70 @@
+#include "tape_deck.h"
+
+#include <cstdint>
+
+uint64_t TapeSignal::length() const {
+    uint64_t total = 0;
+    for (uint32_t cycles : stretches) total += cycles;
+    return total;
+}
+
+void insert_tape(TapeDeck& deck, TapeSignal tape, std::string name) {
+    deck = TapeDeck{};
+    deck.tape = std::move(tape);
+    deck.name = std::move(name);
+}
+
+void eject_tape(TapeDeck& deck) {
+    deck = TapeDeck{};
+}
+
+void start_tape(TapeDeck& deck, int64_t now) {
+    if (deck.playing || deck.stretch >= deck.tape.stretches.size()) return;
+    deck.playing = true;
+    deck.played_to = now;
+}
+
+void stop_tape(TapeDeck& deck, int64_t now) {
+    tape_level(deck, now);
+    deck.playing = false;
+}
+
+bool tape_level(TapeDeck& deck, int64_t now) {
+    const std::vector<uint32_t>& stretches = deck.tape.stretches;
+    if (deck.playing && now > deck.played_to) {
+        uint64_t elapsed = static_cast<uint64_t>(now - deck.played_to);
+        deck.played_to = now;
+        while (deck.stretch < stretches.size() && deck.into + elapsed >= stretches[deck.stretch]) {
+            elapsed -= stretches[deck.stretch] - deck.into;
+            deck.into = 0;
+            ++deck.stretch;
+        }
+        deck.into += elapsed;
+        if (deck.stretch >= stretches.size()) deck.playing = false;  // the end: the deck stops
+    }
+    // The first stretch is low, and they alternate.
+    return deck.playing && deck.stretch < stretches.size() && deck.stretch % 2 == 1;
+}
+
+int64_t tape_next_change(TapeDeck& deck, int64_t now) {
+    tape_level(deck, now);
+    if (!deck.playing) return INT64_MAX;
+    return now + static_cast<int64_t>(deck.tape.stretches[deck.stretch] - deck.into);
+}
+
+uint64_t tape_position(const TapeDeck& deck) {
+    uint64_t position = deck.into;
+    for (size_t i = 0; i < deck.stretch && i < deck.tape.stretches.size(); ++i) position += deck.tape.stretches[i];
+    return position;
+}
+
+void wind_tape(TapeDeck& deck, uint64_t position) {
+    deck.stretch = 0;
+    deck.into = 0;
+    const std::vector<uint32_t>& stretches = deck.tape.stretches;
+    while (deck.stretch < stretches.size() && position >= stretches[deck.stretch]) {
+        position -= stretches[deck.stretch];
+        ++deck.stretch;
+    }
+    if (deck.stretch < stretches.size()) deck.into = position;
+}

@@ -1,0 +1,57 @@
+// The cassette recorder at the ZX81's EAR socket: a tape is a signal, a
+// sequence of stretches of the line high or low, each as long as it lasts
+// in processor cycles (3.25 MHz), and the deck plays it into bit 7 of the
+// keyboard port. It starts playing when the ROM's LOAD starts to read (or
+// when told to), plays on through whatever the program reads next (a
+// loader of its own), and stops at the end of the tape. Where it is
+// survives a model switch and a reset, as a real tape's place does.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TapeSignal {
+    // Stretches of alternate levels, the first low: how long each lasts, in
+    // processor cycles.
+    std::vector<uint32_t> stretches;
+
+    // The signal's length, in processor cycles.
+    uint64_t length() const;
+};
+
+struct TapeDeck {
+    TapeSignal tape;        // the tape in the deck; none when empty
+    std::string name;       // its file, for messages
+    size_t stretch = 0;     // where the tape is: the stretch playing
+    uint64_t into = 0;      // and how far into it, in cycles
+    bool playing = false;
+    int64_t played_to = 0;  // the machine's cycle the place was last brought to
+};
+
+// Puts a tape into the deck, at its start, stopped.
+void insert_tape(TapeDeck& deck, TapeSignal tape, std::string name);
+
+// Takes the tape out.
+void eject_tape(TapeDeck& deck);
+
+// Starts playing at the machine's cycle `now`, from where the tape is.
+void start_tape(TapeDeck& deck, int64_t now);
+
+// Stops the tape where it is.
+void stop_tape(TapeDeck& deck, int64_t now);
+
+// The level at the EAR socket at cycle `now` (the tape brought there): true
+// while the signal is high; false with no tape, stopped, or past its end,
+// where the deck stops by itself.
+bool tape_level(TapeDeck& deck, int64_t now);
+
+// The cycle after `now` at which the level at the EAR socket next changes
+// (the tape brought to `now`); INT64_MAX while it never will.
+int64_t tape_next_change(TapeDeck& deck, int64_t now);
+
+// Where the tape is, in cycles from its start.
+uint64_t tape_position(const TapeDeck& deck);
+
+// Moves the tape to a place, in cycles from its start (past the end: the end).
+void wind_tape(TapeDeck& deck, uint64_t position);

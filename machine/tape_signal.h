@@ -1,0 +1,74 @@
+// The ZX81's tape signal: what its SAVE sends for a program (name and data
+// as bursts of pulses, four for a 0 bit and nine for a 1, most significant
+// bit first) and how such a signal reads back into programs, as the ROM's
+// LOAD reads it: by bursts, whatever their exact timing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tape_deck.h"
+
+// The ROM's timing, in processor cycles (3.25 MHz).
+namespace tape_timing {
+constexpr uint32_t pulse_high = 492;    // 151 us
+constexpr uint32_t pulse_low = 483;     // 149 us
+constexpr uint32_t bit_end_low = 4872;  // the last pulse's low, to the next bit: 1.5 ms
+// What fetching the next byte adds to the last bit's low: of the name, of
+// the data.
+constexpr uint32_t name_byte_gap = 77;
+constexpr uint32_t data_byte_gap = 136;
+constexpr uint32_t cycles_per_ms = 3250;
+// SAVE's lead-in: 5.1 s of the line held low.
+constexpr uint32_t rom_lead_in = 16'588'328;
+}  // namespace tape_timing
+
+// A program on tape: its name (ZX81 characters, the last with bit 7 set)
+// and its data, the bytes from 0x4009 up to E_LINE.
+struct TapeProgram {
+    std::vector<uint8_t> name;
+    std::vector<uint8_t> data;
+    uint64_t start = 0;  // where its first burst is on the tape, in cycles
+    uint64_t end = 0;    // where its last one ends
+};
+
+// Builds a signal from levels, merging stretches of the same level.
+class SignalBuilder {
+public:
+    void add(bool high, uint64_t cycles);
+    TapeSignal take() { return std::move(signal_); }
+    bool level() const { return signal_.stretches.size() % 2 == 0; }  // the level of the last stretch
+
+private:
+    TapeSignal signal_;
+};
+
+// Adds a program as SAVE sends it (name, then data), after `lead_in`
+// cycles of the line low, to the builder.
+void add_program(SignalBuilder& builder, const TapeProgram& program, uint64_t lead_in);
+
+// The signal of programs, one after another, each after its lead-in, with
+// half a second of silence at the end.
+TapeSignal encode_programs(const std::vector<TapeProgram>& programs, uint64_t lead_in);
+
+// The number of pulses in each burst of a signal.
+std::vector<int> pulse_bursts(const TapeSignal& signal);
+
+// What reading a signal found: its programs, and what went wrong where
+// ("at 12.345 s, byte 17 of ...").
+struct DecodedTape {
+    std::vector<TapeProgram> programs;
+    std::vector<std::string> problems;
+};
+
+// Reads the programs on a signal as the ROM's loader does: bursts of 3 to 6
+// pulses are 0, of 7 to 13 are 1, fewer are noise and ignored; a program
+// starts at the first burst after 100 ms of silence, its name runs to the
+// byte with bit 7 set, and its data to the E_LINE it carries.
+DecodedTape decode_signal(const TapeSignal& signal);
+
+// The ZX81 characters of a file's name, for a program put on tape from a .P
+// (letters, digits and the symbols the ZX81 has; capitals); empty when a
+// character has none. The last has its end mark.
+std::vector<uint8_t> tape_name_of(const std::string& text);
