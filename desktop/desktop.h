@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "gdb_stub.h"
 #include "host_keys.h"
 #include "screen_modes.h"
 #include "settings.h"
@@ -52,6 +53,8 @@ struct Desktop {
     std::string program_to_load;  // from the command line, loaded at the K prompt
     SaveChoice save_format;       // what SAVE "NAME" writes (--save-format)
     int periods_run = 0;          // since start-up, while a program waits to load
+    std::unique_ptr<GdbStub> debugger;  // --gdb: served between periods
+    std::string debug_status;     // in the title: "debugger attached", "stopped at PC=..."
 
     // The settings file, and what it says: changing a setting in the window
     // changes it there.

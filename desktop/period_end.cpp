@@ -128,7 +128,7 @@ void serve_tape(Desktop& desktop, Zx81& machine) {
 // became of the sound.
 void note_in_title(Desktop& desktop, const std::string& note) {
     if (!screen) return;
-    set_window_title((title_for(desktop.title_model, desktop.ram_kb) + " - " + note).c_str());
+    set_window_title((title_of(desktop) + " - " + note).c_str());
     desktop.title_note_periods = 300;
 }
 
@@ -156,7 +156,24 @@ void take_screenshot(Desktop& desktop) {
 void show_model_in_title(Desktop& desktop, Model model) {
     if (desktop.title_model == model) return;
     desktop.title_model = model;
-    if (screen) set_window_title(title_for(model, desktop.ram_kb).c_str());
+    if (screen) set_window_title(title_of(desktop).c_str());
+}
+
+// The debugger's client, answered; the title says it is there, and where
+// it holds the machine stopped.
+void show_debugger_in_title(Desktop& desktop, const Zx81& machine) {
+    if (!desktop.debugger) return;
+    std::string status;
+    if (machine.debug.stopped) {
+        char text[32];
+        std::snprintf(text, sizeof text, "stopped at PC=%04X", machine.cpu.PC.w);
+        status = text;
+    } else if (desktop.debugger->attached()) {
+        status = "debugger attached";
+    }
+    if (status == desktop.debug_status) return;
+    desktop.debug_status = status;
+    if (screen && desktop.title_note_periods == 0) set_window_title(title_of(desktop).c_str());
 }
 
 // A setting changed in the window becomes the one remembered for the next
@@ -228,6 +245,7 @@ void draw_frame(Desktop& desktop, Zx81& machine) {
 }
 
 Step end_of_period(Desktop& desktop, Zx81& machine) {
+    if (desktop.debugger) desktop.debugger->serve(machine);
     set_keys(machine, scan_host_keys(desktop.keyboard));
     wait_for_tick();
     if (frame_due(desktop, machine)) draw_frame(desktop, machine);
@@ -319,7 +337,8 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
         !picture_key)
         desktop.fkey_latch = 0;
     show_model_in_title(desktop, machine.model);
+    show_debugger_in_title(desktop, machine);
     if (desktop.title_note_periods > 0 && --desktop.title_note_periods == 0 && screen)
-        set_window_title(title_for(desktop.title_model, desktop.ram_kb).c_str());
+        set_window_title(title_of(desktop).c_str());
     return Step::go_on;
 }

@@ -99,6 +99,18 @@ int run_program(int argc, char** argv) {
     line.options.rom = rom.path;
     line.options.known_rom = rom.check.known();
     if (line.options.headless) return run_headless(line.options);
+    // The stub listens before any window opens: a port it cannot have ends
+    // the run here.
+    if (line.options.gdb_port != 0) {
+        std::string problem;
+        desktop.debugger = GdbStub::listen(
+            {line.options.gdb_address, line.options.gdb_port, line.options.gdb_dezog}, problem);
+        if (!desktop.debugger) {
+            std::fprintf(stderr, "orlix: %s\n", problem.c_str());
+            return 2;
+        }
+        std::fprintf(stderr, "orlix: a debugger can attach on %s\n", desktop.debugger->where().c_str());
+    }
     if (!settings_problem.empty()) std::fprintf(stderr, "orlix: %s\n", settings_problem.c_str());
     name_window();
     hold_quit_signals();
@@ -131,6 +143,7 @@ int run_program(int argc, char** argv) {
         play_sound(desktop, zx81);
     } while (end_of_period(desktop, zx81) == Step::go_on);
 
+    if (desktop.debugger) desktop.debugger->finish(0);
     desktop.sound_device.reset();
     destroy_bitmap(desktop.picture);
     desktop.picture = nullptr;

@@ -55,8 +55,14 @@ void set_view(Desktop& desktop, View view) {
             !try_mode(GFX_AUTODETECT_FULLSCREEN, 16, layout.width, layout.height))
             fatal_error("no se puedo seleccionar full screen!");
     }
-    set_window_title(title_for(desktop.title_model, desktop.ram_kb).c_str());
+    set_window_title(title_of(desktop).c_str());
     set_window_icons();
     set_box_scale(layout.scale);
     make_picture(desktop);
+}
+
+std::string title_of(const Desktop& desktop) {
+    std::string title = title_for(desktop.title_model, desktop.ram_kb);
+    if (!desktop.debug_status.empty()) title.append(" - ").append(desktop.debug_status);
+    return title;
 }

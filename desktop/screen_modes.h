@@ -14,3 +14,7 @@ Size desktop_size();
 // sets up the colours for the depth. A view that cannot be set at any depth
 // is fatal.
 void set_view(Desktop& desktop, View view);
+
+// The window's title: the model and RAM where they are not the usual, and
+// what a debugger is doing with the machine.
+std::string title_of(const Desktop& desktop);

@@ -91,10 +91,7 @@ bool usable(const std::string& file, const TapeResult& result, const std::string
     return false;
 }
 
-}  // namespace
-
-int run_headless(const Options& options) {
-    Session session;
+int run_script(Session& session, const Options& options) {
     Zx81& machine = *session.machine;
     // The caller has chosen and checked the ROM; none found ends the run.
     if (options.rom.empty()) return 2;
@@ -122,6 +119,11 @@ int run_headless(const Options& options) {
         machine.sound.sample_rate = audio_file_rate;
     }
     power_up(machine, rom.image);
+    if (session.debugger) {
+        // The debugger sees the ZX81 from its first instruction on.
+        std::fprintf(stderr, "orlix: waiting for a debugger on %s\n", session.debugger->where().c_str());
+        session.debugger->wait_for_client(machine);
+    }
     session.wait_for_prompt();
     if (options.list) return print_listing(session, options);
 
@@ -148,6 +150,7 @@ int run_headless(const Options& options) {
     for (const KeyStroke& stroke : strokes) session.press(stroke);
 
     const bool found = run_for(session, options);
+    session.answer_debugger();
     const int written = write_results(session, options);
     if (written != 0) return written;
     if (!found) {
@@ -155,4 +158,23 @@ int run_headless(const Options& options) {
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int run_headless(const Options& options) {
+    Session session;
+    std::unique_ptr<GdbStub> debugger;
+    if (options.gdb_port != 0 && !options.list) {
+        std::string problem;
+        debugger = GdbStub::listen({options.gdb_address, options.gdb_port, options.gdb_dezog}, problem);
+        if (!debugger) {
+            std::fprintf(stderr, "orlix: %s\n", problem.c_str());
+            return 2;
+        }
+        session.debugger = debugger.get();
+    }
+    const int status = run_script(session, options);
+    if (debugger) debugger->finish(status);
+    return status;
 }

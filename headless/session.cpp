@@ -21,8 +21,15 @@ int64_t periods_in(double seconds) {
     return static_cast<int64_t>(seconds * periods_per_second + 0.5);
 }
 
+void Session::answer_debugger() {
+    if (!debugger) return;
+    debugger->serve(*machine);
+    while (machine->debug.stopped && debugger->attached()) debugger->serve(*machine, 100);
+}
+
 void Session::run(int64_t periods) {
     for (int64_t i = 0; i < periods; ++i) {
+        answer_debugger();
         run_period(*machine);
         if (recording) recording->add(machine->sound.samples);
         machine->sound.samples.clear();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio_file.h"
+#include "gdb_stub.h"
 #include "key_sequence.h"
 #include "tape_files.h"
 #include "zx81.h"
@@ -25,11 +26,18 @@ struct Session {
     SaveChoice save;  // what SAVE "NAME" writes
     // What the machine plays is written here, when the run has --audio.
     std::unique_ptr<AudioRecording> recording;
+    // A debugger's stub, when the run has --gdb: served between periods;
+    // while it holds the machine stopped, the run waits for it.
+    GdbStub* debugger = nullptr;
 
     // Runs the machine, serving LOAD and SAVE after each period (LOAD "",
     // with no tape in the deck and no one to choose a file, is BREAK), and
-    // taking its sound.
+    // taking its sound. Time a debugger holds the machine stopped does not
+    // count.
     void run(int64_t periods);
+
+    // Answers the debugger, and waits while it holds the machine stopped.
+    void answer_debugger();
 
     // Runs until the ZX81 shows its K prompt (or gives up after a while),
     // then a little longer: the ROM reads the keys only once it waits for

@@ -137,6 +137,12 @@ std::string usage_text() {
            "                 the tape in the deck through the ZX81's loader, in real time\n"
            "  --save-format F  what SAVE \"NAME\" writes: p (NAME.P, the default), wav (the\n"
            "                 signal for a real ZX81, 44.1 kHz) or tzx\n"
+           "  --gdb[=PORT]   a gdb remote stub for DeZog, z88dk-gdb or gdb on PORT (1667);\n"
+           "                 with --headless the run waits for the debugger\n"
+           "  --gdb-address ADDR  listen on ADDR, not only this computer (127.0.0.1):\n"
+           "                 whoever reaches the port then controls the emulator\n"
+           "  --gdb-dezog    Ctrl-C from the debugger stops the ZX81 without a reply,\n"
+           "                 as DeZog expects\n"
            "  --headless     no window: run the ZX81 as a script says, as fast as it\n"
            "                 goes, with these (and --model, --ram, --rom, PROGRAM):\n"
            "  --type-file LISTING  type a BASIC listing in (a file of at most 4 MB, or -\n"
@@ -193,7 +199,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         rom_option = 256, mode_option, model_option, ntsc_option, ram_option, scale_option, headless_option,
         run_for_option, keys_option, until_text_option, screen_text_option, screenshot_option, save_option,
         type_file_option, listing_option, list_option, sound_option, sound_board_option, audio_option,
-        tape_option, real_tape_option, save_format_option
+        tape_option, real_tape_option, save_format_option, gdb_option, gdb_address_option, gdb_dezog_option
     };
     static const option long_options[] = {
         {"rom", required_argument, nullptr, rom_option},
@@ -218,6 +224,9 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         {"tape", required_argument, nullptr, tape_option},
         {"real-tape", no_argument, nullptr, real_tape_option},
         {"save-format", required_argument, nullptr, save_format_option},
+        {"gdb", optional_argument, nullptr, gdb_option},
+        {"gdb-address", required_argument, nullptr, gdb_address_option},
+        {"gdb-dezog", no_argument, nullptr, gdb_dezog_option},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
@@ -333,6 +342,18 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
             line.options.save_format = {format, true};
             break;
         }
+        case gdb_option: {
+            line.options.gdb_port = default_gdb_port;
+            if (!optarg) break;
+            const std::string port = optarg;
+            line.options.gdb_port = 0;
+            for (int p = 1; p <= 65535 && line.options.gdb_port == 0; ++p)
+                if (port == std::to_string(p)) line.options.gdb_port = p;
+            if (line.options.gdb_port == 0) return failed("--gdb takes a port from 1 to 65535, not '" + port + "'");
+            break;
+        }
+        case gdb_address_option: line.options.gdb_address = optarg; break;
+        case gdb_dezog_option: line.options.gdb_dezog = true; break;
         case list_option:
             line.options.list = true;
             line.options.headless = true;  // no window: the listing goes to standard output
@@ -342,6 +363,9 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         }
     }
     if (line.action != Action::run) return line;
+    // Where to listen, or how the stub answers, asks for the stub.
+    if ((line.options.gdb_dezog || line.options.gdb_address != "127.0.0.1") && line.options.gdb_port == 0)
+        line.options.gdb_port = default_gdb_port;
     if (argc - optind > 1) return failed("only one PROGRAM can be loaded (try --help)");
     if (listing_given && !line.options.headless) return failed("--listing is for --headless runs and --list (try --help)");
     if (line.options.list && optind >= argc) return failed("--list needs a PROGRAM to list (try --help)");

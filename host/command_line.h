@@ -10,6 +10,10 @@
 #include "settings.h"
 #include "zx81.h"
 
+// The port a gdb stub listens on when --gdb names none: the one of the
+// Spectranet's stub, which z88dk-gdb knows.
+constexpr int default_gdb_port = 1667;
+
 // What the command line asks for, over the remembered settings.
 struct Options {
     std::string rom;       // --rom FILE; empty: zx81.rom is looked for
@@ -25,6 +29,9 @@ struct Options {
     bool real_tape = false;                   // --real-tape: LOAD and SAVE not caught
     SaveChoice save_format;                   // --save-format=wav|tzx|p
     SoundBoard sound_board = SoundBoard::zonx;  // --sound-board=zonx|qs|none
+    int gdb_port = 0;                         // --gdb[=PORT]: a gdb stub; 0: none
+    std::string gdb_address = "127.0.0.1";    // --gdb-address ADDR: where it listens
+    bool gdb_dezog = false;                   // --gdb-dezog: Ctrl-C as DeZog has it
 
     // --headless and what only it takes (see batch.h).
     bool headless = false;

@@ -44,8 +44,26 @@ StopReason stop_at_boundary(Debugger& debugger, uint16_t next_pc) {
 }
 
 void resume(Debugger& debugger) {
+    if (debugger.stopped) debugger.resumed = true;
     debugger.stopped = false;
     debugger.reason = StopReason::none;
+}
+
+void stop_now(Debugger& debugger, StopReason reason) {
+    debugger.stopped = true;
+    debugger.resumed = false;
+    debugger.reason = reason;
+    debugger.step = debugger.stop_asked = false;
+    debugger.watch_hit = StopReason::none;
+    debugger.unspent = 0;
+}
+
+bool stops_before_period(Debugger& debugger, uint16_t pc) {
+    const bool resumed = debugger.resumed;
+    debugger.resumed = false;
+    if (resumed || !has_breakpoint(debugger, WatchKind::execute, pc)) return false;
+    stop_now(debugger, StopReason::breakpoint);
+    return true;
 }
 
 bool quiet_between(const Debugger& debugger, uint16_t from, uint16_t to) {

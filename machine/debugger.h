@@ -17,7 +17,16 @@
 enum class WatchKind { execute, read, write, access };
 
 // Why the machine stopped.
-enum class StopReason { none, breakpoint, read_watch, write_watch, access_watch, step, asked };
+enum class StopReason {
+    none,
+    breakpoint,
+    read_watch,
+    write_watch,
+    access_watch,
+    step,
+    asked,   // from outside: Ctrl-C
+    attach,  // a debugger came, and stops the machine to look at it
+};
 
 struct Debugger {
     // How many breakpoints of each kind are at each address (two at one
@@ -32,6 +41,7 @@ struct Debugger {
     uint16_t watch_address = 0;
 
     bool stopped = false;
+    bool resumed = false;        // going on from a stop: the first instruction runs unchecked
     StopReason reason = StopReason::none;
     uint16_t address = 0;        // the watched address of a watchpoint's stop
     int32_t unspent = 0;         // the period's cycles not run at the stop
@@ -58,9 +68,11 @@ inline bool has_breakpoint(const Debugger& debugger, WatchKind kind, uint16_t ad
 // instruction: no step or stop asked, nothing set on those addresses.
 bool quiet_between(const Debugger& debugger, uint16_t from, uint16_t to);
 
-// A memory access seen by a debugging bus: notes a watched one.
+// A memory access seen by a debugging bus: notes a watched one, the first
+// in an instruction (a word written low byte first is reported at its
+// address).
 inline void watch_access(Debugger& debugger, uint16_t address, bool write) {
-    if (debugger.counts.empty()) return;
+    if (debugger.counts.empty() || debugger.watch_hit != StopReason::none) return;
     const std::array<uint8_t, 4>& here = debugger.counts[address];
     const WatchKind kind = write ? WatchKind::write : WatchKind::read;
     if (here[static_cast<size_t>(kind)] || here[static_cast<size_t>(WatchKind::access)]) {
@@ -77,3 +89,11 @@ StopReason stop_at_boundary(Debugger& debugger, uint16_t next_pc);
 
 // Goes on from a stop (the instruction at a breakpoint runs).
 void resume(Debugger& debugger);
+
+// Stops the machine where it is, between two periods (nothing more of the
+// period runs): for a debugger that asks at once.
+void stop_now(Debugger& debugger, StopReason reason = StopReason::asked);
+
+// At the start of a period, before its first instruction (which no
+// boundary precedes): whether a breakpoint at `pc` stops the machine there.
+bool stops_before_period(Debugger& debugger, uint16_t pc);

@@ -208,18 +208,23 @@ struct HardwareBus {
     // instructions end with none of that to do; that test is made in the
     // loop, the rest out of it.
     Z80_INLINE uint16_t boundary(Cpu<HardwareBus>& c) {
+        const bool interrupt_line = (c.s.IFF & IFF1) && !(m->ula.refresh_seen & int_line);
+        uint16_t irq = IRQ_NONE;
+        if (time_at(m->ula, c.cycles) >= m->ula.next_hsync || m->ula.nmi_pulse >= 0 || interrupt_line ||
+            m->ula.boundary_work) [[unlikely]]
+            irq = boundary_events(c);
         if constexpr (Debug) {
+            // The debugger looks where the processor goes next: into the
+            // interrupt's routine when one is taken here, so that a
+            // breakpoint at 0x0038 or 0x0066 stops there.
+            if (irq != IRQ_NONE && (irq == IRQ_NMI || !c.after_ei)) accept_interrupt(c, irq);
+            irq = IRQ_NONE;
             if (stop_at_boundary(m->debug, c.pc) != StopReason::none) {
                 m->debug.unspent = c.cycles;
                 c.cycles = 0;
-                return IRQ_NONE;
             }
         }
-        const bool interrupt_line = (c.s.IFF & IFF1) && !(m->ula.refresh_seen & int_line);
-        if (time_at(m->ula, c.cycles) < m->ula.next_hsync && m->ula.nmi_pulse < 0 && !interrupt_line &&
-            !m->ula.boundary_work) [[likely]]
-            return IRQ_NONE;
-        return boundary_events(c);
+        return irq;
     }
 
     [[gnu::noinline]] uint16_t boundary_events(Cpu<HardwareBus>& c) {

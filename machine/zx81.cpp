@@ -15,9 +15,13 @@ namespace {
 constexpr uint16_t slow_check_saw_no_nmi = 0x0226;
 constexpr uint8_t ret_opcode = 0xC9;
 
-[[gnu::cold, gnu::noinline]] uint8_t fetch_caught(Zx81& machine, uint16_t address, int64_t now) {
+// The time is worked out here, out of the processor's loop, from the cycles
+// left in the period at the fetch.
+[[gnu::cold, gnu::noinline]] uint8_t fetch_caught(Zx81& machine, uint16_t address, int32_t cycles_left) {
     if (address == slow_check_saw_no_nmi)
         return machine.known_rom ? ret_opcode : machine.memory[address];
+    const int64_t now = static_cast<int64_t>(machine.cycles_run.load(std::memory_order_relaxed)) +
+                        machine.cpu.period_cycles - cycles_left;
     return fetch_in_tape_code(machine, address, now);
 }
 
@@ -49,13 +53,16 @@ struct SimpleBus {
         fetched = address;
         fetched_left = cycles_left;
         if (in_tape_code(address) || address == slow_check_saw_no_nmi) [[unlikely]]
-            return fetch_caught(*m, address, time(cycles_left));
-        return read(address);
+            return fetch_caught(*m, address, cycles_left);
+        return memory_at(address);  // an opcode fetch is no data read for a watchpoint
+    }
+    uint8_t memory_at(uint16_t address) const {
+        if constexpr (SmallRam) address = decoded(m->address_map, address);
+        return m->memory[address];
     }
     uint8_t read(uint16_t address) {
         if constexpr (Debug) watch_access(m->debug, address, false);
-        if constexpr (SmallRam) address = decoded(m->address_map, address);
-        return m->memory[address];
+        return memory_at(address);
     }
     void write(uint16_t address, uint8_t value) {
         if constexpr (Debug) watch_access(m->debug, address, true);
@@ -67,11 +74,13 @@ struct SimpleBus {
     // An even port is the keyboard and the EAR socket; reading it with the
     // NMI generator off starts a vertical sync, which is all the sound the
     // ZX81 has.
-    uint8_t in(uint16_t port, int32_t cycles_left) {
+    [[gnu::always_inline]] uint8_t in(uint16_t port, int32_t cycles_left) {
         if (port & 1) return 0xFF;
-        const int64_t t = time(cycles_left);
-        if (!m->nmi_generator) set_sync_line(m->sound, t, true, in_frame_sync_code(fetched));
-        return read_keyboard(m->keys, port) | ear_bit(m->tape, t);
+        if (!m->nmi_generator) set_sync_line(m->sound, time(cycles_left), true, in_frame_sync_code(fetched));
+        uint8_t value = read_keyboard(m->keys, port);
+        if (m->tape.deck.playing) [[unlikely]]
+            value |= ear_bit(m->tape, time(cycles_left));
+        return value;
     }
     // Any output ends the sync; the NMI generator that a program turns on or
     // off is kept for the hardware model; a sound board may take it.
@@ -192,8 +201,28 @@ void reset(Zx81& machine) {
     z80_reset(&machine.cpu);
 }
 
+namespace {
+
+// A stopped machine changes model only where it stands at a place the
+// models can change (else when it goes on): stepping it there would run
+// instructions no debugger asked for.
+void switch_while_stopped(Zx81& machine) {
+    if (machine.requested_model == machine.model || !models_can_change_at(machine, machine.cpu.PC.w)) return;
+    if (machine.model == Model::simple)
+        switch_to_hardware(machine);
+    else if (!machine.ula.frames_by_program)
+        switch_to_simple(machine);
+}
+
+}  // namespace
+
 void run_period(Zx81& machine) {
-    if (machine.debug.stopped) return;
+    if (machine.debug.stopped) {
+        switch_while_stopped(machine);
+        return;
+    }
+    if (machine.debug.set > 0 && stops_before_period(machine.debug, machine.cpu.PC.w)) return;
+    machine.debug.resumed = false;
     if (machine.requested_model == Model::hardware && machine.model == Model::simple)
         switch_to_hardware(machine);
     if (machine.model == Model::simple) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the layers. Each folder may include only itself and the layers
-before it: core/ (the processor), machine/ (the ZX81 as pure emulation),
-host/ (files, settings, pictures: services every front end uses),
+below it: core/ (the processor), machine/ (the ZX81 as pure emulation),
+host/ (files, settings, pictures: services every front end uses) and gdb/
+(the debugger stub) beside it, each knowing nothing of the other, then
 headless/ (the ZX81 in a script) and desktop/ (the Allegro program). Only
 desktop/ includes Allegro or X11, and the test binaries given after the
 source folder link neither."""
@@ -11,7 +12,16 @@ import subprocess
 import sys
 
 ROOT, BINARIES = sys.argv[1], sys.argv[2:]
-LAYERS = ["core", "machine", "host", "headless", "desktop"]  # each may include those before it
+LAYERS = ["core", "machine", "host", "gdb", "headless", "desktop"]
+# What each layer may include besides itself.
+BELOW = {
+    "core": [],
+    "machine": ["core"],
+    "host": ["core", "machine"],
+    "gdb": ["core", "machine"],
+    "headless": ["core", "machine", "host", "gdb"],
+    "desktop": ["core", "machine", "host", "gdb", "headless"],
+}
 ALLEGRO_LAYERS = {"desktop"}
 HOST_LIBRARIES = re.compile(r"^(allegro|xalleg|X11/)")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
@@ -34,8 +44,8 @@ def problems():
             if include_name(name) in owners:
                 found.append("%s is in both %s/ and %s/" % (include_name(name), owners[include_name(name)], layer))
             owners.setdefault(include_name(name), layer)
-    for rank, layer in enumerate(LAYERS):
-        allowed = set(LAYERS[:rank + 1])
+    for layer in LAYERS:
+        allowed = set(BELOW[layer] + [layer])
         for name in sorted(files_of(layer)):
             with open(os.path.join(ROOT, layer, name)) as f:
                 text = f.read()

@@ -5,6 +5,7 @@ import os
 import random
 import shutil
 import signal
+import socket
 import struct
 import subprocess
 import sys
@@ -638,6 +639,54 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(len(warnings), 1, lines)
         self.assertTrue(warnings[0].startswith("orlix: no sound (") and warnings[0].endswith("running silently"),
                         warnings[0])
+
+    def test_debugger_attached_stopped_and_gone(self):
+        """A gdb client attaches to the window's machine: the title says so,
+        a breakpoint stops it there, F5 and F9 reset it and switch its model
+        while it stays stopped, and
+        when the client detaches the ZX81 runs and types again."""
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        app = self.start(args=["--gdb=%d" % port])
+        gdb = socket.create_connection(("127.0.0.1", port), timeout=10)
+        self.addCleanup(gdb.close)
+        received = b""
+
+        def ask(packet):
+            nonlocal received
+            body = packet.encode()
+            gdb.sendall(b"$%s#%02x" % (body, sum(body) & 0xFF))
+            while True:
+                received = received.lstrip(b"+")  # acknowledgements
+                end = received.find(b"#")
+                if end >= 0 and len(received) >= end + 3:
+                    data, received = received[1:end].decode(), received[end + 3:]
+                    return data
+                received += gdb.recv(4096)
+
+        self.assertTrue(ask("?").startswith("T05"))  # attaching stops it
+        self.assertRegex(self.title(app), r"^Orlix V\.0\.3 - stopped at PC=[0-9A-F]{4}$")
+        self.assertEqual(ask("Z0,0038,0"), "OK")
+        self.assertIn("0b:3800", ask("c"))
+        time.sleep(0.3)
+        self.assertEqual(self.title(app), "Orlix V.0.3 - stopped at PC=0038")
+        app.key("F5")  # a reset, seen by the client; the machine stays stopped
+        time.sleep(0.3)
+        self.assertEqual(self.title(app), "Orlix V.0.3 - stopped at PC=0000")
+        app.key("F9")  # and the model switch
+        time.sleep(0.3)
+        self.assertEqual(self.title(app), "Orlix V.0.3 - hardware model - stopped at PC=0000")
+        self.assertEqual(ask("p0b"), "0000")
+        self.assertEqual(ask("z0,0038,0"), "OK")
+        gdb.sendall(b"$c#63")  # no reply while it runs
+        time.sleep(0.3)
+        self.assertEqual(self.title(app), "Orlix V.0.3 - hardware model - debugger attached")
+        self.assertEqual(ask("D"), "OK")
+        time.sleep(4)  # the reset ZX81 boots again, in SLOW mode
+        self.assertEqual(self.title(app), "Orlix V.0.3 - hardware model")
+        self.print_two_plus_two(app, wait=2)
+        self.assertEqual(app.stop(), 0)
 
     def test_missing_rom_is_fatal(self):
         os.remove(os.path.join(self.dir, "zx81.rom"))

@@ -1,0 +1,333 @@
+// The gdb stub over loopback, driven by a client of the test's own: the
+// framing, the packets DeZog and z88dk-gdb send, stops, Ctrl-C, the ends of
+// a session, and a flood of malformed packets.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <thread>
+
+#include "gdb_client.h"
+#include "gdb_stub.h"
+#include "zx81_harness.h"
+
+namespace {
+
+// Strings one after another (GCC 12 warns wrongly about + on them here).
+std::string joined(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (std::string_view part : parts) out.append(part);
+    return out;
+}
+
+TEST(RemoteProtocol, FramingAndEscapes) {
+    const std::pair<std::string, std::string> vectors[] = {
+        {"g", "$g#67"}, {"?", "$?#3f"}, {"OK", "$OK#9a"}, {"", "$#00"}, {"}", "$}]#da"}};
+    for (const auto& [data, packet] : vectors) EXPECT_EQ(framed(data), packet) << data;
+    // Every byte, escaped where it must be, reads back as itself.
+    std::string all;
+    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+    PacketReader reader;
+    int packets = 0;
+    for (char c : framed(all))
+        if (reader.feed(c) == PacketReader::Event::packet) ++packets;
+    EXPECT_EQ(packets, 1);
+    EXPECT_EQ(reader.packet(), all);
+
+    using Event = PacketReader::Event;
+    const std::pair<std::string, Event> streams[] = {
+        {"+", Event::ack},
+        {"-", Event::nack},
+        {"\x03", Event::interrupt},
+        {"$m0,1#00", Event::bad},  // a wrong checksum
+        {"$a\x03" "b#c6", Event::packet},  // 0x03 inside a packet is data
+        {joined({"$", std::string(largest_packet + 1, 'a'), "#",
+                 hex_byte(packet_checksum(std::string(largest_packet + 1, 'a')))}),
+         Event::bad},
+    };
+    for (const auto& [stream, last] : streams) {
+        PacketReader r;
+        Event event = Event::none;
+        for (char c : stream) event = r.feed(c);
+        EXPECT_EQ(event, last) << stream.substr(0, 12);
+    }
+}
+
+// A stub on a free port, a machine and a client attached to it.
+class Stub : public ::testing::Test {
+protected:
+    std::unique_ptr<GdbStub> stub;
+    std::unique_ptr<GdbClient> client;
+
+    void start(Model model, bool dezog = false) {
+        harness::power_up(model);
+        harness::boot();
+        std::string problem;
+        stub = GdbStub::listen({"127.0.0.1", 0, dezog}, problem);
+        ASSERT_TRUE(stub) << problem;
+        client = std::make_unique<GdbClient>(port());
+        ASSERT_TRUE(client->connected());
+        for (int i = 0; i < 100 && !stub->attached(); ++i) stub->serve(zx81, 10);
+        ASSERT_TRUE(stub->attached());
+    }
+    void TearDown() override {
+        client.reset();
+        stub.reset();
+        end_session(zx81);
+    }
+    int port() const { return std::stoi(stub->where().substr(stub->where().rfind(':') + 1)); }
+
+    // The stub's turn, then the machine's, as a front end gives them.
+    std::function<void()> turn() {
+        return [this] {
+            stub->serve(zx81);
+            run_period(zx81);
+        };
+    }
+    std::string ask(const std::string& packet) {
+        client->send_packet(packet);
+        return client->read_packet(turn());
+    }
+};
+
+TEST_F(Stub, RegistersMemoryAndTheTargetDescription) {
+    start(Model::simple);
+    EXPECT_EQ(ask("?").substr(0, 3), "T05");
+    EXPECT_EQ(client->acks(), "+");
+    const std::string supported = ask("qSupported:multiprocess+;xmlRegisters=i386");
+    EXPECT_NE(supported.find("PacketSize=4000"), std::string::npos);
+    EXPECT_NE(supported.find("QStartNoAckMode+"), std::string::npos);
+    const std::string xml = ask("qXfer:features:read:target.xml:0,fff");
+    EXPECT_EQ(xml.substr(0, 6), "l<?xml");
+    size_t registers = 0;
+    for (size_t at = xml.find("<reg "); at != std::string::npos; at = xml.find("<reg ", at + 1)) ++registers;
+    EXPECT_EQ(registers, 12u);
+
+    std::vector<uint8_t> bytes(142, 0);
+    bytes[0x0B] = 0x97;  // E_LINE 0x4097: 142 bytes
+    bytes[0x0C] = 0x40;
+    bytes[3] = 0x7D;     // D_FILE
+    bytes[4] = 0x40;
+    const ProgramImage program = check_program_image(bytes, 16);
+    ASSERT_TRUE(program.result.ok) << program.result.reason;
+    start_program(zx81, program);
+    const uint8_t rom_first = zx81.memory[0];
+    zx81.cpu.SP.w = 0x7FFC;
+    struct Exchange {
+        std::string packet, reply;
+    };
+    const Exchange exchanges[] = {
+        {"m4009,5", "0000007d40"},
+        {"P0b=3412", "OK"},
+        {"p0b", "3412"},
+        {"p0a", "fc7f"},
+        {"M4100,3:abcdef", "OK"},
+        {"m4100,3", "abcdef"},
+        {"m0000,1", hex_byte(rom_first)},
+        {"M0000,1:00", "OK"},  // the ROM cannot be written
+        {"m0000,1", hex_byte(rom_first)},
+        {"mffff,10", hex_byte(peek(zx81, 0xFFFF))},  // the address space ends
+        {"m4009", "E01"},
+        {"m10000,1", "E01"},
+        {"M4100,2:ab", "E01"},
+        {"M4100,1:zz", "E01"},
+        {"Mffff,2:0000", "E01"},
+        {"G00", "E01"},
+        {"p0c", "E01"},
+        {"Z9,0,0", ""},
+        {"qUnknown", ""},
+        {"vMustReplyEmpty", ""},
+        {"vCont?", "vCont;c;C;s;S"},
+        {"!", "OK"},
+        {"Hg0", "OK"},
+        {"qXfer:features:read:other.xml:0,10", "E00"},
+    };
+    for (const Exchange& e : exchanges) EXPECT_EQ(ask(e.packet), e.reply) << e.packet;
+    EXPECT_EQ(zx81.cpu.PC.w, 0x1234);
+    // Binary data with the bytes that need escapes.
+    client->send_raw(framed("X4103,4:}\x23$*"));
+    EXPECT_EQ(client->read_packet(turn()), "OK");
+    EXPECT_EQ(ask("m4103,4"), "7d23242a");
+    const std::string registers_hex = ask("g");
+    ASSERT_EQ(registers_hex.size(), 48u);
+    EXPECT_EQ(registers_hex.substr(40), "fc7f3412");  // SP, PC
+    std::string changed = registers_hex;
+    changed.replace(12, 4, "cdab");  // HL
+    EXPECT_EQ(ask(joined({"G", changed})), "OK");
+    EXPECT_EQ(zx81.cpu.HL.w, 0xABCD);
+
+    // No acknowledgements once agreed.
+    EXPECT_EQ(ask("QStartNoAckMode"), "OK");
+    const size_t acks = client->acks().size();
+    EXPECT_EQ(ask("p0b"), "3412");
+    EXPECT_EQ(client->acks().size(), acks);
+}
+
+// A breakpoint in the ROM's interrupt routine, a step, two breakpoints at
+// one place, and a watchpoint on FRAMES, in the hardware model.
+TEST_F(Stub, StopsAtBreakpointsStepsAndWatches) {
+    start(Model::hardware);
+    EXPECT_EQ(ask("Z0,0038,0"), "OK");
+    std::string stop = ask("c");
+    EXPECT_EQ(stop.substr(0, 3), "T05");
+    EXPECT_NE(stop.find("0b:3800;"), std::string::npos) << stop;
+    EXPECT_EQ(zx81.cpu.PC.w, 0x0038);
+    stop = ask("s");  // DEC C, one byte
+    EXPECT_NE(stop.find("0b:3900;"), std::string::npos) << stop;
+
+    EXPECT_EQ(ask("Z0,0038,0"), "OK");
+    EXPECT_EQ(ask("z0,0038,0"), "OK");
+    EXPECT_NE(ask("c").find("0b:3800;"), std::string::npos);  // the other one is still there
+    EXPECT_EQ(ask("z0,0038,0"), "OK");
+    EXPECT_EQ(ask("z0,0038,0"), "E01");
+
+    EXPECT_EQ(ask("Z2,4034,2"), "OK");
+    const uint64_t before = zx81.cycles_run;
+    stop = ask("c");
+    EXPECT_EQ(stop.substr(0, 14), "T05watch:4034;") << stop;
+    EXPECT_LE(zx81.cycles_run - before, 65'000u) << "within one frame";
+    EXPECT_EQ(ask("z2,4034,2"), "OK");
+}
+
+// Ctrl-C while the machine runs stops it: with the stop reply GDB expects,
+// or (for DeZog) with none, the next g answering.
+TEST_F(Stub, CtrlCStopsTheMachineInBothModes) {
+    for (const bool dezog : {false, true}) {
+        SCOPED_TRACE(dezog ? "DeZog" : "gdb");
+        start(Model::hardware, dezog);
+        client->send_packet("c");
+        for (int i = 0; i < 5; ++i) turn()();
+        EXPECT_FALSE(zx81.debug.stopped);
+        client->send_raw("\x03");
+        const std::string reply = client->read_packet(turn(), dezog ? 20 : 200);
+        EXPECT_TRUE(zx81.debug.stopped);
+        EXPECT_EQ(reply.substr(0, 3), dezog ? GdbClient::nothing : "T02");
+        EXPECT_EQ(ask("g").size(), 48u);
+        TearDown();
+    }
+}
+
+// However a session ends, the machine runs on without its breakpoints:
+// D (answered), k (not), or a client that vanishes.
+TEST_F(Stub, TheMachineRunsOnWhenTheClientGoes) {
+    for (const char* end : {"D", "k", ""}) {
+        SCOPED_TRACE(*end ? end : "vanished");
+        start(Model::simple);
+        EXPECT_EQ(ask("Z0,0038,0"), "OK");
+        if (*end) {
+            client->send_packet(end);
+            if (*end == 'D') {
+                EXPECT_EQ(client->read_packet(turn()), "OK");
+            }
+            EXPECT_TRUE(client->closed(turn()));
+        } else {
+            client.reset();
+            for (int i = 0; i < 10; ++i) turn()();
+        }
+        EXPECT_FALSE(stub->attached());
+        EXPECT_FALSE(zx81.debug.stopped);
+        EXPECT_EQ(zx81.debug.set, 0);
+        const uint64_t before = zx81.cycles_run;
+        turn()();
+        EXPECT_GT(zx81.cycles_run, before);
+        TearDown();
+    }
+}
+
+TEST_F(Stub, ASecondClientIsRefused) {
+    start(Model::simple);
+    GdbClient second(port());
+    EXPECT_EQ(second.read_packet([this] { stub->serve(zx81, 1); }), "E.Orlix has a debugger attached already");
+    EXPECT_TRUE(second.closed());
+    EXPECT_EQ(ask("?").substr(0, 3), "T05");
+}
+
+// Random and mutated packets: Orlix answers a well-formed ? afterwards, and
+// nothing but what M and X wrote has changed in memory. The machine stays
+// stopped (packets that would run it or end the session are left out).
+TEST_F(Stub, TenThousandMutatedPacketsChangeNothingElse) {
+    start(Model::simple);
+    const Memory before = zx81.memory;
+    std::mt19937 random(24);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const std::vector<std::string> seeds = {
+        "g", joined({"G", std::string(48, '0')}), "p0b", "P0b=0000", "m4009,10", "M4000,2:abcd", "X4000,2:ab", "Z0,1234,0",
+        "z0,1234,0", "Z2,4000,ffff", "z4,0,0", "qXfer:features:read:target.xml:ffffffff,ffffffff", "qSupported",
+        "Hg0", "!", "vCont?", "QStartNoAckMode", "m,", "M:", "X,,:", "Z", "P=",
+    };
+    // What M and X packets that arrive whole may write, where the memory
+    // map puts it.
+    std::vector<bool> writable(0x10000, false);
+    std::string stream;
+    for (int i = 0; i < 10'000; ++i) {
+        std::string data = seeds[static_cast<size_t>(pick(static_cast<int>(seeds.size())))];
+        for (int m = pick(4); m > 0; --m) {
+            const size_t at = data.empty() ? 0 : static_cast<size_t>(pick(static_cast<int>(data.size())));
+            switch (pick(4)) {
+            case 0: data.insert(at, 1, static_cast<char>(random())); break;
+            case 1: if (!data.empty()) data[at] = static_cast<char>(random()); break;
+            case 2: data.erase(at, 1); break;
+            case 3: data.insert(at, std::to_string(random()), 0, static_cast<size_t>(pick(9))); break;
+            }
+        }
+        if (data.empty()) continue;
+        const char first = data[0];
+        if (first == 'c' || first == 's' || first == 'v' || first == 'D' || first == 'k' ||
+            data.find('\x03') != std::string::npos)
+            continue;
+        std::string packet = framed(data);
+        const int damage = pick(10);
+        switch (damage) {
+        case 0: packet.back() = packet.back() == '0' ? '1' : '0'; break;  // a wrong checksum
+        case 1: packet.resize(static_cast<size_t>(pick(static_cast<int>(packet.size())))); break;
+        case 2:  // now and then, one too long
+            if (pick(10) == 0) packet = joined({"$", std::string(largest_packet + 10, 'M'), "#00"});
+            break;
+        case 3: packet += std::string(static_cast<size_t>(pick(5)), '-'); break;
+        default: break;
+        }
+        if ((first == 'M' || first == 'X') && (damage == 3 || damage > 3)) {
+            const size_t comma = data.find(','), colon = data.find(':');
+            const std::optional<uint32_t> address = hex_value(std::string_view(data).substr(1, comma - 1));
+            const std::optional<uint32_t> length =
+                comma < colon ? hex_value(std::string_view(data).substr(comma + 1, colon - comma - 1)) : std::nullopt;
+            if (address && length)
+                for (uint32_t a = *address; a < std::min<uint32_t>(*address + *length, 0x10000); ++a)
+                    writable[decoded(zx81.address_map, static_cast<uint16_t>(a))] = true;
+        }
+        stream += packet;
+    }
+    // What comes back is read and let go, as it comes.
+    const auto drain = [this] {
+        for (int quiet = 0; quiet < 3;) {
+            stub->serve(zx81, 1);
+            quiet = client->discard_arrived() ? 0 : quiet + 1;
+        }
+    };
+    for (size_t at = 0; at < stream.size(); at += 65536) {
+        client->send_raw(stream.substr(at, 65536));
+        drain();
+    }
+    // A packet cut short is ended; then a PC no packet above gives, and a
+    // well-formed ? that must report it.
+    client->send_raw("#00");
+    client->send_packet("P0b=5a5a");
+    client->send_packet("?");
+    std::string reply;
+    for (int i = 0; i < 100'000 && reply.find("0b:5a5a;") == std::string::npos; ++i) {
+        reply = client->read_packet([this] { stub->serve(zx81, 1); }, 1000);
+        if (reply == GdbClient::nothing) break;
+    }
+    EXPECT_EQ(reply.substr(0, 3), "T05");
+    EXPECT_NE(reply.find("0b:5a5a;"), std::string::npos) << reply;
+    EXPECT_TRUE(stub->attached());
+    EXPECT_TRUE(zx81.debug.stopped);
+    int changed = 0, changed_elsewhere = 0;
+    for (uint32_t address = 0; address < 0x10000; ++address) {
+        changed += zx81.memory[address] != before[address];
+        changed_elsewhere += zx81.memory[address] != before[address] && !writable[address];
+    }
+    EXPECT_GT(changed, 0) << "some M and X packets wrote";
+    EXPECT_EQ(changed_elsewhere, 0);
+}
+
+}  // namespace
