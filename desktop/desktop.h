@@ -37,6 +37,8 @@ struct Desktop {
     std::vector<uint8_t> pixel_patterns;
     size_t pattern_size = 0;
     Frame last_frame;  // the frame painted last, for drawing everything again
+    bool picture_stale = true;  // the picture holds nothing of last_frame: paint it all
+    int changed_first = frame_height, changed_last = -1;  // rows painted, not yet on the screen
     BITMAP* toolbar = nullptr;  // zxtool.pcx; null when it could not be loaded
 
     HostKeyboard keyboard;  // the character key being typed
@@ -55,6 +57,11 @@ struct Desktop {
     int periods_run = 0;          // since start-up, while a program waits to load
     std::unique_ptr<GdbStub> debugger;  // --gdb: served between periods
     std::string debug_status;     // in the title: "debugger attached", "stopped at PC=..."
+    std::string program_name;     // in the title: the program file last loaded or saved
+    std::string title_shown;      // the title the window has now
+    std::string note;             // over the picture (full screen) while note_periods last
+    int note_periods = 0;
+    View window_view;             // the last window shown: where F11 and Escape go back to
 
     // The settings file, and what it says: changing a setting in the window
     // changes it there.
@@ -65,7 +72,5 @@ struct Desktop {
     int frame_parity = 0;               // the simple model draws a frame when it is 0
     uint64_t frames_presented = 0;      // the hardware model's frame last shown
     int periods_without_frame = 0;      // since the hardware model last ended one
-    int fkey_latch = 0;                 // set by F6-F9; cleared when F4, F6-F9 are up
-    bool mode_button_was_down = false;  // the screen-mode button acts once per click
     std::atomic<uint64_t> frames_drawn{0};
 };

@@ -4,6 +4,7 @@
 
 #include "pacing.h"
 #include "reporters.h"
+#include "host_keys.h"
 
 #include <algorithm>
 #include <array>
@@ -118,11 +119,24 @@ void show_folder(const fs::path& folder) {
     redraw_item(name_edit);
 }
 
+// A list as Allegro draws it, but with the selected row always in
+// inverted colours, as it shows it while the list has the focus: without
+// the focus it draws the row in gui_mg_color, which at 15 and 16 bits is
+// all but black, under black text.
+int list_proc(int msg, DIALOG* d, int c) {
+    if (msg != MSG_DRAW) return d_list_proc(msg, d, c);
+    const int flags = d->flags;
+    d->flags |= D_GOTFOCUS;
+    const int result = d_list_proc(msg, d, c);
+    d->flags = flags;
+    return result;
+}
+
 // Picking an entry puts its path in the name field; double-clicking a
 // folder (or pressing Enter on it) opens it.
 int file_list_proc(int msg, DIALOG* d, int c) {
     const int before = d->d1;
-    const int result = d_list_proc(msg, d, c);
+    const int result = list_proc(msg, d, c);
     if (d->d1 != before && d->d1 >= 0 && d->d1 < static_cast<int>(open_browser->entries.size())) {
         const std::string& entry = open_browser->entries[static_cast<size_t>(d->d1)];
         if (entry.back() != '/') {
@@ -143,7 +157,7 @@ int file_list_proc(int msg, DIALOG* d, int c) {
 
 int filter_list_proc(int msg, DIALOG* d, int c) {
     const int before = d->d1;
-    const int result = d_list_proc(msg, d, c);
+    const int result = list_proc(msg, d, c);
     if (d->d1 != before) {
         open_browser->filter = d->d1;
         read_folder();
@@ -335,5 +349,6 @@ bool choose_program_file(FileDialog kind, std::string& name) {
     canvas = nullptr;
     // The keys that closed the dialog must not reach the ZX81.
     for (int k : {KEY_ENTER, KEY_ESC, KEY_Y, KEY_N}) key[k] = 0;
+    forget_key_events();
     return chosen;
 }

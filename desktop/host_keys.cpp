@@ -2,7 +2,10 @@
 
 #include <allegro.h>
 
+#include <algorithm>
 #include <array>
+
+#include "input_events.h"
 
 namespace {
 
@@ -107,6 +110,68 @@ constexpr CharacterKey character_keys[] = {
     {KEY_BACKSPACE, true, true, shifted(zx_key::digit0), shifted(zx_key::digit0)},  // RUBOUT
 };
 
+// The host keys as the ZX81 is shown them: the events played in order,
+// timed so that the ROM sees each one.
+struct KeyReplay {
+    std::array<bool, KEY_MAX> down{};
+    std::array<uint8_t, KEY_MAX> held{};        // scans shown down so far, up to 255
+    std::array<bool, KEY_MAX> from_event{};     // pressed by an event: held at least key_hold
+    int since_release = 255;                    // scans since a key was shown released
+    std::array<KeyEvent, 256> waiting{};        // events that must wait their turn
+    size_t waiting_count = 0;
+};
+
+KeyReplay replay;
+
+// Plays the waiting events that may go now; false at the first that must
+// wait (a press before the release gap is over, a release before the key
+// was held long enough), which holds back those after it.
+bool play_event(const KeyEvent& event, int release_gap) {
+    const auto code = static_cast<size_t>(event.code);
+    if (event.down == replay.down[code]) return true;
+    if (event.down) {
+        if (replay.since_release < release_gap) return false;
+        replay.down[code] = true;
+        replay.held[code] = 0;
+        replay.from_event[code] = true;
+    } else {
+        if (replay.from_event[code] && replay.held[code] < key_hold) return false;
+        replay.down[code] = false;
+        replay.since_release = 0;
+    }
+    return true;
+}
+
+// One scan's worth of events. With none waiting, the keys follow Allegro's
+// own state too, which also holds what came while events were not taken.
+void play_key_events(int release_gap) {
+    KeyEvent event;
+    while (replay.waiting_count < replay.waiting.size() && next_key_event(event))
+        replay.waiting[replay.waiting_count++] = event;
+    size_t played = 0;
+    while (played < replay.waiting_count && play_event(replay.waiting[played], release_gap)) ++played;
+    std::copy(replay.waiting.begin() + static_cast<std::ptrdiff_t>(played),
+              replay.waiting.begin() + static_cast<std::ptrdiff_t>(replay.waiting_count), replay.waiting.begin());
+    replay.waiting_count -= played;
+    if (replay.waiting_count == 0) {
+        for (size_t code = 1; code < KEY_MAX; ++code) {
+            const bool physical = key[code] != 0;
+            if (physical == replay.down[code] || (replay.from_event[code] && replay.held[code] < key_hold)) continue;
+            replay.down[code] = physical;
+            replay.held[code] = 0;
+            replay.from_event[code] = false;
+            if (!physical) replay.since_release = 0;
+        }
+    }
+}
+
+// After the scan: how long each key has been shown down, and the keys up.
+void count_scan() {
+    for (size_t code = 1; code < KEY_MAX; ++code)
+        if (replay.down[code] && replay.held[code] < 255) ++replay.held[code];
+    if (replay.since_release < 255) ++replay.since_release;
+}
+
 bool host_shift_down() {
     return host_key_down(scancode::left_shift) || host_key_down(scancode::right_shift);
 }
@@ -115,7 +180,8 @@ bool host_shift_down() {
 void start_character(HostKeyboard& keyboard) {
     const bool shift = host_shift_down();
     for (const CharacterKey& c : character_keys) {
-        if (!key[c.allegro_key] || !typed_by(c.allegro_key, shift, keyboard.typed)) continue;
+        if (!replay.down[static_cast<size_t>(c.allegro_key)] || !typed_by(c.allegro_key, shift, keyboard.typed))
+            continue;
         keyboard.allegro_key = c.allegro_key;
         keyboard.phase = HostKeyboard::Phase::lead;
         return;
@@ -127,7 +193,8 @@ void start_character(HostKeyboard& keyboard) {
 // shorter than a scan types; then the key is held while the host key is.
 void press_character(HostKeyboard& keyboard, KeyMatrix& keys) {
     using Phase = HostKeyboard::Phase;
-    if (keyboard.phase == Phase::held && !key[keyboard.allegro_key]) keyboard.phase = Phase::trail;
+    if (keyboard.phase == Phase::held && !replay.down[static_cast<size_t>(keyboard.allegro_key)])
+        keyboard.phase = Phase::trail;
     const bool key_down = keyboard.phase == Phase::press || keyboard.phase == Phase::held;
     if (keyboard.typed.shift) press_key(keys, zx_key::shift);
     if (key_down) press_key(keys, keyboard.typed.key);
@@ -151,12 +218,7 @@ void press_character(HostKeyboard& keyboard, KeyMatrix& keys) {
 
 bool host_key_down(int scan) {
     const int code = allegro_key_for_scancode[scan];
-    return code != 0 && key[code] != 0;
-}
-
-void release_host_key(int scan) {
-    const int code = allegro_key_for_scancode[scan];
-    if (code != 0) key[code] = 0;
+    return code != 0 && replay.down[static_cast<size_t>(code)];
 }
 
 bool typed_by(int allegro_key, bool host_shift, TypedKey& typed) {
@@ -169,6 +231,7 @@ bool typed_by(int allegro_key, bool host_shift, TypedKey& typed) {
 }
 
 KeyMatrix scan_host_keys(HostKeyboard& keyboard) {
+    play_key_events(keyboard.release_gap);
     KeyMatrix keys = no_keys_down;
     if (keyboard.phase == HostKeyboard::Phase::idle) start_character(keyboard);
     const bool typing = keyboard.phase != HostKeyboard::Phase::idle;
@@ -177,5 +240,15 @@ KeyMatrix scan_host_keys(HostKeyboard& keyboard) {
         if (host_key_down(k.scan) && !(typing && host_shift)) press_key(keys, k.zx);
     }
     if (typing) press_character(keyboard, keys);
+    count_scan();
     return keys;
+}
+
+void forget_key_events() {
+    forget_input_events();
+    replay.waiting_count = 0;
+    for (size_t code = 1; code < KEY_MAX; ++code) {
+        replay.down[code] = key[code] != 0;
+        replay.from_event[code] = false;
+    }
 }

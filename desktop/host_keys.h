@@ -34,11 +34,16 @@ constexpr int up = 72, left = 75, right = 77, down = 80;
 constexpr int print_screen = 0x80 | 0x37;
 }  // namespace scancode
 
-// True while the host key with this scan code is down.
+// True while the host key with this scan code is down for the ZX81: held,
+// or tapped a moment ago (see scan_host_keys).
 bool host_key_down(int scan);
 
-// Marks the key released in the host key state, so that a held key acts once.
-void release_host_key(int scan);
+// How long a key tapped faster than the ZX81 can take it is shown to it, in
+// periods: held down at least `key_hold`, and up at least the release gap
+// (which the caller sets for the model) before the next press.
+constexpr int key_hold = 6;
+constexpr int fast_release_gap = 4;   // the ROM takes keys at once
+constexpr int slow_release_gap = 14;  // in SLOW mode it answers a key between frames
 
 // What a character key types: a ZX81 key, with or without SHIFT.
 struct TypedKey {
@@ -53,6 +58,7 @@ struct HostKeyboard {
     Phase phase = Phase::idle;
     int allegro_key = 0;  // the character key down; 0 when idle
     TypedKey typed{};     // chosen when it went down, by host Shift then
+    int release_gap = fast_release_gap;
 };
 
 // What the character key with this Allegro code types, with host Shift up or
@@ -60,9 +66,17 @@ struct HostKeyboard {
 // no apostrophe or underscore).
 bool typed_by(int allegro_key, bool host_shift, TypedKey& typed);
 
-// The ZX81 keys that the host keys now down press, one scan of them: the
-// position keys as they are, and the character key in its phase. While a
+// The ZX81 keys that the host keys now down press, one scan of them (one
+// period): the position keys as they are, and the character key in its
+// phase. The key presses and releases that came since the last scan are
+// played to the ZX81 in order, each press held at least `key_hold` scans and
+// each release lasting the release gap, so that a tap shorter than a period,
+// or typing faster than the ZX81 reads, loses nothing. While a
 // character key is typed, host Shift is not the ZX81 SHIFT: the character
 // brings its own. RUBOUT (Backspace, SHIFT+0) hides whatever else is down in
 // those two rows.
 KeyMatrix scan_host_keys(HostKeyboard& keyboard);
+
+// Drops the key and click events not yet played and takes the keys as
+// Allegro holds them now: after a dialog, whose keys were its own.
+void forget_key_events();

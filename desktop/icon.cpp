@@ -60,6 +60,9 @@ bool icon_was_set() {
 
 void set_window_icons() {
     if (!_xwin.display || !_xwin.wm_window) return;
+    // In full screen the window shown is another one, which Allegro leaves
+    // without a name, class or icon: it gets the same as the other.
+    const Window shown[] = {_xwin.wm_window, _xwin.fs_window};
     // Width, height, then the pixels, for each size; Xlib takes 32-bit
     // properties as longs.
     std::vector<unsigned long> data;
@@ -71,8 +74,23 @@ void set_window_icons() {
     }
     XLOCK();
     const Atom net_wm_icon = XInternAtom(_xwin.display, "_NET_WM_ICON", False);
-    XChangeProperty(_xwin.display, _xwin.wm_window, net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+    char name[] = "orlix", class_name[] = "Orlix";
+    XClassHint class_hint{name, class_name};
+    for (Window window : shown) {
+        if (!window) continue;
+        XChangeProperty(_xwin.display, window, net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+        if (window != _xwin.wm_window) XSetClassHint(_xwin.display, window, &class_hint);
+    }
+    XFlush(_xwin.display);
+    XUNLOCK();
+}
+
+void set_title(const std::string& title) {
+    set_window_title(title.c_str());
+    if (!_xwin.display || !_xwin.fs_window) return;
+    XLOCK();
+    XStoreName(_xwin.display, _xwin.fs_window, title.c_str());
     XFlush(_xwin.display);
     XUNLOCK();
 }

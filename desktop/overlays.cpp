@@ -10,6 +10,7 @@
 #include "presenter.h"
 #include "reporters.h"
 #include "toolbar_layout.h"
+#include "host_keys.h"
 
 const std::string help_text =
     "Orlix Mini Help\n\nOrlix - Freeware Sinclair ZX81 Emulator\n\nF1: Help\nF2: Save zx81 "
@@ -87,5 +88,31 @@ void show_keyboard_picture(Desktop& desktop) {
         const int pressed = readkey() >> 8;
         key[pressed] = 0;  // the key that closed the picture is not typed on the ZX81
     }
+    forget_key_events();
     redraw_frame(desktop);
+}
+
+void show_note(Desktop& desktop, const std::string& text) {
+    desktop.note = text;
+    desktop.note_periods = note_periods;
+    draw_note(desktop);
+}
+
+void draw_note(const Desktop& desktop) {
+    if (!screen || desktop.note_periods <= 0 || desktop.note.empty()) return;
+    // Allegro's 8-pixel font, white on black, at about half the picture's
+    // scale, at the foot of the screen.
+    const int scale = std::max(1, (desktop.layout.scale + 1) / 2);
+    const int w = text_length(font, desktop.note.c_str()) + 8;
+    const int h = text_height(font) + 6;
+    BITMAP* note = create_bitmap(w, h);
+    if (!note) return;
+    clear_to_color(note, makecol(0, 0, 0));
+    textout_ex(note, font, desktop.note.c_str(), 4, 3, makecol(255, 255, 255), -1);
+    const int x = std::max(0, (screen->w - w * scale) / 2);
+    const int y = std::max(0, screen->h - (h + 4) * scale);
+    acquire_screen();
+    stretch_blit(note, screen, 0, 0, w, h, x, y, w * scale, h * scale);
+    release_screen();
+    destroy_bitmap(note);
 }

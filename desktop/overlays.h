@@ -37,3 +37,10 @@ KeyboardPicture keyboard_picture_for(int width, int height);
 // Shows the keyboard picture (found where the ROM is) until a key is
 // pressed; read anew each time.
 void show_keyboard_picture(Desktop& desktop);
+
+// A line of text over the foot of the screen for two seconds (200
+// periods): where there is no title to say it, in full screen.
+constexpr int note_periods = 200;
+void show_note(Desktop& desktop, const std::string& text);
+// Draws the note again over what was drawn, while its time lasts.
+void draw_note(const Desktop& desktop);

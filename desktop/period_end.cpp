@@ -11,6 +11,8 @@
 #include "desktop.h"
 #include "file_dialogs.h"
 #include "host_keys.h"
+#include "icon.h"
+#include "input_events.h"
 #include "overlays.h"
 #include "pacing.h"
 #include "presenter.h"
@@ -40,9 +42,14 @@ int toolbar_scale(const Desktop& desktop) {
     return std::max(1, desktop.layout.toolbar_scale);
 }
 
-// The primary button is down over a toolbar button.
-bool clicked(const Desktop& desktop, const toolbar::Rows& rows, int w) {
-    return (mouse_b & 1) && toolbar::over(rows, w, mouse_x, mouse_y, toolbar_scale(desktop));
+// This period's click, if there was one, on a toolbar button.
+struct PeriodClick {
+    bool made = false;
+    Click at{};
+};
+
+bool clicked(const Desktop& desktop, const PeriodClick& click, const toolbar::Rows& rows, int w) {
+    return click.made && toolbar::over(rows, w, click.at.x, click.at.y, toolbar_scale(desktop));
 }
 
 void warn_file_failure(const char* what, const std::string& name, const FileResult& result) {
@@ -51,6 +58,29 @@ void warn_file_failure(const char* what, const std::string& name, const FileResu
 
 void warn_tape_result(const TapeResult& result) {
     if (!result.ok) warn(result.message);
+}
+
+// The title says something for three seconds: where a picture went, what
+// became of the sound.
+void note_in_title(Desktop& desktop, const std::string& note) {
+    if (!screen) return;
+    desktop.title_shown = title_of(desktop).append(" - ").append(note);
+    set_title(desktop.title_shown);
+    desktop.title_note_periods = 300;
+}
+
+// Says something for a moment: in the title, or in full screen, where
+// there is none, over the picture.
+void tell(Desktop& desktop, const std::string& text) {
+    if (desktop.layout.full_screen)
+        show_note(desktop, text);
+    else
+        note_in_title(desktop, text);
+}
+
+// The program in memory came from, or went to, this file.
+void name_program(Desktop& desktop, const std::string& path) {
+    desktop.program_name = std::filesystem::path(path).filename().string();
 }
 
 // Loads the program named on the command line once the ROM has started and
@@ -62,7 +92,9 @@ bool load_program_named_at_start(Desktop& desktop, Zx81& machine) {
     if (!shows_k_prompt(machine.memory) && ++desktop.periods_run < longest_start) return false;
     desktop.file_name = desktop.program_to_load;
     desktop.program_to_load.clear();
-    warn_tape_result(load_program_file(machine, desktop.file_name));
+    const TapeResult loaded = load_program_file(machine, desktop.file_name);
+    if (loaded.ok) name_program(desktop, desktop.file_name);
+    warn_tape_result(loaded);
     redraw_frame(desktop);
     return true;
 }
@@ -72,10 +104,18 @@ bool load_program_named_at_start(Desktop& desktop, Zx81& machine) {
 bool program_file_action(Desktop& desktop, Zx81& machine, FileDialog kind) {
     show_mouse(nullptr);
     const bool chosen = choose_program_file(kind, desktop.file_name);
-    if (chosen && kind == FileDialog::save)
-        warn_file_failure("Cannot save ", desktop.file_name, save_program_file(machine, desktop.file_name));
-    else if (chosen)
-        warn_tape_result(load_program_file(machine, desktop.file_name));
+    if (chosen && kind == FileDialog::save) {
+        const FileResult saved = save_program_file(machine, desktop.file_name);
+        warn_file_failure("Cannot save ", desktop.file_name, saved);
+        if (saved.ok) {
+            name_program(desktop, desktop.file_name);
+            tell(desktop, "saved " + desktop.file_name);
+        }
+    } else if (chosen) {
+        const TapeResult loaded = load_program_file(machine, desktop.file_name);
+        if (loaded.ok) name_program(desktop, desktop.file_name);
+        warn_tape_result(loaded);
+    }
     redraw_frame(desktop);
     return chosen;
 }
@@ -117,6 +157,7 @@ void serve_tape(Desktop& desktop, Zx81& machine) {
     }
     if (result.ok) {
         desktop.file_name = result.path;
+        name_program(desktop, result.path);
     } else {
         show_mouse(nullptr);
         warn(result.message);
@@ -124,17 +165,9 @@ void serve_tape(Desktop& desktop, Zx81& machine) {
     redraw_frame(desktop);
 }
 
-// The title says something for three seconds: where a picture went, what
-// became of the sound.
-void note_in_title(Desktop& desktop, const std::string& note) {
-    if (!screen) return;
-    set_window_title((title_of(desktop) + " - " + note).c_str());
-    desktop.title_note_periods = 300;
-}
 
 // Print Screen or F10: the picture as shown, as a PNG. Where it went is said
-// in the title for three seconds, or in full screen, where there is none, in
-// a message.
+// for a moment.
 void take_screenshot(Desktop& desktop) {
     const std::string path = screenshot_path(std::time(nullptr));
     std::string problem;
@@ -143,21 +176,23 @@ void take_screenshot(Desktop& desktop) {
         show_mouse(nullptr);
         warn("Cannot save " + path + "\n" + problem);
         redraw_frame(desktop);
-    } else if (desktop.layout.full_screen) {
-        show_mouse(nullptr);
-        warn("Saved " + path);
-        redraw_frame(desktop);
     } else {
-        note_in_title(desktop, "saved " + path);
+        tell(desktop, "saved " + path);
     }
 }
 
 // The window's title follows the model once the machine has switched.
-void show_model_in_title(Desktop& desktop, Model model) {
-    if (desktop.title_model == model) return;
-    desktop.title_model = model;
-    if (screen) set_window_title(title_of(desktop).c_str());
+// The window's title follows the model, the program and the debugger; a
+// note in it stays its time first.
+void refresh_title(Desktop& desktop, const Zx81& machine) {
+    desktop.title_model = machine.model;
+    if (!screen || desktop.title_note_periods > 0) return;
+    std::string title = title_of(desktop);
+    if (title == desktop.title_shown) return;
+    desktop.title_shown = std::move(title);
+    set_title(desktop.title_shown);
 }
+
 
 // The debugger's client, answered; the title says it is there, and where
 // it holds the machine stopped.
@@ -171,9 +206,7 @@ void show_debugger_in_title(Desktop& desktop, const Zx81& machine) {
     } else if (desktop.debugger->attached()) {
         status = "debugger attached";
     }
-    if (status == desktop.debug_status) return;
     desktop.debug_status = status;
-    if (screen && desktop.title_note_periods == 0) set_window_title(title_of(desktop).c_str());
 }
 
 // A setting changed in the window becomes the one remembered for the next
@@ -194,8 +227,25 @@ void toggle_sound(Desktop& desktop, Zx81& machine) {
     note_in_title(desktop, desktop.sound == SoundMode::off ? "sound off" : "sound on");
 }
 
-void next_screen_mode(Desktop& desktop) {
-    set_view(desktop, next_view(desktop.view, desktop_size()));
+// The new colours, shown and remembered.
+void colours_changed(Desktop& desktop) {
+    desktop.remembered.ink = desktop.ink;
+    desktop.remembered.paper = desktop.paper;
+    build_pixel_patterns(desktop);
+    redraw_frame(desktop);
+    save_settings(desktop);
+}
+
+// The ROM runs in SLOW mode on the hardware model, and takes a key only
+// between the frames it makes.
+bool slow_mode(const Zx81& machine) {
+    return machine.model == Model::hardware && (machine.memory[sysvar::cdflag] & sysvar::slow_running);
+}
+
+// Shows the view, and remembers it for the next run.
+void change_view(Desktop& desktop, View view) {
+    show_mouse(nullptr);
+    set_view(desktop, view);
     redraw_frame(desktop);
     desktop.remembered.view = desktop.view;
     save_settings(desktop);
@@ -226,14 +276,16 @@ void play_sound(Desktop& desktop, Zx81& machine) {
 }
 
 void draw_frame(Desktop& desktop, Zx81& machine) {
-    paint_frame(desktop, latest_frame(machine));
+    desktop.frames_drawn.fetch_add(1);
     const Layout& layout = desktop.layout;
     const int w = screen ? screen->w : 0;
     // In full screen the pointer stays hidden while it is over the picture.
-    // Elsewhere it must only never be drawn into the picture while that is
+    show_pointer(!layout.full_screen || mouse_x >= toolbar::left(w));
+    // A picture at rest costs nothing: no row changed, nothing drawn.
+    if (!paint_frame(desktop, latest_frame(machine))) return;
+    // The pointer must never be drawn into the picture while that is
     // copied: a hardware cursor never is, a software one is lifted off the
     // picture area just for the copy when it lies over it.
-    show_pointer(!layout.full_screen || mouse_x >= toolbar::left(w));
     if (pointer_is_shown() && !(gfx_capabilities & GFX_HW_CURSOR)) {
         scare_mouse_area(layout.area_x, layout.area_y, layout.area_width, layout.area_height);
         present_picture(desktop);
@@ -241,84 +293,69 @@ void draw_frame(Desktop& desktop, Zx81& machine) {
     } else {
         present_picture(desktop);
     }
-    desktop.frames_drawn.fetch_add(1);
+    draw_note(desktop);
 }
 
 Step end_of_period(Desktop& desktop, Zx81& machine) {
     if (desktop.debugger) desktop.debugger->serve(machine);
+    desktop.keyboard.release_gap = slow_mode(machine) ? slow_release_gap : fast_release_gap;
     set_keys(machine, scan_host_keys(desktop.keyboard));
     wait_for_tick();
     if (frame_due(desktop, machine)) draw_frame(desktop, machine);
     desktop.frame_parity = (desktop.frame_parity + 1) % 2;
 
-    if (quit_requested() || (host_key_down(scancode::alt) && host_key_down(scancode::f4)))
-        return Step::stop;
+    // Alt+F4 is looked at before anything else a key or click asks for.
+    if (quit_requested() || ((key[KEY_ALT] || key[KEY_ALTGR]) && take_key_press(KEY_F4))) return Step::stop;
     if (load_program_named_at_start(desktop, machine)) return Step::go_on;
     if (machine.tape.command.action != TapeAction::none) {
         serve_tape(desktop, machine);
         return Step::go_on;
     }
 
+    // Function keys and toolbar buttons act once per press or click, taken
+    // from the events, so that none is lost however short, and none repeats
+    // however long it is held. One click a period.
     const int w = screen ? screen->w : 0;
-    if (host_key_down(scancode::f1) || clicked(desktop, toolbar::help, w)) {
+    PeriodClick click;
+    click.made = take_click(click.at);
+    if (take_key_press(KEY_F1) || clicked(desktop, click, toolbar::help, w)) {
         show_mouse(nullptr);
         warn(help_text_for(machine.model));
         redraw_frame(desktop);
     }
-    if ((host_key_down(scancode::f2) || clicked(desktop, toolbar::save, w)) &&
+    if ((take_key_press(KEY_F2) || clicked(desktop, click, toolbar::save, w)) &&
         program_file_action(desktop, machine, FileDialog::save))
         return Step::go_on;
-    if ((host_key_down(scancode::f3) || clicked(desktop, toolbar::load, w)) &&
+    if ((take_key_press(KEY_F3) || clicked(desktop, click, toolbar::load, w)) &&
         program_file_action(desktop, machine, FileDialog::open))
         return Step::go_on;
-    // The screen-mode button acts once per click, like F4 once per press:
-    // changing the mode on every period while the button is held would cycle
-    // through the modes many times a second.
-    const bool mode_button_down = clicked(desktop, toolbar::screen_mode, w);
-    const bool mode_button_pressed = mode_button_down && !desktop.mode_button_was_down;
-    desktop.mode_button_was_down = mode_button_down;
-    if (host_key_down(scancode::f4) || mode_button_pressed) {
-        show_mouse(nullptr);
-        release_host_key(scancode::f4);
-        next_screen_mode(desktop);
-        desktop.mode_button_was_down = (mouse_b & 1) != 0;
-    }
-    if (host_key_down(scancode::f5) || clicked(desktop, toolbar::reset, w)) {
+    if (take_key_press(KEY_F4) || clicked(desktop, click, toolbar::screen_mode, w))
+        change_view(desktop, next_view(desktop.view, work_area_size()));
+    // F11 goes into full screen and out, as on other desktop programs;
+    // Escape (which the ZX81 has not) only out.
+    const bool escape = take_key_press(KEY_ESC);
+    if (take_key_press(KEY_F11))
+        change_view(desktop, desktop.layout.full_screen ? desktop.window_view : View{full_screen_mode, 0});
+    else if (escape && desktop.layout.full_screen)
+        change_view(desktop, desktop.window_view);
+    if (take_key_press(KEY_F5) || clicked(desktop, click, toolbar::reset, w)) {
         reset(machine);
+        desktop.program_name.clear();
         return Step::go_on;
     }
-    const bool colour_button = clicked(desktop, toolbar::colours, w);
-    bool colours_changed = false;
-    if ((host_key_down(scancode::f6) && desktop.fkey_latch == 0) ||
-        (colour_button && toolbar::over_ink_half(w, mouse_x, toolbar_scale(desktop)))) {
-        desktop.ink = (desktop.ink + 1) % 16;
-        desktop.remembered.ink = desktop.ink;
-        colours_changed = true;
-        build_pixel_patterns(desktop);
-        desktop.fkey_latch = 1;
+    const bool colour_button = clicked(desktop, click, toolbar::colours, w);
+    const bool ink_half = colour_button && toolbar::over_ink_half(w, click.at.x, toolbar_scale(desktop));
+    if (take_key_press(KEY_F6) || ink_half) {
+        desktop.ink = next_colour(desktop.ink, desktop.paper);
+        colours_changed(desktop);
     }
-    if ((host_key_down(scancode::f7) && desktop.fkey_latch == 0) ||
-        (colour_button && !toolbar::over_ink_half(w, mouse_x, toolbar_scale(desktop)))) {
-        desktop.paper = (desktop.paper + 1) % 16;
-        desktop.remembered.paper = desktop.paper;
-        colours_changed = true;
-        build_pixel_patterns(desktop);
-        redraw_frame(desktop);
-        desktop.fkey_latch = 1;
+    if (take_key_press(KEY_F7) || (colour_button && !ink_half)) {
+        desktop.paper = next_colour(desktop.paper, desktop.ink);
+        colours_changed(desktop);
     }
-    if (colours_changed) save_settings(desktop);
-    if ((host_key_down(scancode::f8) && desktop.fkey_latch == 0) || clicked(desktop, toolbar::keyboard, w)) {
-        show_keyboard_picture(desktop);
-        desktop.fkey_latch = 1;
-    }
-    if (host_key_down(scancode::f12) && desktop.fkey_latch == 0) {
-        toggle_sound(desktop, machine);
-        desktop.fkey_latch = 1;
-    }
-    if (host_key_down(scancode::f9) && desktop.fkey_latch == 0) {
-        desktop.switch_model = !desktop.switch_model;
-        desktop.fkey_latch = 1;
-    }
+    if (take_key_press(KEY_F8) || clicked(desktop, click, toolbar::keyboard, w)) show_keyboard_picture(desktop);
+    if (take_key_press(KEY_F12)) toggle_sound(desktop, machine);
+    if (take_key_press(KEY_F9)) desktop.switch_model = !desktop.switch_model;
     // The switch goes to the machine when a frame has just been drawn: the
     // next period starts a frame of the other model.
     if (desktop.switch_model && desktop.frame_parity == 1) {
@@ -327,18 +364,10 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
         save_settings(desktop);
         desktop.switch_model = false;
     }
-    const bool picture_key = host_key_down(scancode::print_screen) || host_key_down(scancode::f10);
-    if (picture_key && desktop.fkey_latch == 0) {
-        take_screenshot(desktop);
-        desktop.fkey_latch = 1;
-    }
-    if (!host_key_down(scancode::f4) && !host_key_down(scancode::f6) && !host_key_down(scancode::f7) &&
-        !host_key_down(scancode::f8) && !host_key_down(scancode::f9) && !host_key_down(scancode::f12) &&
-        !picture_key)
-        desktop.fkey_latch = 0;
-    show_model_in_title(desktop, machine.model);
+    if (take_key_press(KEY_PRTSCR) || take_key_press(KEY_F10)) take_screenshot(desktop);
     show_debugger_in_title(desktop, machine);
-    if (desktop.title_note_periods > 0 && --desktop.title_note_periods == 0 && screen)
-        set_window_title(title_of(desktop).c_str());
+    if (desktop.title_note_periods > 0) --desktop.title_note_periods;
+    if (desktop.note_periods > 0 && --desktop.note_periods == 0) redraw_frame(desktop);
+    refresh_title(desktop, machine);
     return Step::go_on;
 }

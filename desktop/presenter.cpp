@@ -74,6 +74,7 @@ void build_pixel_patterns(Desktop& desktop) {
 }
 
 void make_picture(Desktop& desktop) {
+    desktop.picture_stale = true;
     if (desktop.picture) destroy_bitmap(desktop.picture);
     const int scale = scale_of(desktop);
     desktop.picture = create_bitmap(frame_width * scale, frame_height * scale);
@@ -81,29 +82,48 @@ void make_picture(Desktop& desktop) {
     setup_colours(desktop);
 }
 
-void paint_frame(Desktop& desktop, const Frame& frame) {
-    desktop.last_frame = frame;
-    if (!desktop.picture) return;
+bool paint_frame(Desktop& desktop, const Frame& frame) {
+    const bool whole = desktop.picture_stale;
+    desktop.picture_stale = false;
+    if (!desktop.picture) {
+        desktop.last_frame = frame;
+        return false;
+    }
     const Layout& layout = desktop.layout;
     const int scale = scale_of(desktop);
     const size_t row_size = desktop.pattern_size * frame_row_bytes;
-    // Only the rows the view shows.
+    // Only the rows the view shows, and of them only those that changed
+    // since the frame painted last.
     const int first = std::clamp(layout.frame_y, 0, frame_height);
     const int last = std::clamp(layout.frame_y + (layout.area_height + scale - 1) / scale, first, frame_height);
     for (int y = first; y < last; ++y) {
+        const size_t at = static_cast<size_t>(y * frame_row_bytes);
+        if (!whole && std::memcmp(&frame.pixels[at], &desktop.last_frame.pixels[at], frame_row_bytes) == 0) continue;
         uint8_t* out = desktop.picture->line[y * scale];
-        paint_row(desktop, &frame.pixels[static_cast<size_t>(y * frame_row_bytes)], out, desktop.pattern_size);
+        paint_row(desktop, &frame.pixels[at], out, desktop.pattern_size);
         for (int copy = 1; copy < scale; ++copy) std::memcpy(desktop.picture->line[y * scale + copy], out, row_size);
+        desktop.changed_first = std::min(desktop.changed_first, y);
+        desktop.changed_last = std::max(desktop.changed_last, y);
     }
+    desktop.last_frame = frame;
+    return desktop.changed_first <= desktop.changed_last;
 }
 
-void present_picture(const Desktop& desktop) {
-    if (!screen || !desktop.picture) return;
+void present_picture(Desktop& desktop) {
+    const int first_row = desktop.changed_first, last_row = desktop.changed_last;
+    desktop.changed_first = frame_height;
+    desktop.changed_last = -1;
+    if (!screen || !desktop.picture || first_row > last_row) return;
     const Layout& layout = desktop.layout;
     const int scale = scale_of(desktop);
+    // The changed rows, in the picture and then on the screen.
+    const int top = layout.frame_y * scale;
+    const int from = std::max(first_row * scale, top);
+    const int to = std::min((last_row + 1) * scale, top + layout.area_height);
+    if (from >= to) return;
     acquire_screen();
-    blit(desktop.picture, screen, layout.frame_x * scale, layout.frame_y * scale, layout.area_x, layout.area_y,
-         layout.area_width, layout.area_height);
+    blit(desktop.picture, screen, layout.frame_x * scale, from, layout.area_x, layout.area_y + from - top,
+         layout.area_width, to - from);
     release_screen();
 }
 
@@ -122,8 +142,10 @@ void redraw_frame(Desktop& desktop) {
     if (layout.area_x > 0) rectfill(screen, 0, 0, layout.area_x - 1, layout.height - 1, paper);
     if (right < strip_left) rectfill(screen, right, 0, strip_left - 1, layout.height - 1, paper);
     release_screen();
+    desktop.picture_stale = true;
     paint_frame(desktop, desktop.last_frame);
     present_picture(desktop);
     if (!layout.full_screen) draw_toolbar(desktop);
+    draw_note(desktop);
     if (!layout.full_screen && mouse_driver) show_mouse(screen);
 }

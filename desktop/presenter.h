@@ -20,12 +20,15 @@ void build_pixel_patterns(Desktop& desktop);
 // whole television picture, scaled) and sets up the colours for it.
 void make_picture(Desktop& desktop);
 
-// Paints the frame into the picture, the rows the view shows: each ZX81
-// pixel a block of scale x scale. The frame is kept for redraw_frame.
-void paint_frame(Desktop& desktop, const Frame& frame);
+// Paints the frame into the picture, the rows the view shows that changed
+// since the last frame (all of them after make_picture or redraw_frame):
+// each ZX81 pixel a block of scale x scale. The frame is kept for
+// redraw_frame. True when a row changed.
+bool paint_frame(Desktop& desktop, const Frame& frame);
 
-// Puts the part of the picture the view shows on the screen.
-void present_picture(const Desktop& desktop);
+// Puts the rows of the picture painted since it last did on the screen,
+// the part of them the view shows; nothing when none was.
+void present_picture(Desktop& desktop);
 
 // Draws everything again: paper around the picture area, the last frame in
 // the current colours, and the toolbar in windows.

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "batch.h"
@@ -13,6 +14,7 @@
 #include "desktop.h"
 #include "host_keys.h"
 #include "icon.h"
+#include "input_events.h"
 #include "overlays.h"
 #include "pacing.h"
 #include "period_end.h"
@@ -38,6 +40,22 @@ bool start_allegro() {
         if (n == tries || !display || !*display) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+}
+
+// The view to open with: on a first start (no settings file) and no --mode
+// or --scale, a window as large as the desktop suits; else the view asked
+// for or remembered, made smaller when it does not fit the work area.
+View starting_view(const Options& options, bool first_start) {
+    const Size area = work_area_size();
+    if (first_start && !options.view_given) return first_start_view(area);
+    const View fitted = fitting_view(options.view, area);
+    if (!(fitted == options.view)) {
+        const Layout asked = layout_for(options.view, area, false);
+        const Layout given = layout_for(fitted, area, false);
+        std::fprintf(stderr, "orlix: a %dx%d window does not fit the desktop's %dx%d work area; %dx%d (scale %d) instead\n",
+                     asked.width, asked.height, area.width, area.height, given.width, given.height, given.scale);
+    }
+    return fitted;
 }
 
 }  // namespace
@@ -71,7 +89,6 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     build_pixel_patterns(d);
     paint_frame(d, latest_frame(machine));
     d.frame_parity = 0;
-    d.fkey_latch = 0;
     load_toolbar(d, find_data_file("zxtool.pcx").path);
     redraw_frame(d);
 }
@@ -82,6 +99,8 @@ int run_program(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     std::string settings_problem;
     desktop.settings_file = settings_path();
+    std::error_code no_file;
+    const bool first_start = !std::filesystem::exists(std::filesystem::symlink_status(desktop.settings_file, no_file));
     desktop.remembered = read_settings(desktop.settings_file, settings_problem);
     CommandLine line = parse_command_line(argc, argv, desktop.remembered);
     // A headless run is the script's alone: the window's settings play no part.
@@ -122,11 +141,12 @@ int run_program(int argc, char** argv) {
     prepare_icon();
     desktop.title_model = line.options.model;
     desktop.ram_kb = line.options.ram_kb;
-    set_view(desktop, line.options.view);
+    set_view(desktop, starting_view(line.options, first_start));
     if (!icon_was_set()) warn("Cannot find Icon :-(");
     set_close_button_callback(request_quit);
     start_timer();
     install_mouse();
+    start_input_events();
     enable_hardware_cursor();  // the X pointer itself where the driver allows
     show_mouse(screen);
     quit_on_signals();

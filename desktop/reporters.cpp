@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "pacing.h"
+#include "host_keys.h"
 
 namespace {
 
@@ -84,6 +85,7 @@ bool wait_for_close() {
     }
     // The closing key must not reach the emulated keyboard as well.
     for (int k : {KEY_ENTER, KEY_ENTER_PAD, KEY_SPACE, KEY_ESC}) key[k] = 0;
+    forget_key_events();
     return escape;
 }
 

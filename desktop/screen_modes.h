@@ -9,6 +9,10 @@ struct Desktop;
 // The size of the desktop the program runs on (after Allegro has started).
 Size desktop_size();
 
+// The part of it windows may take: the window manager's work area
+// (_NET_WORKAREA, without its panels) where it gives one, else all of it.
+Size work_area_size();
+
 // Sets the view (windows at 8, then 15, then 16 bits; full screen at 15,
 // then 16) with the title of the desktop's model, makes the picture anew and
 // sets up the colours for the depth. A view that cannot be set at any depth

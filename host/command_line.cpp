@@ -176,8 +176,8 @@ std::string usage_text() {
            "  F1 help, F2 save, F3 load, F4 next screen mode (0, 1, 2, then each\n"
            "  larger window scale that fits the desktop), F5 reset, F6 next ink colour,\n"
            "  F7 next paper colour, F8 keyboard picture, F9 the other model,\n"
-           "  F10 or Print Screen a picture of the screen (a PNG), F12 sound off and on,\n"
-           "  Alt+F4 quit.\n"
+           "  F10 or Print Screen a picture of the screen (a PNG), F11 full screen and\n"
+           "  back (Escape leaves it too), F12 sound off and on, Alt+F4 quit.\n"
            "  The buttons at the right of the window do what F1 to F8 do.\n"
            "\n"
            "Tape: SAVE \"NAME\" typed at the ZX81 writes NAME.P (or NAME.WAV, NAME.TZX),\n"
@@ -265,6 +265,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
             if (n != "0" && n != "1" && n != "2")
                 return failed("--mode takes 0, 1 or 2, not '" + n + "'");
             line.options.view = View{n[0] - '0', 0};
+            line.options.view_given = true;
             break;
         }
         case model_option: {
@@ -286,6 +287,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
             if (scale == 0)
                 return failed("--scale takes a whole number from 1 to " + std::to_string(largest_scale) + ", not '" + n + "'");
             line.options.view = View{window_mode, scale > 1 ? scale : 0};
+            line.options.view_given = true;
             break;
         }
         case ram_option: {

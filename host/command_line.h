@@ -19,6 +19,7 @@ struct Options {
     std::string rom;       // --rom FILE; empty: zx81.rom is looked for
     bool known_rom = true; // the ROM is the ZX81's own: LOAD and SAVE are caught for files
     View view;             // --mode N: 0 window, 1 doubled window, 2 full screen; --scale N
+    bool view_given = false;  // by --mode or --scale, not remembered
     std::string program;   // loaded once the ROM shows its K prompt; empty: none
     Model model = Model::simple;  // --model NAME
     bool ntsc = false;            // --ntsc: the 60 Hz machine

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "file_output.h"
 
@@ -29,13 +30,42 @@ bool frame_ink(const Frame& frame, int x, int y) {
 
 }  // namespace
 
+std::string pictures_folder() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const auto usable = [&](const fs::path& folder) { return !folder.empty() && fs::is_directory(folder, error); };
+    const char* named = std::getenv("XDG_PICTURES_DIR");
+    if (named && *named && usable(named)) return named;
+    // user-dirs.dirs holds lines such as XDG_PICTURES_DIR="$HOME/Pictures":
+    // a path from $HOME or an absolute one, as xdg-user-dirs writes them.
+    const char* home = std::getenv("HOME");
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const fs::path config_folder = config && *config == '/' ? fs::path(config)
+                                   : home && *home          ? fs::path(home) / ".config"
+                                                            : fs::path();
+    std::ifstream dirs(config_folder / "user-dirs.dirs");
+    const std::string key = "XDG_PICTURES_DIR=\"";
+    for (std::string line; !config_folder.empty() && std::getline(dirs, line);) {
+        if (line.rfind(key, 0) != 0 || line.size() < key.size() + 1 || line.back() != '"') continue;
+        std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+        if (value.rfind("$HOME", 0) == 0) {
+            if (!home || !*home) continue;
+            value = std::string(home).append(value.substr(5));
+        }
+        // A Pictures folder that is the home folder itself is how
+        // xdg-user-dirs says there is none.
+        if (value.front() == '/' && usable(value) && !(home && fs::equivalent(value, home, error)))
+            return value;
+    }
+    return ".";
+}
+
 std::string screenshot_path(std::time_t when) {
     char stamp[32];
     std::tm local{};
     localtime_r(&when, &local);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    const char* pictures = std::getenv("XDG_PICTURES_DIR");
-    const std::filesystem::path folder = pictures && *pictures ? pictures : ".";
+    const std::filesystem::path folder = pictures_folder();
     const std::string stem = std::string("orlix-") + stamp;
     std::filesystem::path path = folder / (stem + ".png");
     std::error_code error;

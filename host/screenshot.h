@@ -11,9 +11,14 @@
 #include "view.h"
 #include "toolbar_layout.h"
 
-// orlix-YYYYMMDD-HHMMSS.png (local time) in $XDG_PICTURES_DIR when that is
-// set, else in the working folder; a name already taken gets -2, -3, ...
+// orlix-YYYYMMDD-HHMMSS.png (local time) in the pictures folder (below); a
+// name already taken gets -2, -3, ...
 std::string screenshot_path(std::time_t when);
+
+// Where pictures go: $XDG_PICTURES_DIR, else the Pictures folder named in
+// user-dirs.dirs ($XDG_CONFIG_HOME, else ~/.config), as `xdg-user-dir
+// PICTURES` gives it, when it exists; else the working folder (".").
+std::string pictures_folder();
 
 // The frame as the layout shows it, as the bytes of an RGB PNG file; empty
 // when it cannot be made.

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "file_output.h"
+#include "toolbar_layout.h"
 
 namespace fs = std::filesystem;
 
@@ -121,7 +122,15 @@ Settings read_settings(const std::string& path, std::string& problem) {
     const int first_error = ini_parse_file(file, on_line, &reading);
     std::fclose(file);
     if (first_error != 0) problem = path + ": line " + std::to_string(first_error) + " not understood, ignored";
-    return reading.settings;
+    // Ink and paper that look the same would show a blank screen from the
+    // first frame on.
+    Settings& settings = reading.settings;
+    if (colours_look_alike(settings.ink, settings.paper)) {
+        if (problem.empty()) problem = path + ": ink and paper look the same, the default colours used";
+        settings.ink = Settings{}.ink;
+        settings.paper = Settings{}.paper;
+    }
+    return settings;
 }
 
 bool write_settings(const std::string& path, const Settings& s, std::string& problem) {

@@ -55,6 +55,30 @@ bool window_fits(int scale, Size desktop) {
     return layout.width <= desktop.width && layout.height <= desktop.height;
 }
 
+namespace {
+
+// A window of `scale`: mode 0's window at 1.
+View window_view(int scale) {
+    return scale <= 1 ? View{window_mode, 0} : View{window_mode, scale};
+}
+
+}  // namespace
+
+View fitting_view(View view, Size work_area) {
+    const Layout layout = layout_for(view, work_area, false);
+    if (layout.full_screen || (layout.width <= work_area.width && layout.height <= work_area.height)) return view;
+    int scale = std::min(layout.scale, largest_scale);
+    while (scale > 1 && !window_fits(scale, work_area)) --scale;
+    return window_view(scale);
+}
+
+View first_start_view(Size work_area) {
+    const Size two_thirds{work_area.width, work_area.height * 2 / 3};
+    int scale = largest_scale;
+    while (scale > 1 && !window_fits(scale, two_thirds)) --scale;
+    return window_view(scale);
+}
+
 View next_view(View view, Size desktop) {
     if (view.scale <= 1 && view.mode < full_screen_mode) return {view.mode + 1, 0};
     const int next_scale = view.scale > 0 ? view.scale + 1 : 3;
@@ -62,8 +86,9 @@ View next_view(View view, Size desktop) {
     return {window_mode, 0};
 }
 
-std::string title_for(Model model, int ram_kb) {
+std::string title_for(Model model, int ram_kb, const std::string& program) {
     std::string title = window_title;
+    if (!program.empty()) title.append(" - ").append(program);
     const char* separator = " - ";
     if (model != Model::simple) {
         title.append(separator).append(model_name(model)).append(" model");

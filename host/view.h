@@ -54,8 +54,19 @@ View next_view(View view, Size desktop);
 // Whether a window of this scale fits the desktop.
 bool window_fits(int scale, Size desktop);
 
+// The view as it fits the desktop's work area: a window too large for it
+// becomes the largest scale that fits (mode 0's window at the least). Full
+// screen, and windows that fit, stay as they are.
+View fitting_view(View view, Size work_area);
+
+// The view of a first start, with no settings yet: the largest whole scale
+// whose window takes at most two thirds of the work area's height (3 at
+// 1080 lines, 6 at 2160), mode 0's window at the least.
+View first_start_view(Size work_area);
+
 constexpr const char* window_title = "Orlix V." ORLIX_VERSION;
 
-// The window's title for the model and RAM: the hardware model adds its
-// name, and a RAM size other than 16 KB its size.
-std::string title_for(Model model, int ram_kb = default_ram_kb);
+// The window's title for the program, the model and the RAM: the name of
+// the program file last loaded or saved, when there is one, the hardware
+// model's name, and a RAM size other than 16 KB.
+std::string title_for(Model model, int ram_kb = default_ram_kb, const std::string& program = {});

@@ -3,12 +3,15 @@
 // seconds while this prints the time to the first frame, emulated cycles per
 // second, frames per second and the process's CPU time; with sound on, the
 // device's underruns and how long the sound waits in it. Needs an X display
-// and, for the sound, a sound device (ALSA's default). FOLDER holds what the
-// program needs: zx81.rom and the pictures (zxtool.pcx, zx81key.pcx). Usage:
-//   paced_bench FOLDER [SECONDS [ORLIX OPTIONS AND PROGRAM]]
+// and, for the sound, a sound device (ALSA's default). Usage:
+//   paced_bench FOLDER [SECONDS [--moving] [ORLIX OPTIONS AND PROGRAM]]
 //   paced_bench FOLDER SECONDS --sound-both [ORLIX OPTIONS AND PROGRAM]
-// The second runs the program twice, with --sound=off and --sound=on, and
-// prints both.
+// FOLDER holds what the program needs: zx81.rom and the pictures
+// (zxtool.pcx, zx81key.pcx, zx81keys.pcx), as build/desktop does. --moving
+// runs a BASIC program that scrolls the whole screen without end, so that
+// the picture changes every frame, rather than the prompt at rest; --mode 2
+// measures full screen. --sound-both runs the program twice, with
+// --sound=off and --sound=on, and prints both.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -98,16 +101,67 @@ int sound_both(int argc, char** argv) {
     return 0;
 }
 
+// Makes the moving program, MOVING.P, in a folder of its own: typed in and
+// run headless by this same program, it saves itself from its first line,
+// so that it goes on running, at its second, as soon as it is loaded.
+std::string make_moving_program(const std::string& rom) {
+    char folder[] = "/tmp/paced-bench-XXXXXX";
+    if (!mkdtemp(folder)) return {};
+    const std::string listing = std::string(folder) + "/moving.bas";
+    if (FILE* f = std::fopen(listing.c_str(), "w")) {
+        std::fputs("10 SAVE \"MOVING\"\n20 SCROLL\n30 PRINT RND,RND\n40 GOTO 20\n", f);
+        std::fclose(f);
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(folder) != 0) _exit(127);
+        const char* args[] = {"orlix", "--headless", "--rom", rom.c_str(), "--type-file", "moving.bas",
+                              "--keys", "R NEWLINE", "--run-for", "1", nullptr};
+        _exit(run_program(10, const_cast<char**>(args)));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    for (const char* name : {"/MOVING.P", "/MOVING.p"}) {
+        const std::string program = std::string(folder) + name;
+        if (access(program.c_str(), R_OK) == 0) return program;
+    }
+    return {};
+}
+
 int main(int argc, char** argv) {
     if (argc > 3 && std::string(argv[3]) == "--sound-both") return sound_both(argc, argv);
     if (argc > 1 && chdir(argv[1]) != 0) {
         std::fprintf(stderr, "paced_bench: cannot enter %s\n", argv[1]);
         return 2;
     }
+    // Without its pictures the program would stop at a message box, waiting
+    // for a key no one presses.
+    for (const char* needed : {"zx81.rom", "zxtool.pcx", "zx81key.pcx", "zx81keys.pcx"}) {
+        if (access(needed, R_OK) != 0) {
+            std::fprintf(stderr, "paced_bench: %s has no %s; FOLDER needs the ROM and the pictures, as build/desktop "
+                                 "has them\n", argc > 1 ? argv[1] : ".", needed);
+            return 2;
+        }
+    }
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
     // Whatever follows goes to the program as its command line.
     std::vector<char*> program_args = {argv[0]};
-    for (int i = 3; i < argc; ++i) program_args.push_back(argv[i]);
+    std::string moving;
+    for (int i = 3; i < argc; ++i) {
+        if (std::string(argv[i]) != "--moving") {
+            program_args.push_back(argv[i]);
+            continue;
+        }
+        char here[4096];
+        moving = make_moving_program(std::string(getcwd(here, sizeof here) ? here : ".") + "/zx81.rom");
+        if (moving.empty()) {
+            std::fprintf(stderr, "paced_bench: the moving program could not be made\n");
+            return 2;
+        }
+        std::printf("moving program: %s\n", moving.c_str());
+    }
+    if (!moving.empty()) program_args.push_back(moving.data());
     program_args.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     std::thread watcher(measure, start, seconds);

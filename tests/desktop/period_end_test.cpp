@@ -3,6 +3,13 @@
 // is a counter the test fills.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host_keys.h"
+#include "input_events.h"
 #include "offscreen.h"
 #include "overlays.h"
 #include "pacing.h"
@@ -26,8 +33,23 @@ protected:
         mouse_x = 10;
         mouse_y = 10;
         desktop.frame_parity = 1;  // the next call draws no frame unless a test wants one
-        desktop.fkey_latch = 0;
+        start_input_events();
+        forget_key_events();
         clear_quit_request();
+    }
+
+    // Keys and clicks as Allegro's input thread reports them.
+    static void key_down(int code) { keyboard_lowlevel_callback(code); }
+    static void key_up(int code) { keyboard_lowlevel_callback(code | 0x80); }
+    static void tap(int code) {
+        key_down(code);
+        key_up(code);
+    }
+    static void click(int x, int y) {
+        mouse_x = x;
+        mouse_y = y;
+        mouse_callback(MOUSE_FLAG_LEFT_DOWN);
+        mouse_callback(MOUSE_FLAG_LEFT_UP);
     }
 
     void TearDown() override {
@@ -44,9 +66,11 @@ protected:
 };
 
 TEST_F(Handler, AltF4StopsBeforeAnyOtherKeyIsLookedAt) {
-    for (int k : {KEY_ALT, KEY_F4, KEY_F5, KEY_F6}) key[k] = 1;
+    key[KEY_ALT] = 1;
+    for (int k : {KEY_F4, KEY_F5, KEY_F6}) tap(k);
     poke(zx81, 0x5000, 0x12);
     EXPECT_EQ(call(), Step::stop);
+    key[KEY_ALT] = 0;
     EXPECT_EQ(zx81.memory[0x5000], 0x12);  // no reset
     EXPECT_EQ(ink, 0);                // no ink change
 }
@@ -56,68 +80,72 @@ TEST_F(Handler, CloseRequestStops) {
     EXPECT_EQ(call(), Step::stop);
 }
 
-TEST_F(Handler, HeldF6ChangesTheInkOnceAndReleaseReArms) {
-    key[KEY_F6] = 1;
+// A key held (the keyboard repeating it, after its delay) acts once; every
+// tap acts, however short, and taps within one period each act.
+TEST_F(Handler, EachPressOfF6ActsOnce) {
+    key_down(KEY_F6);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    for (int i = 0; i < 3; ++i) key_down(KEY_F6);  // repeats
     for (int i = 0; i < 5; ++i) EXPECT_EQ(call(), Step::go_on);
     EXPECT_EQ(ink, 1);
-    key[KEY_F6] = 0;
-    call();
-    key[KEY_F6] = 1;
-    call();
-    EXPECT_EQ(ink, 2);
-}
-
-TEST_F(Handler, SixteenInkPressesComeBackToBlack) {
-    for (int i = 0; i < 16; ++i) {
-        key[KEY_F6] = 1;
-        call();
-        key[KEY_F6] = 0;
-        call();
-    }
-    EXPECT_EQ(ink, 0);
-}
-
-TEST_F(Handler, PaperGoesToBrightBlackAndTheBordersFollowAtOnce) {
-    key[KEY_F7] = 1;
-    call();
-    EXPECT_EQ(paper, 8);
-    EXPECT_EQ(getpixel(screen, 0, 0), desktop.colours[8]);
-    EXPECT_EQ(getpixel(screen, 100, 205), desktop.colours[8]);
-}
-
-TEST_F(Handler, F6AndF7TogetherChangeOnlyTheInk) {
-    key[KEY_F6] = 1;
-    key[KEY_F7] = 1;
-    call();
-    call();
-    EXPECT_EQ(ink, 1);
-    EXPECT_EQ(paper, 7);
-}
-
-TEST_F(Handler, HeldButtonOverInkRepeatsEveryCall) {
-    mouse_b = 1;
-    mouse_x = 297 - 20;  // left half of the colour button
-    mouse_y = 127;
-    call();
+    key_up(KEY_F6);
+    tap(KEY_F6);
+    tap(KEY_F6);
     call();
     call();
     EXPECT_EQ(ink, 3);
-    mouse_x = 297 - 5;  // right half: paper
+}
+
+// Ink and paper never take colours that look the same: from the default
+// black on grey, the paper skips bright black, and the ink goes round the
+// fifteen others.
+TEST_F(Handler, ColoursSkipTheOnesThatLookLikeTheOther) {
+    tap(KEY_F7);
+    call();
+    EXPECT_EQ(paper, 9);
+    EXPECT_EQ(getpixel(screen, 0, 0), desktop.colours[9]);  // the borders follow at once
+    EXPECT_EQ(getpixel(screen, 100, 205), desktop.colours[9]);
+    std::vector<int> inks;
+    for (int i = 0; i < 15; ++i) {
+        tap(KEY_F6);
+        call();
+        inks.push_back(ink);
+    }
+    EXPECT_EQ(inks, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 0}));
+}
+
+TEST_F(Handler, OneClickOnTheColourButtonIsOneStep) {
+    click(297 - 20, 127);  // left half of the colour button: ink
+    for (int i = 0; i < 3; ++i) call();
+    EXPECT_EQ(ink, 1);
+    click(297 - 5, 127);  // right half: paper
     call();
     EXPECT_EQ(paper, 8);
 }
 
 TEST_F(Handler, ToolbarRegionsActAtTheRightEdgeInFullScreen) {
     offscreen::use_screen(desktop, 2);
-    mouse_b = 1;
-    mouse_x = 315;
-    mouse_y = 120;
+    click(315, 120);
     call();
-    EXPECT_EQ(paper, 8);
-    mouse_x = 296;  // x must be above W - 24 = 296: this is just outside
+    EXPECT_EQ(paper, 9);
+    click(296, 120);  // x must be above W - 24 = 296: this is just outside
     call();
-    EXPECT_EQ(paper, 8);
+    EXPECT_EQ(paper, 9);
     EXPECT_EQ(ink, 0);
+}
+
+// A ZX81 key tapped between two periods is shown held for key_hold periods,
+// then up for the release gap before the next tap of it.
+TEST_F(Handler, ATapShorterThanAPeriodIsHeldForTheZx81) {
+    std::string shown;
+    tap(KEY_A);
+    tap(KEY_A);
+    for (int i = 0; i < 2 * key_hold + fast_release_gap + 2; ++i) {
+        call();
+        shown += (zx81.keys[zx_key::a.row] & (1 << zx_key::a.bit)) ? '.' : 'A';
+    }
+    EXPECT_EQ(shown, std::string(key_hold, 'A') + std::string(fast_release_gap, '.') +
+                         std::string(key_hold, 'A') + "..");
 }
 
 TEST_F(Handler, F9AsksForTheOtherModelOncePerPressAtAFrameBoundary) {
@@ -127,7 +155,7 @@ TEST_F(Handler, F9AsksForTheOtherModelOncePerPressAtAFrameBoundary) {
         desktop.frame_parity = 0;
         end_of_period(desktop, zx81);
     };
-    key[KEY_F9] = 1;
+    key_down(KEY_F9);
     call();  // a period without a frame: the request waits
     EXPECT_EQ(zx81.requested_model, Model::simple);
     with_frame();  // the next period is the other model's
@@ -135,11 +163,12 @@ TEST_F(Handler, F9AsksForTheOtherModelOncePerPressAtAFrameBoundary) {
     call();  // held: once per press
     with_frame();
     EXPECT_EQ(zx81.requested_model, Model::hardware);
-    key[KEY_F9] = 0;
+    key_up(KEY_F9);
     call();
-    key[KEY_F9] = 1;
+    key_down(KEY_F9);
     with_frame();
     EXPECT_EQ(zx81.requested_model, Model::simple);
+    key_up(KEY_F9);
 }
 
 TEST(Titles, OnlyTheHardwareModelIsNamed) {
@@ -157,7 +186,7 @@ TEST_F(Handler, ResetKeepsModeAndColoursAndRestoresTheRomCopy) {
     poke(zx81, 0x2000, static_cast<uint8_t>(~zx81.memory[0]));
     poke(zx81, 0x6000, 0x00);
     zx81.cpu.PC.w = 0x1234;
-    key[KEY_F5] = 1;
+    tap(KEY_F5);
     EXPECT_EQ(call(), Step::go_on);
     EXPECT_EQ(zx81.memory[0x2000], zx81.memory[0x0000]);
     EXPECT_EQ(zx81.memory[0x6000], 0xFF);

@@ -195,6 +195,33 @@ TEST(Presenter, F4GoesThroughTheModesThenTheScalesThatFit) {
     EXPECT_TRUE(next_view({0, 2}, {1920, 1080}) == (View{0, 3})) << "--scale 2 goes on to 3";
 }
 
+// Windows measured against the work area: a scale too large falls back to
+// the largest that fits; a first start takes two thirds of the height.
+TEST(Presenter, WindowsFitTheWorkArea) {
+    struct FitCase {
+        Size work_area;
+        View asked, fitted, first_start;
+    };
+    const FitCase cases[] = {
+        {{1024, 768}, {0, 6}, {0, 3}, {0, 2}},
+        {{1920, 1080}, {0, 6}, {0, 5}, {0, 3}},
+        {{1920, 1032}, {0, 5}, {0, 4}, {0, 3}},  // panels take 48 lines: 5 no longer fits
+        {{3840, 2160}, {0, 16}, {0, 10}, {0, 6}},
+        {{3840, 2160}, {2, 0}, {2, 0}, {0, 6}},  // full screen is the screen's
+        {{600, 420}, {1, 0}, {1, 0}, {0, 0}},
+        {{500, 400}, {1, 0}, {0, 0}, {0, 0}},  // 553 wide does not fit
+        {{200, 100}, {0, 4}, {0, 0}, {0, 0}},  // nothing fits: mode 0 all the same
+    };
+    for (const FitCase& c : cases) {
+        const View fitted = fitting_view(c.asked, c.work_area);
+        const View first = first_start_view(c.work_area);
+        EXPECT_TRUE(fitted == c.fitted) << c.work_area.width << "x" << c.work_area.height << ": mode " << fitted.mode
+                                        << " scale " << fitted.scale;
+        EXPECT_TRUE(first == c.first_start) << c.work_area.width << "x" << c.work_area.height << ": first start at "
+                                            << first.scale;
+    }
+}
+
 // The keyboard picture with the larger labels that fits: the small one at
 // mode 0 (where the large one would be shrunk past reading), the large one
 // stretched over a screen nearly its size.

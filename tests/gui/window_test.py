@@ -3,6 +3,7 @@
 checks what it shows through screenshots read back to pixels."""
 import os
 import random
+import re
 import shutil
 import signal
 import socket
@@ -98,14 +99,12 @@ class Orlix:
             self.xdo("keyup", k)
             time.sleep(hold)
 
-    def click(self, x, y):
+    def click(self, x, y, hold=0.06):
         wid = self.window()
         self.xdo("mousemove", "--window", wid, str(x), str(y))
         time.sleep(0.1)
         self.xdo("mousedown", "1")
-        # A held colour button changes the colour about 100 times a second;
-        # held much longer, 16 changes would come back to the colour it had.
-        time.sleep(0.06)
+        time.sleep(hold)
         self.xdo("mouseup", "1")
         time.sleep(0.3)
 
@@ -138,6 +137,12 @@ def box_shown(screen):
     return count > 500
 
 
+def note_shown(screen):
+    """White text at the foot of the screen: a note over the picture."""
+    return any(screen.pixel(x, y) == (255, 255, 255)
+               for y in range(screen.height - 40, screen.height, 2) for x in range(0, screen.width, 2))
+
+
 def glyph_matches(screen, x0, y0, code, scale=1, ink=INK, paper=PAPER):
     base = code & 0x3F
     inverse = bool(code & 0x80)
@@ -165,20 +170,25 @@ def program_file_size(path):
 
 
 class WindowTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        # Xvfb picks a free display number and writes it to the pipe.
+    @staticmethod
+    def start_xvfb(size):
+        """An X server of its own: Xvfb picks a free display number and
+        writes it to the pipe."""
         read_end, write_end = os.pipe()
-        cls.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                     "1024x768x24", "-nolisten", "tcp", "-noreset"],
-                                    pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                 size + "x24", "-nolisten", "tcp", "-noreset"],
+                                pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
             number = pipe.readline().strip()
         if not number:
             raise RuntimeError("Xvfb did not start")
-        cls.display = ":" + number
+        return xvfb, ":" + number
+
+    @classmethod
+    def setUpClass(cls):
+        cls.xvfb, cls.display = cls.start_xvfb("1024x768")
 
     @classmethod
     def tearDownClass(cls):
@@ -195,6 +205,11 @@ class WindowTest(unittest.TestCase):
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def start(self, workdir=None, args=(), boot=2.5):
+        # The tests' pixel positions are mode 0's: a first start (no settings
+        # yet) opens larger unless told.
+        settings = os.path.join(workdir or self.dir, ".config", "orlix", "orlix.conf")
+        if not os.path.exists(settings) and not any(a.split("=")[0] in ("--mode", "--scale") for a in args):
+            args = ["--mode", "0", *args]
         app = Orlix(workdir or self.dir, self.display, args=args)
         self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
         app.focus()
@@ -269,12 +284,11 @@ class WindowTest(unittest.TestCase):
 
     def test_ink_paper_help_and_keyboard_picture(self):
         app = self.start()
-        app.key("F7")  # paper 7 -> 8, bright black
+        app.key("F7")  # paper 7 -> 9, bright blue: 8 is black, as the ink
         time.sleep(0.3)
         s = app.shot()
-        self.assertEqual(s.pixel(0, 0), (0, 0, 0))
-        self.assertEqual(s.pixel(100, 203), (0, 0, 0))
-        app.key("F7")  # paper 9, bright blue
+        self.assertEqual(s.pixel(0, 0), (0, 0, 255))
+        self.assertEqual(s.pixel(100, 203), (0, 0, 255))
         app.key("F6")  # ink 1, blue
         time.sleep(0.3)
         s = app.shot()
@@ -419,14 +433,14 @@ class WindowTest(unittest.TestCase):
         time.sleep(0.5)
         pictures = [f for f in os.listdir(self.dir) if f.startswith("orlix-") and f.endswith(".png")]
         self.assertEqual(len(pictures), 2, "Print Screen: another picture, not the first replaced")
-        app.key("F7")  # paper 8, bright black: remembered for the next run
+        app.key("F7")  # paper 9, bright blue: remembered for the next run
         time.sleep(0.3)
         self.assertEqual(app.stop(), 0)
         with open(os.path.join(self.dir, ".config", "orlix", "orlix.conf")) as f:
-            self.assertIn("paper=8", f.read())
+            self.assertIn("paper=9", f.read())
         app = self.start()
         self.assertEqual(app.geometry(app.window()), (297, 208), "the scale was the command line's")
-        self.assertEqual(app.shot().pixel(0, 0), (0, 0, 0), "the paper remembered")
+        self.assertEqual(app.shot().pixel(0, 0), (0, 0, 255), "the paper remembered")
         self.assertEqual(app.stop(), 0)
 
     def test_save_and_load_buttons_take_typing(self):
@@ -441,10 +455,19 @@ class WindowTest(unittest.TestCase):
         time.sleep(1)
         saved = os.path.join(self.dir, "clicked.P")
         self.assertTrue(os.path.exists(saved), os.listdir(self.dir))
+        self.assertIn("saved", self.title(app))  # where it went, for a moment
+        self.assertIn("clicked.P", self.title(app))
         app.key("F5")
         time.sleep(2.5)
         app.click(284, 40)  # L: typing there too; the last name is offered
         time.sleep(0.8)
+        # The selected rows of the file list and of the filter list are
+        # white on black, not black on black.
+        s = app.shot()
+        for top in (35, 153):
+            shades = [s.pixel(x, y)[0] for y in range(top, top + 6) for x in range(6, 60)]
+            self.assertGreater(sum(v > 200 for v in shades), 20, "white text in the row at %d" % top)
+            self.assertGreater(sum(v < 60 for v in shades), 100, "on black")
         app.key("Return", hold=0.08)
         time.sleep(1.5)
         app.key("k", "Return")  # LIST
@@ -454,23 +477,18 @@ class WindowTest(unittest.TestCase):
 
     def test_toolbar_buttons(self):
         app = self.start()
-        # A held colour button goes on changing the colour, and two of the
-        # sixteen are black: click again while the colour looks the same.
-        def click_until_changed(x, changed):
-            for _ in range(3):
-                app.click(x, 127)
-                time.sleep(0.3)
-                if changed(app.shot()):
-                    return True
-            return False
-
-        self.assertTrue(click_until_changed(290, lambda s: not near(s.pixel(0, 0), PAPER)),
-                        "paper changed")
+        # One click is one step, however long the button is held: paper 7
+        # goes to 9 (8 is black, as the ink), then 10.
+        app.click(290, 127)
+        self.assertEqual(app.shot().pixel(0, 0), (0, 0, 255))
+        app.click(290, 127, hold=0.5)
+        self.assertEqual(app.shot().pixel(0, 0), (255, 0, 0))
         app.key("p")
         time.sleep(0.3)
         before = app.shot()
-        # ink: the PRINT keyword changes colour
-        self.assertTrue(click_until_changed(278, lambda s: s.data != before.data), "ink changed")
+        app.click(278, 127)  # ink 1: the PRINT keyword in blue
+        self.assertTrue(glyph_matches(app.shot(), 7, 7 + 23 * 8, 0x35, ink=(0, 0, 210), paper=(255, 0, 0)),
+                        "P of PRINT in the new ink")
         app.click(284, 105)   # keyboard picture, until a key is pressed
         time.sleep(0.5)
         shown = app.shot()
@@ -688,6 +706,93 @@ class WindowTest(unittest.TestCase):
         self.print_two_plus_two(app, wait=2)
         self.assertEqual(app.stop(), 0)
 
+    def test_windows_fit_the_desktop(self):
+        """A first start opens at the largest scale that takes two thirds of
+        the work area's height; a scale that does not fit falls back, with
+        one line; the window manager's work area counts, not the screen."""
+        xvfb, display = self.start_xvfb("1920x1080")
+        self.addCleanup(xvfb.wait)
+        self.addCleanup(xvfb.terminate)
+        app = Orlix(self.dir, display)
+        self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
+        self.assertEqual(app.geometry(app.window()), (891, 624), "scale 3 at 1080 lines")
+        self.assertEqual(app.stop(), 0)
+        app = self.start(args=["--scale", "6"], boot=1)
+        self.assertEqual(app.geometry(app.window()), (891, 624), "scale 6 does not fit 1024x768: 3")
+        self.assertEqual(app.stop(), 0)
+        self.assertEqual(app.proc.stderr.read().decode().count("does not fit"), 1)
+        # Panels take 200 lines: scale 3 (624 lines) no longer fits, nor does
+        # the next step of F4 from mode 1.
+        run("xprop", "-root", "-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA", "0, 100, 1024, 568",
+            env=dict(os.environ, DISPLAY=self.display))
+        self.addCleanup(run, "xprop", "-root", "-remove", "_NET_WORKAREA",
+                        env=dict(os.environ, DISPLAY=self.display))
+        app = self.start(args=["--scale", "3"], boot=1)
+        self.assertEqual(app.geometry(app.window()), (594, 416))
+        self.assertEqual(app.stop(), 0)
+
+    def test_full_screen_has_a_way_out(self):
+        """F11 enters full screen and says how to leave; Escape and F11 leave
+        it; the full-screen window is Orlix's, and the only one shown."""
+        app = self.start()
+        for leave in ("Escape", "F11"):
+            app.key("F11")
+            time.sleep(1)
+            children = re.split(r"child(?:ren)?:", run("xwininfo", "-root", "-children", env=app.env).stdout)[1]
+            shown = [w for w in re.findall(r"^\s+(0x[0-9a-f]+)", children, re.M)
+                     if "IsViewable" in run("xwininfo", "-id", w, env=app.env).stdout]
+            self.assertEqual(len(shown), 1, "one window shown")
+            self.assertEqual(run("xdotool", "getwindowname", shown[0], env=app.env).stdout.strip(), "Orlix V.0.3")
+            self.assertIn('"orlix", "Orlix"', run("xprop", "-id", shown[0], "WM_CLASS", env=app.env).stdout)
+            self.assertIn("Icon (64 x 64)", run("xprop", "-id", shown[0], "_NET_WM_ICON", env=app.env).stdout)
+            self.assertTrue(note_shown(Screen("root", app.env)), "the note at the foot")
+            time.sleep(2.2)
+            self.assertFalse(note_shown(Screen("root", app.env)), "gone after two seconds")
+            app.key("F10")  # where the picture went, without a box
+            time.sleep(0.5)
+            self.assertTrue(note_shown(Screen("root", app.env)))
+            self.assertFalse(box_shown(Screen("root", app.env)))
+            app.key(leave)
+            time.sleep(1)
+            self.assertEqual(app.geometry(app.window()), (297, 208), leave)
+        self.assertEqual(app.stop(), 0)
+
+    def test_quick_keys_are_all_taken(self):
+        """Twenty-one F4 taps far shorter than a period are twenty-one mode
+        changes (mode 0, 1, full screen, scale 3, round five times, then
+        mode 1); thirty quick taps of ZX81 keys type thirty letters."""
+        app = self.start()
+        for _ in range(21):  # each tap 5 ms long, ten a second
+            app.xdo("keydown", "F4")
+            time.sleep(0.005)
+            app.xdo("keyup", "F4")
+            time.sleep(0.1)
+        time.sleep(3)
+        self.assertEqual(app.geometry(app.window()), (553, 400))
+        app.key("F4", "F4", "F4")  # round to mode 0
+        time.sleep(2)
+        app.focus()
+        app.key("e")  # REM
+        app.xdo("key", "--delay", "5", *["a", "s"] * 15)
+        time.sleep(5)
+        s = app.shot()
+        letters = sum(glyph_matches(s, 7 + 8 * x, 7 + 8 * y, code)
+                      for x in range(32) for y in range(24) for code in (0x26, 0x38))
+        self.assertEqual(letters, 30)
+        self.assertEqual(app.stop(), 0)
+
+    def test_the_title_names_the_program(self):
+        with open(os.path.join(self.dir, "game.bas"), "w") as f:
+            f.write("10 PRINT 1\n")
+        made = run(PROGRAM, "--headless", "--type-file", "game.bas", "--save", "game.p", cwd=self.dir)
+        self.assertEqual(made.returncode, 0, made.stderr)
+        app = self.start(args=["--model=hardware", "game.p"], boot=4)
+        self.assertEqual(self.title(app), "Orlix V.0.3 - game.p - hardware model")
+        app.key("F5")  # a reset leaves no program
+        time.sleep(0.3)
+        self.assertEqual(self.title(app), "Orlix V.0.3 - hardware model")
+        self.assertEqual(app.stop(), 0)
+
     def test_missing_rom_is_fatal(self):
         os.remove(os.path.join(self.dir, "zx81.rom"))
         # A copy of the program, so that the ROM beside the built one is not
@@ -721,7 +826,7 @@ class WindowTest(unittest.TestCase):
         # A copy of the program, so that the picture beside the built one is
         # not found either.
         program = shutil.copy(PROGRAM, self.dir)
-        app = Orlix(self.dir, self.display, program,
+        app = Orlix(self.dir, self.display, program, args=["--mode", "0"],
                     env={"HOME": self.dir, "XDG_DATA_HOME": "", "XDG_DATA_DIRS": os.path.join(self.dir, "none")})
         self.addCleanup(lambda: app.proc.poll() is None and app.proc.kill())
         app.focus()

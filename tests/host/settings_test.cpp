@@ -48,6 +48,9 @@ TEST_F(Files, SettingsRoundTripAndBadLinesAreIgnored) {
         {"this is not a setting\nmode=1\npaper = 3\n", paper3, "line 1 not understood"},
         {"[screen]\nmode=2\n", Settings{}, "line 2 not understood"},
         {"# only a comment\n", Settings{}, ""},
+        // Black on bright black: a blank screen. The defaults, said once.
+        {"ink=0\npaper=8\n", Settings{}, "ink and paper look the same, the default colours used"},
+        {"mode=1\nink=3\npaper=3\n", Settings{{1, 0}}, "ink and paper look the same"},
     };
     for (const BadCase& c : cases) {
         std::ofstream(path) << c.text;
@@ -138,7 +141,27 @@ TEST_F(Files, PictureNamesAreStampedAndNeverReplaceOne) {
     std::ofstream(first) << "x";
     EXPECT_EQ(screenshot_path(t), (dir / "orlix-20261209-140507-2.png").string());
     unsetenv("XDG_PICTURES_DIR");
+    // The folder xdg-user-dirs names; none, one not there, or the home
+    // folder itself: the working folder.
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", dir.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    fs::create_directories(dir / "config");
+    fs::create_directories(dir / "Bilder");
+    const std::pair<std::string, std::string> user_dirs[] = {
+        {"", "."},
+        {"XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n", (dir / "Bilder").string()},
+        {"XDG_PICTURES_DIR=\"" + (dir / "Bilder").string() + "\"\n", (dir / "Bilder").string()},
+        {"XDG_PICTURES_DIR=\"$HOME/Pictures\"\n", "."},
+        {"XDG_PICTURES_DIR=\"$HOME/\"\n", "."},
+    };
+    for (const auto& [text, folder] : user_dirs) {
+        std::ofstream(dir / "config" / "user-dirs.dirs") << text;
+        EXPECT_EQ(pictures_folder(), folder) << text;
+    }
     EXPECT_EQ(screenshot_path(t), "./orlix-20261209-140507.png");
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
