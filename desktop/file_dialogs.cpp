@@ -256,6 +256,7 @@ std::string with_default_extension(const std::string& name) {
 }
 
 bool choose_program_file(FileDialog kind, std::string& name) {
+    const InputThreadRuns input;  // Allegro's dialogs read its own key and mouse state
     if (!screen) return false;
     // A click that opened the dialog (the S and L buttons) is let go first:
     // else the dialog would take it as a click on its list, and the typing

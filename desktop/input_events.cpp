@@ -36,6 +36,7 @@ struct Queue {
 Queue<KeyEvent, 256> key_events;
 Queue<Click, 32> clicks;
 std::array<std::atomic<uint8_t>, KEY_MAX> presses{};  // per key, not yet taken
+std::atomic<uint8_t> quit_presses{0};                 // Alt+F4
 std::atomic<bool> forgetting{false};                  // the reader is dropping everything
 std::atomic<uint32_t> window_generation{0};           // counts windows made anew
 
@@ -71,7 +72,10 @@ void on_key(int scancode) {
     if (down) pressed_at[at] = now;
     down_now[at] = down;
     if (forgetting.load()) return;
-    std::atomic<uint8_t>& count = presses[static_cast<size_t>(code)];
+    // Alt+F4 is told apart as it happens: by the time the press is taken,
+    // Alt may be up again.
+    const bool quit = down && code == KEY_F4 && (key[KEY_ALT] || key[KEY_ALTGR]);
+    std::atomic<uint8_t>& count = quit ? quit_presses : presses[at];
     if (down && count.load() < 255) count.fetch_add(1);
     key_events.push({code, down});
 }
@@ -87,13 +91,23 @@ void start_input_events() {
     mouse_callback = on_mouse;
 }
 
-bool take_key_press(int code) {
-    if (code <= 0 || code >= KEY_MAX) return false;
-    std::atomic<uint8_t>& count = presses[static_cast<size_t>(code)];
+namespace {
+
+bool take(std::atomic<uint8_t>& count) {
     uint8_t n = count.load();
     while (n > 0 && !count.compare_exchange_weak(n, static_cast<uint8_t>(n - 1))) {
     }
     return n > 0;
+}
+
+}  // namespace
+
+bool take_key_press(int code) {
+    return code > 0 && code < KEY_MAX && take(presses[static_cast<size_t>(code)]);
+}
+
+bool take_quit_press() {
+    return take(quit_presses);
 }
 
 bool take_click(Click& click) {
@@ -117,5 +131,6 @@ void forget_input_events() {
     while (clicks.pop(click)) {
     }
     for (std::atomic<uint8_t>& count : presses) count.store(0);
+    quit_presses.store(0);
     forgetting.store(false);
 }

@@ -11,6 +11,9 @@ void start_input_events();
 // (a key held down counts once, however long the keyboard repeats it).
 bool take_key_press(int code);
 
+// Takes one press of F4 made while Alt was down.
+bool take_quit_press();
+
 // Where the left button was pressed, one click at a time, oldest first.
 struct Click {
     int x, y;

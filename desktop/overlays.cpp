@@ -59,6 +59,7 @@ KeyboardPicture keyboard_picture_for(int width, int height) {
 }
 
 void show_keyboard_picture(Desktop& desktop) {
+    const InputThreadRuns input;  // the picture waits on Allegro's own key state
     if (!screen) return;
     const KeyboardPicture choice = keyboard_picture_for(screen->w, screen->h);
     PALETTE unused;

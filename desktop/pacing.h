@@ -1,22 +1,25 @@
-// Real time: the 100 Hz timer that paces the emulation, one period a tick,
-// and the request to stop that may come from outside it (the window's close
-// button).
+// Real time: the clock that paces the emulation, one period every
+// 100.015th of a second, and the request to stop that may come from outside
+// it (the window's close button).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
-// Incremented by the timer; waited on and cleared before each period.
+// Ticks given by timer_tick (and request_quit); cleared before each period.
 extern std::atomic<int32_t> timer_ticks;
 
-// Starts the timer: 100.015 ticks a second. The first period needs none.
+// Starts pacing by the clock: a period every 100.015th of a second. The
+// first period needs no wait.
 void start_timer();
 
-// The timer callback: one tick, and wakes a waiting period.
+// A tick at once: wakes a waiting period. Without start_timer (in tests),
+// ticks alone let periods go.
 void timer_tick();
 
-// Sleeps until the timer has ticked, then drops every tick that piled up: a
-// slow host or a long dialog never makes the emulation race to catch up.
+// Sleeps until the next period is due (or a tick came), then drops every
+// tick that piled up: a slow host or a long dialog never makes the
+// emulation race to catch up. Then handles the input that came meanwhile.
 void wait_for_tick();
 
 // Holds back SIGTERM, SIGINT and SIGHUP until quit_on_signals: called before
@@ -36,3 +39,22 @@ void quit_on_signals();
 void request_quit();
 bool quit_requested();
 void clear_quit_request();
+
+// Allegro's input thread looks at the X server a thousand times a second,
+// whatever comes: most of what a picture at rest cost. While the emulation
+// runs it is held, and wait_for_tick handles the input that came, once a
+// period, every key and click in the order they came. Dialogs and boxes,
+// which wait on Allegro's own key and mouse state, let it run while they
+// are shown (InputThreadRuns); it runs again for good before Allegro ends.
+void hold_input_thread();
+void release_input_thread();
+class InputThreadRuns {
+public:
+    InputThreadRuns();
+    ~InputThreadRuns();
+    InputThreadRuns(const InputThreadRuns&) = delete;
+    InputThreadRuns& operator=(const InputThreadRuns&) = delete;
+
+private:
+    bool held;
+};

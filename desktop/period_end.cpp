@@ -305,7 +305,7 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
     desktop.frame_parity = (desktop.frame_parity + 1) % 2;
 
     // Alt+F4 is looked at before anything else a key or click asks for.
-    if (quit_requested() || ((key[KEY_ALT] || key[KEY_ALTGR]) && take_key_press(KEY_F4))) return Step::stop;
+    if (quit_requested() || take_quit_press()) return Step::stop;
     if (load_program_named_at_start(desktop, machine)) return Step::go_on;
     if (machine.tape.command.action != TapeAction::none) {
         serve_tape(desktop, machine);

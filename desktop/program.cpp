@@ -150,6 +150,7 @@ int run_program(int argc, char** argv) {
     enable_hardware_cursor();  // the X pointer itself where the driver allows
     show_mouse(screen);
     quit_on_signals();
+    hold_input_thread();
     machine_init(desktop, zx81, line.options);
     desktop.program_to_load = line.options.program;
     desktop.save_format = line.options.save_format;
@@ -163,6 +164,7 @@ int run_program(int argc, char** argv) {
         play_sound(desktop, zx81);
     } while (end_of_period(desktop, zx81) == Step::go_on);
 
+    release_input_thread();
     if (desktop.debugger) desktop.debugger->finish(0);
     desktop.sound_device.reset();
     destroy_bitmap(desktop.picture);

@@ -127,6 +127,7 @@ int box_scale = 1;
 // ZX81's characters. Text longer than the screen holds is shown a page at a
 // time: "More" goes on, Escape closes.
 void message_box(const std::string& caption, const std::string& text, bool stop_sign) {
+    const InputThreadRuns input;  // the box waits on Allegro's own key and mouse state
     if (!screen) {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         return;
@@ -188,6 +189,7 @@ void warn(const std::string& text) {
 void fatal_error(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
     if (screen) message_box("Error", text, true);
+    release_input_thread();
     remove_keyboard();
     allegro_exit();
     std::exit(-1);

@@ -8,9 +8,9 @@
 //   paced_bench FOLDER SECONDS --sound-both [ORLIX OPTIONS AND PROGRAM]
 // FOLDER holds what the program needs: zx81.rom and the pictures
 // (zxtool.pcx, zx81key.pcx, zx81keys.pcx), as build/desktop does. --moving
-// runs a BASIC program that scrolls the whole screen without end, so that
-// the picture changes every frame, rather than the prompt at rest; --mode 2
-// measures full screen. --sound-both runs the program twice, with
+// runs a BASIC program that scrolls the whole screen without end, in FAST
+// mode, so that the picture changes every frame, rather than the prompt at
+// rest; --mode 2 measures full screen. --sound-both runs the program twice, with
 // --sound=off and --sound=on, and prints both.
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -109,7 +109,11 @@ std::string make_moving_program(const std::string& rom) {
     if (!mkdtemp(folder)) return {};
     const std::string listing = std::string(folder) + "/moving.bas";
     if (FILE* f = std::fopen(listing.c_str(), "w")) {
-        std::fputs("10 SAVE \"MOVING\"\n20 SCROLL\n30 PRINT RND,RND\n40 GOTO 20\n", f);
+        // In FAST mode, lines of two kinds one after the other, scrolled up
+        // a line at a time: every row of the picture changes each frame.
+        std::fputs("10 SAVE \"MOVING\"\n20 FAST\n30 LET A$=\"ABABABABABABABABABABABABABABABABAB\"\n"
+                   "40 LET X=1\n50 SCROLL\n60 PRINT A$(X TO X+31)\n70 LET X=3-X\n80 GOTO 50\n",
+                   f);
         std::fclose(f);
     }
     const pid_t child = fork();
