@@ -2,8 +2,8 @@
 
 #include <allegro.h>
 
-#include <algorithm>
 #include <array>
+#include <deque>
 
 #include "input_events.h"
 
@@ -117,8 +117,7 @@ struct KeyReplay {
     std::array<uint8_t, KEY_MAX> held{};        // scans shown down so far, up to 255
     std::array<bool, KEY_MAX> from_event{};     // pressed by an event: held at least key_hold
     int since_release = 255;                    // scans since a key was shown released
-    std::array<KeyEvent, 256> waiting{};        // events that must wait their turn
-    size_t waiting_count = 0;
+    std::deque<KeyEvent> waiting;               // events that must wait their turn
 };
 
 KeyReplay replay;
@@ -146,14 +145,9 @@ bool play_event(const KeyEvent& event, int release_gap) {
 // own state too, which also holds what came while events were not taken.
 void play_key_events(int release_gap) {
     KeyEvent event;
-    while (replay.waiting_count < replay.waiting.size() && next_key_event(event))
-        replay.waiting[replay.waiting_count++] = event;
-    size_t played = 0;
-    while (played < replay.waiting_count && play_event(replay.waiting[played], release_gap)) ++played;
-    std::copy(replay.waiting.begin() + static_cast<std::ptrdiff_t>(played),
-              replay.waiting.begin() + static_cast<std::ptrdiff_t>(replay.waiting_count), replay.waiting.begin());
-    replay.waiting_count -= played;
-    if (replay.waiting_count == 0) {
+    while (next_key_event(event)) replay.waiting.push_back(event);
+    while (!replay.waiting.empty() && play_event(replay.waiting.front(), release_gap)) replay.waiting.pop_front();
+    if (replay.waiting.empty()) {
         for (size_t code = 1; code < KEY_MAX; ++code) {
             const bool physical = key[code] != 0;
             if (physical == replay.down[code] || (replay.from_event[code] && replay.held[code] < key_hold)) continue;
@@ -246,7 +240,7 @@ KeyMatrix scan_host_keys(HostKeyboard& keyboard) {
 
 void forget_key_events() {
     forget_input_events();
-    replay.waiting_count = 0;
+    replay.waiting.clear();
     for (size_t code = 1; code < KEY_MAX; ++code) {
         replay.down[code] = key[code] != 0;
         replay.from_event[code] = false;

@@ -110,8 +110,10 @@ bool take_quit_press() {
     return take(quit_presses);
 }
 
-bool take_click(Click& click) {
-    return clicks.pop(click);
+std::optional<Click> take_click() {
+    Click click;
+    if (!clicks.pop(click)) return std::nullopt;
+    return click;
 }
 
 bool next_key_event(KeyEvent& event) {

@@ -3,6 +3,8 @@
 // period misses a press shorter than a period; the queues keep every one.
 #pragma once
 
+#include <optional>
+
 // Starts taking events: from now on every key press and release, and every
 // press of the left button, is kept until taken.
 void start_input_events();
@@ -18,7 +20,7 @@ bool take_quit_press();
 struct Click {
     int x, y;
 };
-bool take_click(Click& click);
+std::optional<Click> take_click();
 
 // The next key event for the ZX81's keyboard, oldest first: an Allegro key
 // code, and whether it went down or up.

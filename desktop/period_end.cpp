@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include "desktop.h"
 #include "file_dialogs.h"
@@ -43,13 +44,8 @@ int toolbar_scale(const Desktop& desktop) {
 }
 
 // This period's click, if there was one, on a toolbar button.
-struct PeriodClick {
-    bool made = false;
-    Click at{};
-};
-
-bool clicked(const Desktop& desktop, const PeriodClick& click, const toolbar::Rows& rows, int w) {
-    return click.made && toolbar::over(rows, w, click.at.x, click.at.y, toolbar_scale(desktop));
+bool clicked(const Desktop& desktop, const std::optional<Click>& click, const toolbar::Rows& rows, int w) {
+    return click && toolbar::over(rows, w, click->x, click->y, toolbar_scale(desktop));
 }
 
 void warn_file_failure(const char* what, const std::string& name, const FileResult& result) {
@@ -83,6 +79,13 @@ void name_program(Desktop& desktop, const std::string& path) {
     desktop.program_name = std::filesystem::path(path).filename().string();
 }
 
+// Loads the file the dialogs name; the title names it once it is in memory.
+void load_named_file(Desktop& desktop, Zx81& machine) {
+    const TapeResult loaded = load_program_file(machine, desktop.file_name);
+    if (loaded.ok) name_program(desktop, desktop.file_name);
+    warn_tape_result(loaded);
+}
+
 // Loads the program named on the command line once the ROM has started and
 // waits at its K prompt, as F3 would load it; it becomes the name the dialogs
 // offer. A ROM that never shows the prompt gets the program after 10 s.
@@ -92,9 +95,7 @@ bool load_program_named_at_start(Desktop& desktop, Zx81& machine) {
     if (!shows_k_prompt(machine.memory) && ++desktop.periods_run < longest_start) return false;
     desktop.file_name = desktop.program_to_load;
     desktop.program_to_load.clear();
-    const TapeResult loaded = load_program_file(machine, desktop.file_name);
-    if (loaded.ok) name_program(desktop, desktop.file_name);
-    warn_tape_result(loaded);
+    load_named_file(desktop, machine);
     redraw_frame(desktop);
     return true;
 }
@@ -112,9 +113,7 @@ bool program_file_action(Desktop& desktop, Zx81& machine, FileDialog kind) {
             tell(desktop, "saved " + desktop.file_name);
         }
     } else if (chosen) {
-        const TapeResult loaded = load_program_file(machine, desktop.file_name);
-        if (loaded.ok) name_program(desktop, desktop.file_name);
-        warn_tape_result(loaded);
+        load_named_file(desktop, machine);
     }
     redraw_frame(desktop);
     return chosen;
@@ -316,8 +315,7 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
     // from the events, so that none is lost however short, and none repeats
     // however long it is held. One click a period.
     const int w = screen ? screen->w : 0;
-    PeriodClick click;
-    click.made = take_click(click.at);
+    const std::optional<Click> click = take_click();
     if (take_key_press(KEY_F1) || clicked(desktop, click, toolbar::help, w)) {
         show_mouse(nullptr);
         warn(help_text_for(machine.model));
@@ -344,7 +342,7 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
         return Step::go_on;
     }
     const bool colour_button = clicked(desktop, click, toolbar::colours, w);
-    const bool ink_half = colour_button && toolbar::over_ink_half(w, click.at.x, toolbar_scale(desktop));
+    const bool ink_half = colour_button && toolbar::over_ink_half(w, click->x, toolbar_scale(desktop));
     if (take_key_press(KEY_F6) || ink_half) {
         desktop.ink = next_colour(desktop.ink, desktop.paper);
         colours_changed(desktop);

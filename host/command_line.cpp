@@ -286,7 +286,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
                 if (n == std::to_string(s)) scale = s;
             if (scale == 0)
                 return failed("--scale takes a whole number from 1 to " + std::to_string(largest_scale) + ", not '" + n + "'");
-            line.options.view = View{window_mode, scale > 1 ? scale : 0};
+            line.options.view = window_of_scale(scale);
             line.options.view_given = true;
             break;
         }

@@ -55,28 +55,23 @@ bool window_fits(int scale, Size desktop) {
     return layout.width <= desktop.width && layout.height <= desktop.height;
 }
 
-namespace {
-
-// A window of `scale`: mode 0's window at 1.
-View window_view(int scale) {
+View window_of_scale(int scale) {
     return scale <= 1 ? View{window_mode, 0} : View{window_mode, scale};
 }
-
-}  // namespace
 
 View fitting_view(View view, Size work_area) {
     const Layout layout = layout_for(view, work_area, false);
     if (layout.full_screen || (layout.width <= work_area.width && layout.height <= work_area.height)) return view;
     int scale = std::min(layout.scale, largest_scale);
     while (scale > 1 && !window_fits(scale, work_area)) --scale;
-    return window_view(scale);
+    return window_of_scale(scale);
 }
 
 View first_start_view(Size work_area) {
     const Size two_thirds{work_area.width, work_area.height * 2 / 3};
     int scale = largest_scale;
     while (scale > 1 && !window_fits(scale, two_thirds)) --scale;
-    return window_view(scale);
+    return window_of_scale(scale);
 }
 
 View next_view(View view, Size desktop) {

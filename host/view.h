@@ -51,6 +51,9 @@ Layout layout_for(View view, Size desktop, bool has_320x240);
 // scale that fits the desktop (from 3 up), then mode 0 again.
 View next_view(View view, Size desktop);
 
+// The window `scale` times mode 0's size; at 1, mode 0's window itself.
+View window_of_scale(int scale);
+
 // Whether a window of this scale fits the desktop.
 bool window_fits(int scale, Size desktop);
 

@@ -163,7 +163,7 @@ struct HardwareBus {
     uint8_t in(uint16_t port, int32_t cycles_left) {
         const uint8_t value = read_port(*m, port);
         if (port & 1) return value;
-        const uint8_t ear = ear_bit(m->tape, sound_time(cycles_left));
+        const uint8_t ear = ear_bit(m->tape, [&] { return sound_time(cycles_left); });
         const int64_t t = time_at(m->ula, cycles_left);
         catch_up(m->ula, t);
         if (!m->ula.nmi_generator && !m->ula.vsync) {

@@ -77,10 +77,7 @@ struct SimpleBus {
     [[gnu::always_inline]] uint8_t in(uint16_t port, int32_t cycles_left) {
         if (port & 1) return 0xFF;
         if (!m->nmi_generator) set_sync_line(m->sound, time(cycles_left), true, in_frame_sync_code(fetched));
-        uint8_t value = read_keyboard(m->keys, port);
-        if (m->tape.deck.playing) [[unlikely]]
-            value |= ear_bit(m->tape, time(cycles_left));
-        return value;
+        return read_keyboard(m->keys, port) | ear_bit(m->tape, [&] { return time(cycles_left); });
     }
     // Any output ends the sync; the NMI generator that a program turns on or
     // off is kept for the hardware model; a sound board may take it.

@@ -56,15 +56,22 @@ std::string machine_code_listing(const std::vector<int>& code) {
 const std::vector<int> one_bit_tone = {0xDB, 0xFE, 0x06, 124, 0x10, 0xFE, 0xD3, 0xFF,
                                        0x06, 124,  0x10, 0xFE, 0xC3, 0x82, 0x40};
 
-using Sound = TemporaryFolder;
+class Sound : public TemporaryFolder {
+protected:
+    // What the program in `listing` plays when RUN for two seconds headless
+    // with `option`; no samples when the run failed.
+    Wav played(const std::string& listing, const char* option) {
+        const Finished done = run_orlix({"--headless", option, "--type-file", listing, "--keys", "R NEWLINE",
+                                         "--run-for", "2", "--audio", "played.wav"}, dir);
+        EXPECT_EQ(done.status, 0) << done.err;
+        return done.status == 0 ? read_wav(dir / "played.wav") : Wav{};
+    }
+};
 
 TEST_F(Sound, AOneBitToneHasItsPitchInBothModels) {
     write("tone.bas", machine_code_listing(one_bit_tone));
     for (const char* model : {"--model=simple", "--model=hardware"}) {
-        const Finished done = run_orlix({"--headless", model, "--type-file", "tone.bas", "--keys", "R NEWLINE",
-                                         "--run-for", "2", "--audio", "tone.wav"}, dir);
-        ASSERT_EQ(done.status, 0) << done.err;
-        const Wav wav = read_wav(dir / "tone.wav");
+        const Wav wav = played("tone.bas", model);
         ASSERT_EQ(wav.rate, 44100);
         const size_t end = wav.samples.size();
         EXPECT_NEAR(frequency(wav, end - 44100, end), 996.9, 996.9 * 0.005) << model;
@@ -105,10 +112,8 @@ TEST_F(Sound, TheAYPlaysOnTheZonPorts) {
     code.push_back(0xC9);
     write("ay.bas", machine_code_listing(code));
     for (const char* board : {"--sound-board=zonx", "--sound-board=none"}) {
-        const Finished done = run_orlix({"--headless", board, "--type-file", "ay.bas", "--keys", "R NEWLINE",
-                                         "--run-for", "2", "--audio", "ay.wav"}, dir);
-        ASSERT_EQ(done.status, 0) << done.err;
-        const Wav wav = read_wav(dir / "ay.wav");
+        const Wav wav = played("ay.bas", board);
+        ASSERT_EQ(wav.rate, 44100);
         const size_t end = wav.samples.size();
         if (std::string(board) == "--sound-board=zonx")
             EXPECT_NEAR(frequency(wav, end - 44100, end), 439.66, 439.66 * 0.005);
