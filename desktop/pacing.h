@@ -22,6 +22,15 @@ void timer_tick();
 // emulation race to catch up. Then handles the input that came meanwhile.
 void wait_for_tick();
 
+// From the program's first moments: SIGTERM, SIGINT and SIGHUP only ask the
+// window's run to stop (a signal that comes before the window is open ends
+// it at once, as Alt+F4 would, with status 0).
+void catch_quit_signals();
+
+// A headless run is a script's: the signals act as they usually do from
+// now on, and one caught before is acted on now.
+void default_quit_signals();
+
 // Holds back SIGTERM, SIGINT and SIGHUP until quit_on_signals: called before
 // Allegro starts, so that its threads are born with them held and only the
 // program's own handler ever sees them.
@@ -34,6 +43,18 @@ void hold_quit_signals();
 // inside the signal while its other thread may be talking to the X server,
 // are replaced. A signal held back so far comes now.
 void quit_on_signals();
+
+// From now on, a display that goes away ends the program instead of
+// hanging it: the X connection lost (a logout, a remote display dropped, the
+// server killed) ends it at once with a message and exit status 1, before
+// any code that would wait on the display; the window destroyed from outside
+// asks the emulation to stop, and the program then ends through its usual
+// way out with exit status 1. Called whenever a window is made (Allegro
+// makes a new one at each screen mode).
+void watch_display();
+
+// Whether the window was destroyed from outside: the program ends with 1.
+bool display_lost();
 
 // Asks the emulation to stop at the end of the period; wakes a waiting frame.
 void request_quit();

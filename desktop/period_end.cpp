@@ -14,6 +14,7 @@
 #include "host_keys.h"
 #include "icon.h"
 #include "input_events.h"
+#include "key_sequence.h"
 #include "overlays.h"
 #include "pacing.h"
 #include "presenter.h"
@@ -210,9 +211,10 @@ void show_debugger_in_title(Desktop& desktop, const Zx81& machine) {
 
 // A setting changed in the window becomes the one remembered for the next
 // run. A file that cannot be written is said once, on standard error.
-void save_settings(Desktop& desktop) {
+void save_settings(Desktop& desktop, SettingField field) {
     std::string problem;
-    if (desktop.settings_file.empty() || write_settings(desktop.settings_file, desktop.remembered, problem)) return;
+    if (desktop.settings_file.empty() || change_settings(desktop.settings_file, desktop.remembered, field, problem))
+        return;
     if (!desktop.settings_unwritable) std::fprintf(stderr, "orlix: %s\n", problem.c_str());
     desktop.settings_unwritable = true;
 }
@@ -221,7 +223,7 @@ void save_settings(Desktop& desktop) {
 void toggle_sound(Desktop& desktop, Zx81& machine) {
     desktop.sound = desktop.sound == SoundMode::off ? desktop.sound_when_on : SoundMode::off;
     desktop.remembered.sound = desktop.sound;
-    save_settings(desktop);
+    save_settings(desktop, SettingField::sound);
     apply_sound(desktop, machine);
     note_in_title(desktop, desktop.sound == SoundMode::off ? "sound off" : "sound on");
 }
@@ -232,13 +234,21 @@ void colours_changed(Desktop& desktop) {
     desktop.remembered.paper = desktop.paper;
     build_pixel_patterns(desktop);
     redraw_frame(desktop);
-    save_settings(desktop);
+    save_settings(desktop, SettingField::colours);
 }
 
-// The ROM runs in SLOW mode on the hardware model, and takes a key only
-// between the frames it makes.
-bool slow_mode(const Zx81& machine) {
-    return machine.model == Model::hardware && (machine.memory[sysvar::cdflag] & sysvar::slow_running);
+// Keys the ZX81's program never took within the feeder's time limit were
+// let go; the user is told which.
+void say_keys_given_up(Desktop& desktop, Zx81& machine) {
+    std::vector<ZxKey>& given_up = machine.key_feeder.given_up;
+    if (given_up.empty()) return;
+    std::string names;
+    for (ZxKey k : given_up) {
+        if (!names.empty()) names += ' ';
+        names += key_name(k);
+    }
+    given_up.clear();
+    tell(desktop, "key " + names + " not taken: nothing read the keyboard");
 }
 
 // Shows the view, and remembers it for the next run.
@@ -247,7 +257,7 @@ void change_view(Desktop& desktop, View view) {
     set_view(desktop, view);
     redraw_frame(desktop);
     desktop.remembered.view = desktop.view;
-    save_settings(desktop);
+    save_settings(desktop, SettingField::view);
 }
 
 }  // namespace
@@ -297,8 +307,8 @@ void draw_frame(Desktop& desktop, Zx81& machine) {
 
 Step end_of_period(Desktop& desktop, Zx81& machine) {
     if (desktop.debugger) desktop.debugger->serve(machine);
-    desktop.keyboard.release_gap = slow_mode(machine) ? slow_release_gap : fast_release_gap;
-    set_keys(machine, scan_host_keys(desktop.keyboard));
+    feed_host_keys(desktop.keyboard, machine);
+    say_keys_given_up(desktop, machine);
     wait_for_tick();
     if (frame_due(desktop, machine)) draw_frame(desktop, machine);
     desktop.frame_parity = (desktop.frame_parity + 1) % 2;
@@ -359,7 +369,7 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
     if (desktop.switch_model && desktop.frame_parity == 1) {
         request_model(machine, machine.requested_model == Model::simple ? Model::hardware : Model::simple);
         desktop.remembered.model = machine.requested_model;
-        save_settings(desktop);
+        save_settings(desktop, SettingField::model);
         desktop.switch_model = false;
     }
     if (take_key_press(KEY_PRTSCR) || take_key_press(KEY_F10)) take_screenshot(desktop);

@@ -74,6 +74,9 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     machine.ram_kb = options.ram_kb;
     machine.known_rom = options.known_rom;
     machine.tape.traps = !options.real_tape;
+    // A key typed while nothing reads the keyboard is let go after a while,
+    // with a note, rather than held until something does.
+    machine.key_feeder.give_up_after = 5000 * key_cycles_per_ms;
     power_up(machine, rom.image);
     if (!options.tape.empty()) {
         std::string warnings;
@@ -94,6 +97,7 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
 }
 
 int run_program(int argc, char** argv) {
+    catch_quit_signals();
     // A write past a file-size limit fails with an error the program
     // reports, rather than ending it with the work unsaved.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -117,7 +121,10 @@ int run_program(int argc, char** argv) {
     if (!report_rom_choice(rom)) return 2;
     line.options.rom = rom.path;
     line.options.known_rom = rom.check.known();
-    if (line.options.headless) return run_headless(line.options);
+    if (line.options.headless) {
+        default_quit_signals();
+        return run_headless(line.options);
+    }
     // The stub listens before any window opens: a port it cannot have ends
     // the run here.
     if (line.options.gdb_port != 0) {
@@ -171,5 +178,5 @@ int run_program(int argc, char** argv) {
     desktop.picture = nullptr;
     remove_keyboard();
     allegro_exit();
-    return 0;
+    return display_lost() ? 1 : 0;
 }

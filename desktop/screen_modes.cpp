@@ -10,6 +10,7 @@
 
 #include "desktop.h"
 #include "icon.h"
+#include "pacing.h"
 #include "input_events.h"
 #include "overlays.h"
 #include "presenter.h"
@@ -132,6 +133,7 @@ void set_view(Desktop& desktop, View view) {
     desktop.title_shown = title_of(desktop);
     set_title(desktop.title_shown);
     set_window_icons();
+    watch_display();
     set_box_scale(layout.scale);
     make_picture(desktop);
     if (layout.full_screen)

@@ -147,7 +147,14 @@ int run_script(Session& session, const Options& options) {
     std::string error;
     read_key_sequence(options.keys, options.ntsc, strokes, error);
     if (!strokes.empty()) session.wait_for_prompt();
-    for (const KeyStroke& stroke : strokes) session.press(stroke);
+    for (size_t i = 0; i < strokes.size(); ++i) {
+        std::vector<ZxKey> given_up;
+        if (session.press(strokes[i], given_up)) continue;
+        std::fprintf(stderr, "orlix: --keys, key %zu: the ZX81 never took %s (nothing read the keyboard for %g s)\n",
+                     i + 1, key_name(given_up.front()).c_str(),
+                     static_cast<double>(machine.key_feeder.give_up_after) / key_cycles_per_ms / 1000);
+        return 1;
+    }
 
     const bool found = run_for(session, options);
     session.answer_debugger();

@@ -51,7 +51,10 @@ Entry enter_line(Session& session, const BasicLine& line) {
     codes.insert(codes.end(), line.codes.begin(), line.codes.end());
     machine.memory[sysvar::err_nr] = sysvar::no_report;
     if (!put_in_edit_line(machine, codes)) return {false, true, {}};
-    session.press({{zx_key::newline}, true, 0});
+    // A NEWLINE the ROM never takes leaves the line in the editor, which
+    // the test below reports as refused.
+    std::vector<ZxKey> given_up;
+    session.press({{zx_key::newline}, true, 0}, given_up);
     for (int waited = 0; waited < longest_line && !edit_line_empty(machine) &&
                          machine.memory[sysvar::err_nr] != sysvar::out_of_memory;
          ++waited)

@@ -6,12 +6,11 @@
 
 namespace {
 
-// How long a key is held and let go: long enough for the ROM to take it, in
-// periods; and what the ROM gets after NEWLINE to enter a line.
-constexpr int hold_periods = 10;
-constexpr int release_periods = 10;
-constexpr int newline_periods = 30;
 constexpr int settle_periods = 20;
+// What the ROM gets after a key it took before the run goes on: to show it
+// (a line of the listing redrawn), and after NEWLINE to enter the line.
+constexpr int key_settle_periods = 10;
+constexpr int newline_settle_periods = 30;
 // How long the ZX81 may take to show its K prompt.
 constexpr int longest_start = 10 * periods_per_second;
 
@@ -49,23 +48,18 @@ void Session::wait_for_prompt() {
     run(settle_periods);
 }
 
-void Session::hold(const std::vector<ZxKey>& keys, int periods) {
-    KeyMatrix matrix = no_keys_down;
-    for (ZxKey k : keys) press_key(matrix, k);
-    set_keys(*machine, matrix);
-    run(periods);
-}
-
-void Session::press(const KeyStroke& stroke) {
+bool Session::press(const KeyStroke& stroke, std::vector<ZxKey>& given_up) {
     if (stroke.keys.empty()) {
         run(periods_in(stroke.wait_seconds));
-        return;
+        return true;
     }
-    const bool shifted = stroke.keys.size() > 1;
-    if (shifted) hold({stroke.keys[0]}, 1);
-    hold(stroke.keys, hold_periods);
-    if (shifted) hold({stroke.keys[0]}, 1);
-    hold({}, stroke.newline ? newline_periods : release_periods);
+    for (ZxKey key : stroke.keys) type_key(*machine, key, true);
+    for (auto key = stroke.keys.rbegin(); key != stroke.keys.rend(); ++key) type_key(*machine, *key, false);
+    while (feeder_busy(machine->key_feeder)) run(1);
+    run(stroke.newline ? newline_settle_periods : key_settle_periods);
+    given_up = std::move(machine->key_feeder.given_up);
+    machine->key_feeder.given_up.clear();
+    return given_up.empty();
 }
 
 bool Session::shows(const std::string& text) {

@@ -44,13 +44,13 @@ struct Session {
     // one, and after a line it has taken it lists the program first.
     void wait_for_prompt();
 
-    // A key press as a real one: SHIFT down a period before the key and up a
-    // period after it; a wait lets the time pass.
-    void press(const KeyStroke& stroke);
+    // A key press as a person makes it, through the machine's key feeder:
+    // SHIFT down before the key, the key held until the ROM or the program
+    // has taken it, then both up; the run goes on until the ZX81 has seen
+    // it all. A wait lets the time pass. False when the ZX81 took no key
+    // within the feeder's time limit (the keys it gave up in `given_up`).
+    bool press(const KeyStroke& stroke, std::vector<ZxKey>& given_up);
 
     // Whether the screen shows `text` on one of its lines.
     bool shows(const std::string& text);
-
-private:
-    void hold(const std::vector<ZxKey>& keys, int periods);
 };

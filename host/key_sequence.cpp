@@ -10,6 +10,12 @@ struct KeyName {
     const char* name;
     ZxKey key;
 };
+// The keys by their place in the matrix, row by row from bit 0.
+constexpr const char* matrix_names[8][5] = {
+    {"SHIFT", "Z", "X", "C", "V"}, {"A", "S", "D", "F", "G"}, {"Q", "W", "E", "R", "T"},
+    {"1", "2", "3", "4", "5"},     {"0", "9", "8", "7", "6"}, {"P", "O", "I", "U", "Y"},
+    {"NEWLINE", "L", "K", "J", "H"}, {"SPACE", ".", "M", "N", "B"},
+};
 constexpr KeyName named_keys[] = {
     {"NEWLINE", zx_key::newline}, {"ENTER", zx_key::newline}, {"SPACE", zx_key::space},
     {".", zx_key::dot},           {"SHIFT", zx_key::shift},
@@ -18,18 +24,12 @@ constexpr KeyName named_keys[] = {
 // The ZX81 key of a name: a letter, a digit or one of the names above.
 bool key_named(std::string name, ZxKey& key) {
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (name.size() == 1 && ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= '0' && name[0] <= '9'))) {
-        constexpr ZxKey by_letter[26] = {zx_key::a, zx_key::b, zx_key::c, zx_key::d, zx_key::e, zx_key::f,
-                                         zx_key::g, zx_key::h, zx_key::i, zx_key::j, zx_key::k, zx_key::l,
-                                         zx_key::m, zx_key::n, zx_key::o, zx_key::p, zx_key::q, zx_key::r,
-                                         zx_key::s, zx_key::t, zx_key::u, zx_key::v, zx_key::w, zx_key::x,
-                                         zx_key::y, zx_key::z};
-        constexpr ZxKey by_digit[10] = {zx_key::digit0, zx_key::digit1, zx_key::digit2, zx_key::digit3,
-                                        zx_key::digit4, zx_key::digit5, zx_key::digit6, zx_key::digit7,
-                                        zx_key::digit8, zx_key::digit9};
-        key = name[0] >= 'A' ? by_letter[name[0] - 'A'] : by_digit[name[0] - '0'];
-        return true;
-    }
+    for (uint8_t row = 0; row < 8; ++row)
+        for (uint8_t bit = 0; bit < 5; ++bit)
+            if (name.size() == 1 && name == matrix_names[row][bit]) {
+                key = {row, bit};
+                return true;
+            }
     for (const KeyName& k : named_keys)
         if (name == k.name) {
             key = k.key;
@@ -71,6 +71,10 @@ bool read_key_sequence(const std::string& text, bool ntsc, std::vector<KeyStroke
         strokes.push_back(stroke);
     }
     return true;
+}
+
+std::string key_name(ZxKey key) {
+    return key.row < 8 && key.bit < 5 ? matrix_names[key.row][key.bit] : "?";
 }
 
 double read_emulated_time(const std::string& text, bool ntsc) {

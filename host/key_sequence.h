@@ -23,6 +23,9 @@ constexpr double longest_emulated_time = 7 * 24 * 3600.0;
 // it does not know or a wait longer than the longest time.
 bool read_key_sequence(const std::string& text, bool ntsc, std::vector<KeyStroke>& strokes, std::string& error);
 
+// The name --keys gives a ZX81 key ("A", "7", "NEWLINE", "SHIFT").
+std::string key_name(ZxKey key);
+
 // Reads a time as --run-for takes it: seconds ("3", "2.5") or frames
 // ("150f", each a fiftieth of a second, a sixtieth on the 60 Hz machine).
 // Returns seconds, or -1 when it is no time.

@@ -1,7 +1,10 @@
 #include "settings.h"
 
 #include <ini.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -28,45 +31,83 @@ struct Reading {
     int bad_values = 0;
 };
 
+std::optional<int> from_list(const std::string& text, const auto& list) {
+    for (int n : list)
+        if (text == std::to_string(n)) return n;
+    return std::nullopt;
+}
+
+// Each key of the file: the setting it belongs to, how it is read (false
+// for a value not understood) and how it is written.
+struct SettingKey {
+    const char* key;
+    SettingField field;
+    bool (*read)(Settings&, const std::string&);
+    std::string (*write)(const Settings&);
+};
+
+constexpr SettingKey setting_keys[] = {
+    {"mode", SettingField::view,
+     [](Settings& s, const std::string& v) {
+         const auto n = number_in(v, 0, screen_mode_count - 1);
+         if (n) s.view.mode = *n;
+         return n.has_value();
+     },
+     [](const Settings& s) { return std::to_string(s.view.mode); }},
+    {"scale", SettingField::view,
+     [](Settings& s, const std::string& v) {
+         const auto n = number_in(v, 0, largest_scale);
+         if (n) s.view.scale = *n > 1 ? *n : 0;
+         return n.has_value();
+     },
+     [](const Settings& s) { return std::to_string(s.view.scale); }},
+    {"ink", SettingField::colours,
+     [](Settings& s, const std::string& v) {
+         const auto n = number_in(v, 0, 15);
+         if (n) s.ink = *n;
+         return n.has_value();
+     },
+     [](const Settings& s) { return std::to_string(s.ink); }},
+    {"paper", SettingField::colours,
+     [](Settings& s, const std::string& v) {
+         const auto n = number_in(v, 0, 15);
+         if (n) s.paper = *n;
+         return n.has_value();
+     },
+     [](const Settings& s) { return std::to_string(s.paper); }},
+    {"model", SettingField::model,
+     [](Settings& s, const std::string& v) {
+         for (Model m : {Model::simple, Model::hardware})
+             if (v == model_name(m)) {
+                 s.model = m;
+                 return true;
+             }
+         return false;
+     },
+     [](const Settings& s) { return std::string(model_name(s.model)); }},
+    {"ram", SettingField::ram,
+     [](Settings& s, const std::string& v) {
+         const auto n = from_list(v, ram_sizes_kb);
+         if (n) s.ram_kb = *n;
+         return n.has_value();
+     },
+     [](const Settings& s) { return std::to_string(s.ram_kb); }},
+    {"sound", SettingField::sound,
+     [](Settings& s, const std::string& v) {
+         for (SoundMode mode : {SoundMode::off, SoundMode::on, SoundMode::mic})
+             if (v == sound_mode_name(mode)) {
+                 s.sound = mode;
+                 return true;
+             }
+         return false;
+     },
+     [](const Settings& s) { return std::string(sound_mode_name(s.sound)); }},
+};
+
 // One key=value line: false when it is not understood.
 bool take(Settings& s, const std::string& key, const std::string& value) {
-    if (key == "mode") {
-        const auto n = number_in(value, 0, screen_mode_count - 1);
-        if (n) s.view.mode = *n;
-        return n.has_value();
-    }
-    if (key == "scale") {
-        const auto n = number_in(value, 0, largest_scale);
-        if (n) s.view.scale = *n > 1 ? *n : 0;
-        return n.has_value();
-    }
-    if (key == "ink" || key == "paper") {
-        const auto n = number_in(value, 0, 15);
-        if (n) (key == "ink" ? s.ink : s.paper) = *n;
-        return n.has_value();
-    }
-    if (key == "model") {
-        if (value == model_name(Model::simple)) s.model = Model::simple;
-        else if (value == model_name(Model::hardware)) s.model = Model::hardware;
-        else return false;
-        return true;
-    }
-    if (key == "sound") {
-        for (SoundMode mode : {SoundMode::off, SoundMode::on, SoundMode::mic})
-            if (value == sound_mode_name(mode)) {
-                s.sound = mode;
-                return true;
-            }
-        return false;
-    }
-    if (key == "ram") {
-        for (int kb : ram_sizes_kb)
-            if (value == std::to_string(kb)) {
-                s.ram_kb = kb;
-                return true;
-            }
-        return false;
-    }
+    for (const SettingKey& k : setting_keys)
+        if (key == k.key) return k.read(s, value);
     return false;
 }
 
@@ -136,15 +177,30 @@ Settings read_settings(const std::string& path, std::string& problem) {
 bool write_settings(const std::string& path, const Settings& s, std::string& problem) {
     std::error_code error;
     fs::create_directories(fs::path(path).parent_path(), error);
-    const std::string text = "# Orlix's settings, written when one is changed in the window.\n"
-                             "mode=" + std::to_string(s.view.mode) + "\nscale=" + std::to_string(s.view.scale) +
-                             "\nink=" + std::to_string(s.ink) + "\npaper=" + std::to_string(s.paper) +
-                             "\nmodel=" + model_name(s.model) + "\nram=" + std::to_string(s.ram_kb) +
-                             "\nsound=" + sound_mode_name(s.sound) + "\n";
+    std::string text = "# Orlix's settings, written when one is changed in the window.\n";
+    for (const SettingKey& k : setting_keys) text.append(k.key).append("=").append(k.write(s)).append("\n");
     // Whole or not at all, and on disk before it takes the name: a crash
     // leaves the old settings or the new, never an empty file.
     const FileResult written =
         write_whole_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size(), Streams::refused);
     if (!written.ok) problem = path + ": " + written.reason;
     return written.ok;
+}
+
+bool change_settings(const std::string& path, const Settings& changed, SettingField field, std::string& problem) {
+    std::error_code error;
+    fs::create_directories(fs::path(path).parent_path(), error);
+    // Another Orlix may change another setting at the same moment: one at a
+    // time reads the file, changes its own and writes it back.
+    // The lock is the settings' folder's, so that no file of its own is left.
+    const std::string folder = fs::path(path).parent_path().string();
+    const int lock = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock >= 0) flock(lock, LOCK_EX);
+    std::string ignored;
+    Settings now = read_settings(path, ignored);
+    for (const SettingKey& k : setting_keys)
+        if (k.field == field) k.read(now, k.write(changed));
+    const bool written = write_settings(path, now, problem);
+    if (lock >= 0) close(lock);  // which lets the lock go
+    return written;
 }

@@ -34,7 +34,16 @@ std::string settings_path();
 // no problem.
 Settings read_settings(const std::string& path, std::string& problem);
 
+// The settings one change in the window sets together.
+enum class SettingField { view, colours, model, ram, sound };
+
 // Writes the settings to the file, creating its folder, whole or not at all
 // (write_whole_file), so that a reader or a crash never finds half a file.
 // False (with the reason in `problem`) when it cannot.
 bool write_settings(const std::string& path, const Settings& settings, std::string& problem);
+
+// Changes one setting in the file, leaving the others as the file has them
+// (another Orlix may have changed them meanwhile): under a lock shared by
+// every Orlix, reads the file, takes `field` from `changed` and writes the
+// file whole. False (with the reason) when it cannot be written.
+bool change_settings(const std::string& path, const Settings& changed, SettingField field, std::string& problem);

@@ -170,6 +170,8 @@ struct HardwareBus {
             start_vsync(m->ula, t);
             set_sync_line(m->sound, sound_time(cycles_left), true, in_frame_sync_code(m->ula.last_fetch));
         }
+        if (feeder_busy(m->key_feeder)) [[unlikely]]
+            note_key_read(*m, port, m->ula.last_fetch);
         return value | ear;
     }
 

@@ -77,6 +77,8 @@ struct SimpleBus {
     [[gnu::always_inline]] uint8_t in(uint16_t port, int32_t cycles_left) {
         if (port & 1) return 0xFF;
         if (!m->nmi_generator) set_sync_line(m->sound, time(cycles_left), true, in_frame_sync_code(fetched));
+        if (feeder_busy(m->key_feeder)) [[unlikely]]
+            note_key_read(*m, port, fetched);
         return read_keyboard(m->keys, port) | ear_bit(m->tape, [&] { return time(cycles_left); });
     }
     // Any output ends the sync; the NMI generator that a program turns on or
@@ -213,7 +215,9 @@ void switch_while_stopped(Zx81& machine) {
 
 }  // namespace
 
-void run_period(Zx81& machine) {
+namespace {
+
+void run_one_period(Zx81& machine) {
     if (machine.debug.stopped) {
         switch_while_stopped(machine);
         return;
@@ -237,6 +241,24 @@ void run_period(Zx81& machine) {
     // frames keeps the hardware model until it stops.
     machine.ula.periods_leaving = leaving && !machine.ula.frames_by_program ? machine.ula.periods_leaving + 1 : 0;
     if (machine.ula.ended_in_program || machine.ula.periods_leaving > 200) switch_to_simple(machine);
+}
+
+// The key feeder's turn between two periods.
+void feed_keys(Zx81& machine) {
+    KeyFeeder& feeder = machine.key_feeder;
+    if (!feeder_busy(feeder)) return;
+    feeder.known_rom = machine.known_rom;
+    feeder.slow = machine.model == Model::hardware && (machine.memory[sysvar::cdflag] & sysvar::slow_running);
+    advance_key_feeder(feeder, machine.keys,
+                       {static_cast<int64_t>(machine.cycles_run.load(std::memory_order_relaxed)),
+                        peek(machine, sysvar::debounce), machine.cpu.PC.w});
+}
+
+}  // namespace
+
+void run_period(Zx81& machine) {
+    run_one_period(machine);
+    feed_keys(machine);
 }
 
 void request_model(Zx81& machine, Model model) {
@@ -279,6 +301,24 @@ uint8_t read_port(const Zx81& machine, uint16_t port) {
 
 void set_keys(Zx81& machine, const KeyMatrix& keys) {
     machine.keys = keys;
+}
+
+void type_key(Zx81& machine, ZxKey key, bool down) {
+    feed_key(machine.key_feeder, key, down);
+    // Shown at once where it may be: a key typed at rest needs no period's wait.
+    feed_keys(machine);
+}
+
+void note_key_read(Zx81& machine, uint16_t port, uint16_t last_fetch) {
+    KeyReader reader = KeyReader::program;
+    if (machine.known_rom && last_fetch == break_check_read) {
+        reader = KeyReader::break_check;
+    } else if (machine.known_rom && last_fetch >= keyboard_routine && last_fetch <= keyboard_routine_end) {
+        const uint16_t sp = machine.cpu.SP.w;
+        const int returns_to = peek(machine, sp) | peek(machine, static_cast<uint16_t>(sp + 1)) << 8;
+        if (returns_to == display_scan_return) reader = KeyReader::display_scan;
+    }
+    note_keyboard_read(machine.key_feeder, port, reader, peek(machine, sysvar::debounce));
 }
 
 const Frame& latest_frame(Zx81& machine) {

@@ -9,6 +9,7 @@
 #include "debugger.h"
 #include "display_file.h"
 #include "hardware_model.h"
+#include "key_feeder.h"
 #include "keyboard.h"
 #include "memory_map.h"
 #include "sound.h"
@@ -29,7 +30,8 @@ struct Zx81 {
     int ram_kb = default_ram_kb;            // RAM from 0x4000, set before power-up
     AddressMap address_map = address_map_for(default_ram_kb, false);  // for the model and RAM
     Z80State cpu{};
-    KeyMatrix keys = no_keys_down;
+    KeyMatrix keys = no_keys_down;          // the keys the ZX81 sees down
+    KeyFeeder key_feeder;                   // presses waiting for the program to take them
     Model model = Model::simple;
     Model requested_model = Model::simple;  // a switch waiting for a frame boundary
     bool ntsc = false;                      // the hardware model's 60 Hz machine
@@ -103,8 +105,19 @@ void poke(Zx81& machine, uint16_t address, uint8_t value);
 // What an IN from `port` reads now.
 uint8_t read_port(const Zx81& machine, uint16_t port);
 
-// The keys the ZX81 sees as down from now on.
+// The keys the ZX81 sees as down from now on, as they are (a test's, or a
+// benchmark's): no feeder waits for the program to take them.
 void set_keys(Zx81& machine, const KeyMatrix& keys);
+
+// A key pressed or released as a person does it: shown to the ZX81 through
+// the machine's key feeder (key_feeder.h), which holds a press until the
+// program has taken it.
+void type_key(Zx81& machine, ZxKey key, bool down);
+
+// A keyboard read by the processor, for the key feeder: whether the ROM's
+// display scan made it (rather than the program), from the last opcode
+// fetch and the return address on the stack.
+void note_key_read(Zx81& machine, uint16_t port, uint16_t last_fetch);
 
 // The picture of the ZX81 screen as it stands: the display file drawn now in
 // the simple model, the last frame shifted out in the hardware model.

@@ -1,27 +1,26 @@
-// The host keyboard read into the ZX81's key matrix: every key, the arrows,
-// the character keys pressed as real key presses, Backspace as RUBOUT, and
-// what the ZX81 then reads through its ports and types with its own ROM.
+// The host keyboard as the ZX81's: every key, the arrows, the character keys
+// pressed as real key presses, Backspace as RUBOUT, and what the ZX81 then
+// reads through its ports and types with its own ROM.
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "offscreen.h"
 #include "host_keys.h"
 
 namespace {
 
-void release_all_keys() {
-    for (int k = 0; k < KEY_MAX; ++k) key[k] = 0;
-}
-
-// The matrix once the keys held have settled (a character key needs a scan
-// to lead in with its SHIFT).
+// The ZX81 keys pressed once the host keys are down, as a matrix.
 KeyMatrix settled_matrix(const std::vector<int>& held) {
-    release_all_keys();
-    for (int k : held) key[k] = 1;
     HostKeyboard keyboard;
-    scan_host_keys(keyboard);
-    return scan_host_keys(keyboard);
+    KeyMatrix keys = no_keys_down;
+    for (int k : held)
+        for (const ZxKeyEvent& e : host_key_event(keyboard, k, true)) {
+            if (e.down)
+                press_key(keys, e.key);
+            else
+                keys[e.key.row] |= static_cast<uint8_t>(1 << e.key.bit);
+        }
+    return keys;
 }
 
 struct PortCase {
@@ -61,13 +60,11 @@ TEST(Keyboard, PortReadsForKeyCombinations) {
         {"backspace keeps other rows", {KEY_BACKSPACE, KEY_A}, 0xFDFE, 0x7E},
         {"unmapped keys do nothing", {KEY_TAB, KEY_F1, KEY_ALT, KEY_ESC}, 0x00FE, 0x7F},
     };
-    offscreen::start();
     for (const PortCase& c : cases) {
         set_keys(zx81, settled_matrix(c.keys));
         EXPECT_EQ(read_port(zx81, c.port), c.expected) << c.name;
         for (int row = 0; row < 8; ++row) EXPECT_EQ(zx81.keys[row] & 0xE0, 0xE0) << c.name;
     }
-    release_all_keys();
 }
 
 TEST(Keyboard, EveryLetterAndDigitLandsOnItsMatrixPosition) {
@@ -78,7 +75,6 @@ TEST(Keyboard, EveryLetterAndDigitLandsOnItsMatrixPosition) {
         {KEY_0, KEY_9, KEY_8, KEY_7, KEY_6},      {KEY_P, KEY_O, KEY_I, KEY_U, KEY_Y},
         {KEY_ENTER, KEY_L, KEY_K, KEY_J, KEY_H},  {KEY_SPACE, KEY_COLON, KEY_M, KEY_N, KEY_B},
     };
-    offscreen::start();
     for (int row = 0; row < 8; ++row) {
         for (int bit = 0; bit < 5; ++bit) {
             const KeyMatrix keys = settled_matrix({layout[row][bit]});
@@ -87,74 +83,58 @@ TEST(Keyboard, EveryLetterAndDigitLandsOnItsMatrixPosition) {
                     << "row " << row << " bit " << bit;
         }
     }
-    release_all_keys();
 }
 
-KeyMatrix matrix_of(std::initializer_list<ZxKey> down) {
-    KeyMatrix keys = no_keys_down;
-    for (ZxKey k : down) press_key(keys, k);
-    return keys;
-}
-
-// A character key, scan by scan: SHIFT (or nothing) leads, the key is held
-// with it for as long as the host key is, SHIFT trails; host Shift never adds
-// a SHIFT of its own while the character is typed.
+// A character key, event by event: SHIFT (or nothing) before the key, the
+// key held with it for as long as the host key is, SHIFT after; host Shift
+// never adds a SHIFT of its own while the character is typed.
 TEST(Keyboard, ACharacterKeyIsPressedAsARealKeyPress) {
     using namespace zx_key;
     struct Step {
-        std::vector<int> held;
-        KeyMatrix expected;
+        int allegro_key;
+        bool down;
+        std::vector<ZxKeyEvent> expected;
     };
     struct SequenceCase {
         const char* name;
         std::vector<Step> steps;
     };
-    const KeyMatrix none = no_keys_down;
     const SequenceCase cases[] = {
         {"= is SHIFT+L",
-         {{{KEY_EQUALS}, matrix_of({shift})},
-          {{KEY_EQUALS}, matrix_of({shift, l})},
-          {{KEY_EQUALS}, matrix_of({shift, l})},
-          {{}, matrix_of({shift})},
-          {{}, none}}},
+         {{KEY_EQUALS, true, {{shift, true}, {l, true}}}, {KEY_EQUALS, false, {{l, false}, {shift, false}}}}},
         {"host Shift and = is + (SHIFT+K), released Shift first: no =",
-         {{{KEY_LSHIFT}, matrix_of({shift})},
-          {{KEY_LSHIFT, KEY_EQUALS}, matrix_of({shift})},
-          {{KEY_LSHIFT, KEY_EQUALS}, matrix_of({shift, k})},
-          {{KEY_EQUALS}, matrix_of({shift, k})},
-          {{}, matrix_of({shift})},
-          {{}, none}}},
-        {". is the bare . key, host Shift let go first",
-         {{{KEY_STOP}, none}, {{KEY_STOP}, matrix_of({dot})}, {{}, none}, {{}, none}}},
+         {{KEY_LSHIFT, true, {{shift, true}}},
+          {KEY_EQUALS, true, {{k, true}}},
+          {KEY_LSHIFT, false, {}},
+          {KEY_EQUALS, false, {{k, false}, {shift, false}}}}},
+        {". is the bare . key", {{KEY_STOP, true, {{dot, true}}}, {KEY_STOP, false, {{dot, false}}}}},
         {"keypad . under a held host Shift leaks no SHIFT",
-         {{{KEY_RSHIFT, KEY_DEL_PAD}, none},
-          {{KEY_RSHIFT, KEY_DEL_PAD}, matrix_of({dot})},
-          {{KEY_RSHIFT}, none},
-          {{KEY_RSHIFT}, matrix_of({shift})}}},
-        {"a tap shorter than a scan still types",
-         {{{KEY_COMMA}, matrix_of({shift})}, {{}, matrix_of({shift, dot})}, {{}, matrix_of({shift})},
-          {{}, none}}},
+         {{KEY_RSHIFT, true, {{shift, true}}},
+          {KEY_DEL_PAD, true, {{shift, false}, {dot, true}}},
+          {KEY_DEL_PAD, false, {{dot, false}, {shift, true}}}}},
         {"a second character waits for the first to end",
-         {{{KEY_MINUS}, matrix_of({shift})},
-          {{KEY_MINUS, KEY_SLASH}, matrix_of({shift, j})},
-          {{KEY_SLASH}, matrix_of({shift})},
-          {{KEY_SLASH}, matrix_of({shift})},
-          {{KEY_SLASH}, matrix_of({shift, v})}}},
-        {"' alone types nothing",
-         {{{KEY_QUOTE}, none}, {{KEY_QUOTE}, none}}},
+         {{KEY_MINUS, true, {{shift, true}, {j, true}}},
+          {KEY_SLASH, true, {}},
+          {KEY_MINUS, false, {{j, false}, {shift, false}}},
+          {KEY_SLASH, false, {}}}},
+        {"' alone types nothing", {{KEY_QUOTE, true, {}}, {KEY_QUOTE, false, {}}}},
         {"position keys go on beside a character",
-         {{{KEY_A, KEY_ASTERISK}, matrix_of({a, shift})}, {{KEY_A, KEY_ASTERISK}, matrix_of({a, shift, b})}}},
+         {{KEY_A, true, {{a, true}}}, {KEY_ASTERISK, true, {{shift, true}, {b, true}}},
+          {KEY_ASTERISK, false, {{b, false}, {shift, false}}}, {KEY_A, false, {{a, false}}}}},
+        {"a key the keyboard repeats is no new press", {{KEY_Q, true, {{q, true}}}, {KEY_Q, true, {}}}},
     };
-    offscreen::start();
     for (const SequenceCase& c : cases) {
         HostKeyboard keyboard;
         for (size_t i = 0; i < c.steps.size(); ++i) {
-            release_all_keys();
-            for (int k : c.steps[i].held) key[k] = 1;
-            EXPECT_EQ(scan_host_keys(keyboard), c.steps[i].expected) << c.name << ", scan " << i;
+            const std::vector<ZxKeyEvent> got = host_key_event(keyboard, c.steps[i].allegro_key, c.steps[i].down);
+            ASSERT_EQ(got.size(), c.steps[i].expected.size()) << c.name << ", step " << i;
+            for (size_t e = 0; e < got.size(); ++e) {
+                EXPECT_EQ(got[e].key.row, c.steps[i].expected[e].key.row) << c.name << ", step " << i;
+                EXPECT_EQ(got[e].key.bit, c.steps[i].expected[e].key.bit) << c.name << ", step " << i;
+                EXPECT_EQ(got[e].down, c.steps[i].expected[e].down) << c.name << ", step " << i;
+            }
         }
     }
-    release_all_keys();
 }
 
 // Each character key, typed after PRINT on the real ROM, puts its ZX81
@@ -176,30 +156,32 @@ TEST(Keyboard, EveryCharacterKeyTypesWhatIsPrintedOnIt) {
         {{KEY_DEL_PAD}, 0x1B},        {{KEY_7_PAD}, 0x23},              // keypad . 7
         {{KEY_COLON}, 0x1B},          {{KEY_LSHIFT, KEY_COLON}, 0x1A},  // right of L: . ,
     };
-    offscreen::start();
+    Zx81 machine;
+    const RomFile rom = read_rom_file(std::string(ORLIX_SHARED_DIR) + "/roms/zx81.rom");
+    ASSERT_TRUE(rom.ok);
+    power_up(machine, rom.image);
     HostKeyboard keyboard;
-    const auto hold = [&](const std::vector<int>& held, int periods) {
-        for (int i = 0; i < periods; ++i) {
-            release_all_keys();
-            for (int k : held) key[k] = 1;
-            set_keys(zx81, scan_host_keys(keyboard));
-            run_period(zx81);
-        }
+    // Host keys tapped for a moment, as a person taps them: the feeder holds
+    // each until the ROM has taken it.
+    const auto tap = [&](const std::vector<int>& held) {
+        for (int k : held)
+            for (const ZxKeyEvent& e : host_key_event(keyboard, k, true)) type_key(machine, e.key, e.down);
+        run_period(machine);
+        for (auto k = held.rbegin(); k != held.rend(); ++k)
+            for (const ZxKeyEvent& e : host_key_event(keyboard, *k, false)) type_key(machine, e.key, e.down);
+        for (int i = 0; i < 3000 && feeder_busy(machine.key_feeder); ++i) run_period(machine);
+        for (int i = 0; i < 10; ++i) run_period(machine);
     };
-    for (int i = 0; i < 300 && !shows_k_prompt(zx81.memory); ++i) run_period(zx81);
-    hold({}, 20);
-    hold({KEY_P}, 10);  // PRINT, then the cursor is L
-    hold({}, 10);
+    for (int i = 0; i < 300 && !shows_k_prompt(machine.memory); ++i) run_period(machine);
+    tap({KEY_P});  // PRINT, then the cursor is L
     for (const TypedCase& c : cases) {
-        hold(c.held, 10);
-        hold({}, 10);
-        const uint16_t edit_line = word_at(zx81.memory, sysvar::e_line);
-        EXPECT_EQ(zx81.memory[edit_line + 1], c.code) << "held " << c.held.back();
-        hold({KEY_BACKSPACE}, 10);
-        hold({}, 10);
-        EXPECT_EQ(zx81.memory[edit_line + 1], 0x7F) << "rubbed out again: the cursor follows PRINT";
+        tap(c.held);
+        const uint16_t edit_line = word_at(machine.memory, sysvar::e_line);
+        EXPECT_EQ(machine.memory[edit_line + 1], c.code) << "held " << c.held.back();
+        tap({KEY_BACKSPACE});
+        EXPECT_EQ(machine.memory[edit_line + 1], 0x7F) << "rubbed out again: the cursor follows PRINT";
     }
-    release_all_keys();
+    EXPECT_TRUE(machine.key_feeder.given_up.empty());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "run_orlix.h"
 #include "screenshot.h"
@@ -68,6 +69,31 @@ TEST_F(Files, SettingsRoundTripAndBadLinesAreIgnored) {
 }
 
 // A settings file that is there but cannot be read is said, with why.
+// Two windows change different settings at the same time, over and over:
+// each change keeps what the other wrote.
+TEST_F(Files, SettingsChangedByTwoWindowsKeepEachOthersChanges) {
+    const std::string path = (dir / "orlix.conf").string();
+    std::string problem;
+    ASSERT_TRUE(write_settings(path, Settings{}, problem));
+    Settings first, second;  // each window's own view of the settings
+    first.ink = 4;
+    second.model = Model::hardware;
+    second.sound = SoundMode::off;
+    const auto changes = [&](const Settings& mine, SettingField field) {
+        std::string why;
+        for (int i = 0; i < 100; ++i) EXPECT_TRUE(change_settings(path, mine, field, why)) << why;
+    };
+    std::thread a(changes, first, SettingField::colours);
+    std::thread b(changes, second, SettingField::model);
+    a.join();
+    b.join();
+    const Settings read = read_settings(path, problem);
+    EXPECT_EQ(read.ink, 4);
+    EXPECT_EQ(read.model, Model::hardware);
+    EXPECT_EQ(read.sound, SoundMode::on) << "the second window changed only its model";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1) << "no lock file left";
+}
+
 TEST_F(Files, SettingsThatCannotBeReadAreSaid) {
     fs::create_symlink("loop.conf", dir / "loop.conf");
     fs::create_symlink("gone.conf", dir / "dangling.conf");
