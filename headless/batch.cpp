@@ -41,6 +41,18 @@ bool run_for(Session& session, const Options& options) {
     return found;
 }
 
+// The emulated time a run is set to last at least: --run-for (or the
+// longest wait for --until-text) and the waits in --keys.
+double planned_seconds(const Options& options) {
+    double seconds = options.run_for.empty() ? (options.until_text.empty() ? 0 : static_cast<double>(longest_wait_for_text) / periods_per_second)
+                                             : read_emulated_time(options.run_for, options.ntsc);
+    std::vector<KeyStroke> strokes;
+    std::string error;
+    read_key_sequence(options.keys, options.ntsc, strokes, error);
+    for (const KeyStroke& stroke : strokes) seconds += stroke.wait_seconds;
+    return seconds;
+}
+
 // What the run leaves: the screen as text, a picture of it, the program.
 // Returns 0, or 2 for a file that cannot be written.
 int write_results(Session& session, const Options& options) {
@@ -110,6 +122,14 @@ int run_script(Session& session, const Options& options) {
     machine.sound.frame_syncs = options.sound == SoundMode::mic;
     machine.sound.volume = options.sound == SoundMode::off ? 0 : 1;
     if (!options.audio.empty() && !options.list) {
+        // Refused before the run when its sound certainly cannot fit.
+        const double seconds = planned_seconds(options);
+        if (seconds * audio_file_rate * 2 > static_cast<double>(most_wav_bytes)) {
+            std::fprintf(stderr, "orlix: cannot write %s: %.0f s of sound is more than a WAV file holds (4 GiB: "
+                                 "about 13.5 hours at 44.1 kHz)\n",
+                         options.audio.c_str(), seconds);
+            return 2;
+        }
         std::string problem;
         session.recording = AudioRecording::begin(options.audio, audio_file_rate, problem);
         if (!session.recording) {

@@ -44,11 +44,64 @@ uint16_t line_body(const Memory& memory, int number) {
     return 0;
 }
 
+// Bytes the line editor takes for its own wherever they stand (its cursor,
+// NEWLINE, the mark of a number's hidden value): in a string they are typed
+// as spaces and put in once the ROM has entered the line.
+bool editor_byte(uint8_t code) {
+    return code == zx81_code::cursor || code == zx81_code::newline || code == zx81_code::number_mark;
+}
+
+struct KeptByte {
+    size_t at;  // in the line's codes
+    uint8_t code;
+};
+
+// The line's codes as typed, with the editor's bytes in strings and REMs
+// taken out (and where they go).
+std::vector<uint8_t> typed_codes(const std::vector<uint8_t>& codes, std::vector<KeptByte>& kept) {
+    std::vector<uint8_t> typed = codes;
+    bool in_string = false, in_rem = false;
+    for (size_t i = 0; i < typed.size(); ++i) {
+        const uint8_t code = typed[i];
+        if ((in_string || in_rem) && editor_byte(code)) {
+            kept.push_back({i, code});
+            typed[i] = zx81_code::space;
+        } else if (code == zx81_code::quote && !in_rem) {
+            in_string = !in_string;
+        } else if (code == zx81_code::rem_token && !in_string) {
+            in_rem = true;
+        }
+    }
+    return typed;
+}
+
+// Puts the kept bytes into the line as the ROM entered it, where the typed
+// codes had them: the entered line is the typed codes with each number's
+// hidden value (its mark and five bytes) after its digits.
+bool put_kept_bytes(Zx81& machine, int number, const std::vector<uint8_t>& typed, const std::vector<KeptByte>& kept) {
+    if (kept.empty()) return true;
+    uint16_t p = line_body(machine.memory, number);
+    if (p == 0) return false;
+    Memory& memory = machine.memory;
+    bool in_string = false, in_rem = false;
+    size_t next = 0;
+    for (size_t i = 0; i < typed.size(); ++i, ++p) {
+        if (!in_string && !in_rem && memory[p] == zx81_code::number_mark && typed[i] != zx81_code::number_mark) p += 6;
+        if (memory[p] != typed[i]) return false;
+        if (next < kept.size() && kept[next].at == i) memory[p] = kept[next++].code;
+        if (typed[i] == zx81_code::quote && !in_rem) in_string = !in_string;
+        if (typed[i] == zx81_code::rem_token && !in_string) in_rem = true;
+    }
+    return next == kept.size();
+}
+
 Entry enter_line(Session& session, const BasicLine& line) {
     Zx81& machine = *session.machine;
+    std::vector<KeptByte> kept;
+    const std::vector<uint8_t> typed = typed_codes(line.codes, kept);
     std::vector<uint8_t> codes;
     for (char digit : std::to_string(line.number)) codes.push_back(static_cast<uint8_t>(zx81_code::digit_0 + digit - '0'));
-    codes.insert(codes.end(), line.codes.begin(), line.codes.end());
+    codes.insert(codes.end(), typed.begin(), typed.end());
     machine.memory[sysvar::err_nr] = sysvar::no_report;
     if (!put_in_edit_line(machine, codes)) return {false, true, {}};
     // A NEWLINE the ROM never takes leaves the line in the editor, which
@@ -71,7 +124,39 @@ Entry enter_line(Session& session, const BasicLine& line) {
     // A line with nothing after its number deletes one; any other must now
     // be in the program, or the ZX81 had no room to put it there.
     if (!line.codes.empty() && line_body(machine.memory, line.number) == 0) return {false, true, {}};
+    if (!put_kept_bytes(machine, line.number, typed, kept)) return {false, true, {}};
     return {true, false, {}};
+}
+
+// A REM line is the ZX81's own as it stands (nothing in it is checked or
+// converted): it goes into the program directly, byte for byte, however
+// long and whatever its bytes (machine code).
+Entry put_rem_line(Session& session, const BasicLine& line) {
+    std::vector<uint8_t> body = line.codes;
+    body.push_back(zx81_code::newline);
+    const bool put = put_program_line(*session.machine, line.number, body);
+    return {put, !put, {}};
+}
+
+// A line the editor has no room for beside the program (a line of some KB
+// in 16K needs room for itself twice while it is entered): entered by the
+// ROM on a machine of its own with 32 KB and nothing else, then put into
+// the program in its place.
+Entry enter_line_elsewhere(Session& session, const BasicLine& line) {
+    Session scratch;
+    Zx81& machine = *scratch.machine;
+    machine.ram_kb = ram_sizes_kb.back();
+    RomImage rom{};
+    std::copy(session.machine->memory.begin(), session.machine->memory.begin() + rom_size, rom.begin());
+    power_up(machine, rom);
+    scratch.wait_for_prompt();
+    Entry entry = enter_line(scratch, line);
+    if (!entry.taken) return entry;
+    const uint16_t body = line_body(machine.memory, line.number);
+    const std::vector<uint8_t> codes(machine.memory.begin() + body,
+                                     machine.memory.begin() + body + (machine.memory[body - 2] | machine.memory[body - 1] << 8));
+    if (!put_program_line(*session.machine, line.number, codes)) return {false, true, {}};
+    return entry;
 }
 
 // Puts the values written after numbers (\{=...}) into the line as the ROM
@@ -96,6 +181,17 @@ bool put_hidden_numbers(Zx81& machine, const BasicLine& line) {
         std::copy(hidden.form.begin(), hidden.form.end(), machine.memory.begin() + marks[hidden.ordinal] + 1);
     }
     return true;
+}
+
+// A line into the program: a REM line directly, any other through the
+// ROM's line entry, beside the program or, when there is no room for it
+// there, on a machine of its own.
+Entry try_line(Session& session, const BasicLine& line, const Zx81Snapshot& before) {
+    if (!line.codes.empty() && line.codes[0] == zx81_code::rem_token) return put_rem_line(session, line);
+    const Entry entry = enter_line(session, line);
+    if (!entry.no_room) return entry;
+    restore_snapshot(*session.machine, before);
+    return enter_line_elsewhere(session, line);
 }
 
 }  // namespace
@@ -158,7 +254,7 @@ int type_listing(Session& session, const std::string& path, ListingStyle style) 
         // the line being edited: the next goes in once it waits for a key.
         session.wait_for_prompt();
         const Zx81Snapshot before = take_snapshot(machine);
-        const Entry first = enter_line(session, line);
+        const Entry first = try_line(session, line, before);
         Entry entry = first;
         // Refused as read: the other readings, those that differ in one
         // keyword first, then in two, and so on.
@@ -171,7 +267,7 @@ int type_listing(Session& session, const std::string& path, ListingStyle style) 
             if (!other.error.empty()) continue;
             ++tried;
             restore_snapshot(machine, before);
-            entry = enter_line(session, other);
+            entry = try_line(session, other, before);
             if (entry.taken) line = other;
             for (size_t choice : other.choices)
                 if (choice > *flipped.rbegin()) {
@@ -226,6 +322,11 @@ int print_listing(Session& session, const Options& options) {
         std::array<uint8_t, 5> made{};
         return rom_number_form(machine, literal, made) && made == form;
     };
-    std::fputs(list_program(area, options.listing, agrees).c_str(), stdout);
-    return 0;
+    std::string problem;
+    std::fputs(list_program(area, options.listing, agrees, &problem).c_str(), stdout);
+    if (problem.empty()) return 0;
+    // The ZX81 itself may run such a program (a loader whose first line
+    // holds the display file); its listing cannot give it back.
+    std::fprintf(stderr, "orlix: %s: listed only up to %s\n", options.program.c_str(), problem.c_str());
+    return 1;
 }

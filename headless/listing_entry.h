@@ -27,5 +27,7 @@ int type_listing(Session& session, const std::string& path, ListingStyle style);
 
 // Prints the program file of the options as a listing in their style, the
 // numbers' values checked against the ROM's own conversion. Returns the exit
-// status: 0, or 2 for a file that holds no program lines to list.
+// status: 0; 1 when its lines stop being well formed before its display
+// file (what comes before is listed, and where it stops is said); 2 for a
+// file that holds no program lines to list.
 int print_listing(Session& session, const Options& options);

@@ -3,8 +3,9 @@
 #include <sndfile.h>
 
 std::unique_ptr<AudioRecording> AudioRecording::begin(const std::string& path, int rate, std::string& problem,
-                                                      int bits) {
+                                                      int bits, uint64_t most_bytes) {
     std::unique_ptr<AudioRecording> recording(new AudioRecording);
+    recording->samples_left_ = most_bytes / (bits == 8 ? 1 : 2);
     const FileResult opened = begin_whole_file(path, recording->file_);
     if (!opened.ok) {
         problem = opened.reason;
@@ -30,6 +31,11 @@ AudioRecording::~AudioRecording() {
 
 bool AudioRecording::add(const std::vector<int16_t>& samples) {
     if (!problem_.empty() || samples.empty()) return problem_.empty();
+    if (samples.size() > samples_left_) {
+        problem_ = "the sound is longer than a WAV file holds (4 GiB: about 13.5 hours at 44.1 kHz)";
+        return false;
+    }
+    samples_left_ -= samples.size();
     const sf_count_t written = sf_write_short(sound_file_, samples.data(), static_cast<sf_count_t>(samples.size()));
     if (written != static_cast<sf_count_t>(samples.size())) problem_ = sf_strerror(sound_file_);
     return problem_.empty();

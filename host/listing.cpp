@@ -12,14 +12,23 @@ namespace {
 using namespace zx81_code;
 
 // UTF-8: the length of the valid sequence at `p`, or 0 where there is none.
+// Valid is the shortest form of a code point that is no surrogate and not
+// past U+10FFFF (overlong forms could smuggle in an ASCII character).
 size_t utf8_length(std::string_view s, size_t p) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
     const unsigned char first = byte(p);
     if (first < 0x80) return 1;
-    const size_t length = first >= 0xF0 && first <= 0xF4 ? 4 : first >= 0xE0 ? 3 : first >= 0xC2 && first < 0xE0 ? 2 : 0;
+    const size_t length = first >= 0xF0 && first <= 0xF4 ? 4 : first >= 0xE0 && first <= 0xEF ? 3
+                          : first >= 0xC2 && first < 0xE0                                      ? 2
+                                                                                               : 0;
     if (length == 0 || p + length > s.size()) return 0;
     for (size_t i = 1; i < length; ++i)
         if ((byte(p + i) & 0xC0) != 0x80) return 0;
+    // The second byte's range where the first alone does not settle it.
+    const unsigned char second = byte(p + 1);
+    if ((first == 0xE0 && second < 0xA0) || (first == 0xED && second >= 0xA0) || (first == 0xF0 && second < 0x90) ||
+        (first == 0xF4 && second >= 0x90))
+        return 0;
     return length;
 }
 
@@ -202,6 +211,7 @@ public:
             fail(0, "no line number from 1 to 9999");
             return line_;
         }
+        skip_current_line_marker();
         while (p_ < text_.size() && line_.error.empty()) {
             if (in_rem_) {
                 read_character_into_line();
@@ -234,6 +244,16 @@ private:
     }
 
     void put(uint8_t code) { line_.codes.push_back(code); }
+
+    // The inverse > that the ZX81's LIST shows after the current line's
+    // number (%> here, \> in zmakebas's form) is the screen's, not the
+    // line's: a listing copied from the screen has it.
+    void skip_current_line_marker() {
+        size_t q = p_;
+        while (q < text_.size() && text_[q] == ' ') ++q;
+        const std::string_view marker = style_ == ListingStyle::zmakebas ? "\\>" : "%>";
+        if (text_.substr(q).starts_with(marker)) p_ = q + marker.size();
+    }
 
     // \{n}: the byte n (decimal, or hex after 0x). -1 after an error.
     int read_byte_escape() {
@@ -326,6 +346,10 @@ private:
                 return fail(at, "% before " + describe(text_, at + 1) + ", which has no inverse form here"), -1;
             return code | inverse;
         }
+        if (style_ == ListingStyle::zmakebas && c == '`') {
+            ++p_;
+            return quote_image;
+        }
         if (style_ == ListingStyle::zmakebas && c >= 'a' && c <= 'z') {
             ++p_;
             return ascii_code(upper(c)) | inverse;
@@ -349,11 +373,6 @@ private:
             put(doubled ? quote_image : quote);
             p_ += doubled ? 2 : 1;
             in_string_ = doubled;
-            return;
-        }
-        if (c == '`' && style_ == ListingStyle::zmakebas) {
-            put(quote_image);
-            ++p_;
             return;
         }
         read_character_into_line();
@@ -719,9 +738,10 @@ BasicLine read_basic_line(std::string_view text, ListingStyle style, const std::
     return LineReader(text, style, flipped).read();
 }
 
-std::string list_program(const std::vector<uint8_t>& area, ListingStyle style, const NumberCheck& agrees) {
+std::string list_program(const std::vector<uint8_t>& area, ListingStyle style, const NumberCheck& agrees,
+                         std::string* problem) {
     std::string listing;
     ProgramWriter writer(style, agrees);
-    for (const ProgramLine& line : program_lines(area)) listing += writer.line(line);
+    for (const ProgramLine& line : program_lines(area, problem)) listing += writer.line(line);
     return listing;
 }

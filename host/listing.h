@@ -101,5 +101,7 @@ using NumberCheck = std::function<bool(const std::vector<uint8_t>& literal, cons
 // the style: keywords as words with spaces around them, numbers as typed (a
 // value the digits do not give written after them), graphics, inverse
 // characters and REM machine code as escapes, so that reading it back gives
-// the same codes.
-std::string list_program(const std::vector<uint8_t>& area, ListingStyle style, const NumberCheck& agrees);
+// the same codes. Lines that are not well formed end the listing; where, in
+// `problem` (see program_lines).
+std::string list_program(const std::vector<uint8_t>& area, ListingStyle style, const NumberCheck& agrees,
+                         std::string* problem = nullptr);

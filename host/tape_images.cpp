@@ -26,6 +26,7 @@ constexpr size_t e_line_offset = 0x4014 - program_start;
 // The most a tape file may hold that is read: far more than any ZX81 tape.
 constexpr size_t largest_tape_file = 64 * 1024 * 1024;
 constexpr double longest_recording_s = 90 * 60;  // a C90 cassette
+constexpr size_t longest_name = 255;             // as the tape's reader takes them
 // A tape from a .P or .P81 starts after a second of lead-in.
 constexpr uint64_t deck_lead_in = 1000 * cycles_per_ms;
 
@@ -105,8 +106,8 @@ bool read_records(const uint8_t* bytes, size_t size, std::vector<TapeProgram>& p
     size_t p = 0;
     while (p < size) {
         TapeProgram program;
-        while (p < size && !(bytes[p] & 0x80)) program.name.push_back(bytes[p++]);
-        if (p == size) {
+        while (p < size && !(bytes[p] & 0x80) && program.name.size() < longest_name) program.name.push_back(bytes[p++]);
+        if (p == size || !(bytes[p] & 0x80)) {
             problem = "a name with no end";
             return false;
         }
@@ -169,9 +170,30 @@ void play_symbol(TzxPlayer& player, const uint8_t* definition, int pulses) {
     }
 }
 
+// How long a symbol of a generalized data block lasts, in T-states.
+uint64_t symbol_t_states(const uint8_t* definition, int pulses) {
+    uint64_t total = 0;
+    for (int i = 0; i < pulses; ++i) {
+        const uint32_t length = le16(definition + 1 + 2 * i);
+        if (length == 0) break;
+        total += length;
+    }
+    return total;
+}
+
+// What a tape may hold: as long as a C90 cassette, and no more pulses than
+// a ZX81 program's bits could make of the file's bytes (nine pulses a bit,
+// two edges each, and room for the pauses between).
+struct TapeBudget {
+    uint64_t t_states_left = static_cast<uint64_t>(longest_recording_s * 3'500'000);
+    uint64_t edges_left;
+};
+
 // Block 0x19. Returns false with a problem for a block that does not hold
-// together.
-bool play_generalized(TzxPlayer& player, const uint8_t* body, size_t length, TapeImage& image) {
+// together, or one whose signal would be longer than any tape (checked
+// before anything of it is made).
+bool play_generalized(TzxPlayer& player, const uint8_t* body, size_t length, TapeImage& image, TapeBudget& budget,
+                      std::string& why) {
     if (length < 14) return false;
     const uint32_t pause = le16(body), totp = le32(body + 2), totd = le32(body + 8);
     const int npp = body[6], npd = body[12];
@@ -189,21 +211,48 @@ bool play_generalized(TzxPlayer& player, const uint8_t* body, size_t length, Tap
     const size_t stream_bytes = (static_cast<size_t>(bits_per_symbol) * totd + 7) / 8;
     if (p > length || stream_bytes > length - p) return false;
     const uint8_t* stream = body + p;
+    // What playing it would make, counted first.
+    for (uint32_t i = 0; i < totp; ++i)
+        if (pilot_stream[3 * i] >= asp) return false;
+    const auto data_symbol_at = [&](uint32_t i) {
+        uint32_t symbol = 0;
+        for (int b = 0; b < bits_per_symbol; ++b) {
+            const size_t bit = static_cast<size_t>(i) * bits_per_symbol + b;
+            symbol = symbol << 1 | (stream[bit / 8] >> (7 - bit % 8) & 1);
+        }
+        return symbol;
+    };
+    uint64_t t_states = 3500ull * pause, edges = 1;
+    const auto count = [&](const uint8_t* definition, int pulses, uint64_t times) {
+        t_states += times * symbol_t_states(definition, pulses);
+        edges += times * static_cast<uint64_t>(pulses);
+        return t_states <= budget.t_states_left && edges <= budget.edges_left;
+    };
+    bool fits = true;
+    for (uint32_t i = 0; i < totp && fits; ++i)
+        fits = count(pilot_table + pilot_stream[3 * i] * pilot_symbol, npp, le16(pilot_stream + 3 * i + 1));
+    if (bits_per_symbol == 0) {
+        fits = fits && count(data_table, npd, totd);  // every symbol is the only one
+    } else {
+        for (uint32_t i = 0; i < totd && fits; ++i) {
+            const uint32_t symbol = data_symbol_at(i);
+            if (symbol >= static_cast<uint32_t>(asd)) return false;
+            fits = count(data_table + symbol * data_symbol, npd, 1);
+        }
+    }
+    if (!fits) {
+        why = "would play longer, or make more pulses, than any tape holds (a C90 cassette, a ZX81 program's bits)";
+        return false;
+    }
+    budget.t_states_left -= t_states;
+    budget.edges_left -= edges;
     for (uint32_t i = 0; i < totp; ++i) {
         const uint8_t symbol = pilot_stream[3 * i];
         if (symbol >= asp) return false;
         for (uint32_t r = le16(pilot_stream + 3 * i + 1); r > 0; --r)
             play_symbol(player, pilot_table + symbol * pilot_symbol, npp);
     }
-    for (uint32_t i = 0; i < totd; ++i) {
-        uint32_t symbol = 0;
-        for (int b = 0; b < bits_per_symbol; ++b) {
-            const size_t bit = static_cast<size_t>(i) * bits_per_symbol + b;
-            symbol = symbol << 1 | (stream[bit / 8] >> (7 - bit % 8) & 1);
-        }
-        if (symbol >= static_cast<uint32_t>(asd)) return false;
-        play_symbol(player, data_table + symbol * data_symbol, npd);
-    }
+    for (uint32_t i = 0; i < totd; ++i) play_symbol(player, data_table + data_symbol_at(i) * data_symbol, npd);
     player.pause_ms(pause);
     // A ZX81 program: no pilot, two symbols, the bytes as they are.
     if (totp == 0 && asd == 2 && totd % 8 == 0) {
@@ -227,6 +276,7 @@ void read_tzx(const std::vector<uint8_t>& bytes, TapeImage& image) {
         return;
     }
     TzxPlayer player;
+    TapeBudget budget{.edges_left = 18 * 8 * static_cast<uint64_t>(bytes.size()) + 1024};
     size_t p = 10;
     char where[64];
     while (p < bytes.size()) {
@@ -236,14 +286,19 @@ void read_tzx(const std::vector<uint8_t>& bytes, TapeImage& image) {
         std::snprintf(where, sizeof where, "block 0x%02X at offset %zu", id, p);
         size_t length = 0;
         bool holds = true;
+        std::string why;
         switch (id) {
         case 0x19:
-            holds = left >= 4 && le32(body) <= left - 4 && play_generalized(player, body + 4, le32(body), image);
+            holds = left >= 4 && le32(body) <= left - 4 &&
+                    play_generalized(player, body + 4, le32(body), image, budget, why);
             length = 4 + (left >= 4 ? le32(body) : 0);
             break;
         case 0x20:
-            holds = left >= 2;
-            if (holds) player.pause_ms(le16(body));
+            holds = left >= 2 && 3500ull * le16(body) <= budget.t_states_left;
+            if (holds) {
+                budget.t_states_left -= 3500ull * le16(body);
+                player.pause_ms(le16(body));
+            }
             length = 2;
             break;
         case 0x30: length = 1 + (left >= 1 ? body[0] : 0); break;                   // text
@@ -256,7 +311,7 @@ void read_tzx(const std::vector<uint8_t>& bytes, TapeImage& image) {
             return;
         }
         if (!holds || length > left) {
-            image.problem = std::string(where) + " is cut short or does not hold together";
+            image.problem = std::string(where) + (why.empty() ? " is cut short or does not hold together" : " " + why);
             return;
         }
         p += 1 + length;
@@ -440,6 +495,13 @@ TapeImage read_tape_image(const std::string& path) {
         image.programs.push_back({name, program.bytes, 0, 0});
     } else {
         image.problem = "not a tape (.wav, .tzx, .p81) or program file (.p, .81)";
+        return image;
+    }
+    // Counted before it is made: a file of programs longer than any tape
+    // (a C90 cassette) is refused.
+    if (encoded_length(image.programs, deck_lead_in) > static_cast<uint64_t>(longest_recording_s * 3.25e6)) {
+        image.problem = "its programs would play longer than a C90 cassette holds";
+        image.programs.clear();
         return image;
     }
     image.signal = encode_programs(image.programs, deck_lead_in);

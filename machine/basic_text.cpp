@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 
 #include "zx81.h"
@@ -110,31 +111,96 @@ bool put_in_edit_line(Zx81& machine, const std::vector<uint8_t>& codes) {
     return true;
 }
 
+namespace {
+
+// The system variables that point into memory from the display file up
+// (D_FILE, DF_CC, VARS, DEST, E_LINE, CH_ADD, X_PTR, STKBOT, STKEND): the
+// ones the ROM's POINTERS routine moves when room is made or reclaimed.
+constexpr uint16_t moving_pointers_first = sysvar::d_file, moving_pointers_last = sysvar::stkend;
+
+// Moves everything from `at` up to STKEND by `by` bytes (up or down), and
+// the pointers past `at` with it.
+void shift_memory(Memory& memory, uint16_t at, int by) {
+    const uint16_t stack_end = word_at(memory, sysvar::stkend);
+    if (by > 0)
+        std::memmove(&memory[at + by], &memory[at], stack_end - at);
+    else
+        std::memmove(&memory[at], &memory[at - by], stack_end - at + by);
+    for (uint16_t pointer = moving_pointers_first; pointer <= moving_pointers_last; pointer += 2) {
+        const uint16_t value = word_at(memory, pointer);
+        if (value < at || (by < 0 && value == at)) continue;
+        const auto moved = static_cast<uint16_t>(value + by);
+        memory[pointer] = static_cast<uint8_t>(moved);
+        memory[pointer + 1] = static_cast<uint8_t>(moved >> 8);
+    }
+}
+
+}  // namespace
+
+bool put_program_line(Zx81& machine, int number, const std::vector<uint8_t>& body) {
+    Memory& memory = machine.memory;
+    const uint16_t program_end = word_at(memory, sysvar::d_file);
+    uint16_t at = program_lines_start;
+    while (at + 4 <= program_end && (memory[at] << 8 | memory[at + 1]) < number)
+        at = static_cast<uint16_t>(at + 4 + (memory[at + 2] | memory[at + 3] << 8));
+    if (at > program_end) return false;
+    // The line of that number there now goes first.
+    if (at + 4 <= program_end && (memory[at] << 8 | memory[at + 1]) == number)
+        shift_memory(memory, at, -(4 + (memory[at + 2] | memory[at + 3] << 8)));
+    if (body.empty()) return true;
+    const size_t size = 4 + body.size();
+    // Room between the calculator's stack and the machine's, as the ROM's
+    // TEST-ROOM asks.
+    if (word_at(memory, sysvar::stkend) + size + 64 > machine.cpu.SP.w) return false;
+    shift_memory(memory, at, static_cast<int>(size));
+    memory[at] = static_cast<uint8_t>(number >> 8);
+    memory[at + 1] = static_cast<uint8_t>(number);
+    memory[at + 2] = static_cast<uint8_t>(body.size());
+    memory[at + 3] = static_cast<uint8_t>(body.size() >> 8);
+    std::copy(body.begin(), body.end(), memory.begin() + at + 4);
+    return true;
+}
+
 bool edit_line_empty(const Zx81& machine) {
     const uint16_t edit_line = word_at(machine.memory, sysvar::e_line);
     return machine.memory[edit_line] == cursor && machine.memory[static_cast<uint16_t>(edit_line + 1)] == newline;
 }
 
-std::vector<ProgramLine> program_lines(const std::vector<uint8_t>& area) {
+std::vector<ProgramLine> program_lines(const std::vector<uint8_t>& area, std::string* problem) {
     std::vector<ProgramLine> lines;
+    const auto stop = [&](size_t p, const std::string& what, const std::string& why) {
+        if (!problem) return;
+        char where[16];
+        std::snprintf(where, sizeof where, "0x%04zX", program_lines_start + p);
+        *problem = what + " at " + where + ": " + why;
+    };
+    char display[16];
+    std::snprintf(display, sizeof display, "0x%04zX", program_lines_start + area.size());
     size_t p = 0;
-    while (p + 4 <= area.size()) {
+    while (p < area.size()) {
+        if (p + 4 > area.size()) {
+            stop(p, "the bytes", std::string("are no line (the display file starts at ") + display + ")");
+            break;
+        }
         const int number = area[p] << 8 | area[p + 1];
         const size_t length = area[p + 2] | area[p + 3] << 8;
         // A line number past 16383 is the end mark some programs put where
         // the display file starts.
-        if (number > 0x3FFF || p + 4 + length > area.size()) break;
+        if (number > 0x3FFF) break;
+        const std::string line = "line " + std::to_string(number);
+        if (p + 4 + length > area.size()) {
+            stop(p, line, "its length, " + std::to_string(length) + ", runs past the display file at " + display);
+            break;
+        }
+        if (length == 0 || area[p + 3 + length] != zx81_code::newline) {
+            stop(p, line, "its length, " + std::to_string(length) + ", does not end it at a NEWLINE");
+            break;
+        }
         lines.push_back({number, std::vector<uint8_t>(area.begin() + static_cast<std::ptrdiff_t>(p + 4),
                                                       area.begin() + static_cast<std::ptrdiff_t>(p + 4 + length))});
         p += 4 + length;
     }
     return lines;
-}
-
-std::vector<uint8_t> program_area(const Memory& memory) {
-    const uint16_t end = word_at(memory, sysvar::d_file);
-    if (end < program_lines_start) return {};
-    return std::vector<uint8_t>(memory.begin() + program_lines_start, memory.begin() + end);
 }
 
 bool rom_number_form(Zx81& machine, const std::vector<uint8_t>& literal, std::array<uint8_t, 5>& form) {

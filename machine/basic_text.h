@@ -58,6 +58,16 @@ std::vector<std::string> screen_text(Zx81& machine);
 // False when there is no room.
 bool put_in_edit_line(Zx81& machine, const std::vector<uint8_t>& codes);
 
+// Puts a line into the program as the ROM's line entry leaves it: `body`
+// (the codes after the line's length, NEWLINE last) as line `number`, in its
+// place by number, replacing a line of that number; an empty body deletes
+// it. What follows moves up or down, and so do the system variables that
+// point past the change (D_FILE to STKEND), as the ROM's own MAKE-ROOM and
+// RECLAIM move them. For lines the line editor cannot take as they stand:
+// longer than its room, or with bytes it treats as its own. False when
+// there is no room.
+bool put_program_line(Zx81& machine, int number, const std::vector<uint8_t>& body);
+
 // Whether the line being edited is empty: the ROM has taken the last one.
 bool edit_line_empty(const Zx81& machine);
 
@@ -68,12 +78,13 @@ struct ProgramLine {
     std::vector<uint8_t> body;
 };
 
-// The lines of a program area (what lies from 0x407D up to D_FILE); a line
-// that runs past the end, or a number past 16383 (an end mark), ends them.
-std::vector<ProgramLine> program_lines(const std::vector<uint8_t>& area);
-
-// The program area of memory: 0x407D up to D_FILE.
-std::vector<uint8_t> program_area(const Memory& memory);
+// The lines of a program area (what lies from 0x407D up to D_FILE), as far
+// as they are well formed; a number past 16383 (the end mark some programs
+// put before the display file) ends them. Where they stop being well formed
+// (a line that runs past the end, one that does not end in NEWLINE, bytes
+// that are no line) is said in `problem`, with the line's number and
+// address; it stays empty when every byte belongs to a line.
+std::vector<ProgramLine> program_lines(const std::vector<uint8_t>& area, std::string* problem = nullptr);
 
 // The five bytes the ROM's line entry puts after a number's digits: the
 // ROM's own conversion run on `literal` (the number's codes: digits, '.',

@@ -1,5 +1,6 @@
 #include "tape_signal.h"
 
+#include <bit>
 #include <cctype>
 #include <cstdio>
 
@@ -96,6 +97,22 @@ TapeSignal encode_programs(const std::vector<TapeProgram>& programs, uint64_t le
     for (const TapeProgram& program : programs) add_program(builder, program, lead_in);
     builder.add(false, 500 * cycles_per_ms);
     return builder.take();
+}
+
+uint64_t encoded_length(const std::vector<TapeProgram>& programs, uint64_t lead_in) {
+    constexpr uint64_t pulse = pulse_high + pulse_low;
+    const auto byte_length = [](uint8_t byte, uint32_t byte_gap) {
+        const int ones = std::popcount(byte);
+        const uint64_t pulses = 9 * static_cast<uint64_t>(ones) + 4 * static_cast<uint64_t>(8 - ones);
+        return pulses * pulse + 8 * (bit_end_low - pulse_low) + byte_gap;
+    };
+    uint64_t total = 500 * cycles_per_ms;
+    for (const TapeProgram& program : programs) {
+        total += lead_in;
+        for (uint8_t byte : program.name) total += byte_length(byte, name_byte_gap);
+        for (uint8_t byte : program.data) total += byte_length(byte, data_byte_gap);
+    }
+    return total;
 }
 
 std::vector<int> pulse_bursts(const TapeSignal& signal) {

@@ -52,6 +52,10 @@ void add_program(SignalBuilder& builder, const TapeProgram& program, uint64_t le
 // half a second of silence at the end.
 TapeSignal encode_programs(const std::vector<TapeProgram>& programs, uint64_t lead_in);
 
+// How long the signal of programs, as encode_programs makes it, lasts in
+// processor cycles: worked out from their bytes, without making it.
+uint64_t encoded_length(const std::vector<TapeProgram>& programs, uint64_t lead_in);
+
 // The number of pulses in each burst of a signal.
 std::vector<int> pulse_bursts(const TapeSignal& signal);
 

@@ -792,6 +792,80 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(letters, 30)
         self.assertEqual(app.stop(), 0)
 
+    def test_lines_typed_at_ten_keys_a_second_all_arrive(self):
+        """Four lines typed at an ordinary pace (keys held 80 ms, ten a
+        second), whatever the ROM is doing after each NEWLINE: every key
+        reaches the program, in both models."""
+        for model in ("simple", "hardware"):
+            app = self.start(args=["--model", model])
+            for n in "1234":
+                for k in (n, "0", "p", n, "Return"):
+                    app.xdo("keydown", k)
+                    time.sleep(0.08)
+                    app.xdo("keyup", k)
+                    time.sleep(0.02)
+            time.sleep(6)
+            s = app.shot()
+            for row in range(4):  # "  10 PRINT 1" ... "  40 PRINT 4"
+                self.assertTrue(glyph_matches(s, 7 + 8 * 2, 7 + 8 * row, 0x1D + row), "%s: line %d" % (model, row))
+                self.assertTrue(glyph_matches(s, 7 + 8 * 11, 7 + 8 * row, 0x1D + row),
+                                "%s: PRINT %d" % (model, row + 1))
+            self.assertEqual(app.stop(), 0)
+
+    def test_a_lost_display_ends_the_program(self):
+        """The X server killed under a running window, or the window
+        destroyed from outside: the program ends within a few seconds with
+        status 1, its settings as they were last changed."""
+        for how in ("server killed", "window destroyed"):
+            xvfb, display = self.start_xvfb("1024x768")
+            self.addCleanup(lambda xvfb=xvfb: xvfb.poll() is None and xvfb.kill())
+            app = Orlix(self.dir, display, args=["--mode", "0"])
+            self.addCleanup(lambda app=app: app.proc.poll() is None and app.proc.kill())
+            wid = app.focus()
+            time.sleep(1)
+            app.key("F6")  # ink 1, written to the settings at once
+            time.sleep(0.5)
+            if how == "server killed":
+                xvfb.kill()
+            else:
+                app.xdo("windowclose", wid)
+            start = time.time()
+            try:
+                err = app.proc.communicate(timeout=5)[1].decode(errors="replace")
+            except subprocess.TimeoutExpired:
+                self.fail("%s: the program still runs after 5 s" % how)
+            self.assertEqual(app.proc.returncode, 1, "%s: %s" % (how, err))
+            self.assertLess(time.time() - start, 5)
+            with open(os.path.join(self.dir, ".config", "orlix", "orlix.conf")) as f:
+                self.assertIn("ink=1\n", f.read(), how)
+            os.remove(os.path.join(self.dir, ".config", "orlix", "orlix.conf"))
+            xvfb.kill()
+            xvfb.wait()
+
+    def test_a_signal_right_after_start_ends_the_program_cleanly(self):
+        """SIGTERM, SIGINT or SIGHUP the moment the program can take one
+        (its handler seen in /proc, before its window is open) or a little
+        later: status 0, as when the window runs."""
+        def catches(pid, sig):
+            try:
+                with open("/proc/%d/status" % pid) as f:
+                    caught = next(line for line in f if line.startswith("SigCgt:"))
+            except (OSError, StopIteration):
+                return False
+            return bool(int(caught.split()[1], 16) >> (sig - 1) & 1)
+
+        for delay, sig in ((0, signal.SIGTERM), (0, signal.SIGINT), (0, signal.SIGHUP),
+                           (0.02, signal.SIGTERM), (0.05, signal.SIGHUP)):
+            app = Orlix(self.dir, self.display)
+            self.addCleanup(lambda app=app: app.proc.poll() is None and app.proc.kill())
+            end = time.time() + 5
+            while not catches(app.proc.pid, sig) and time.time() < end:
+                time.sleep(0.0002)
+            time.sleep(delay)
+            app.proc.send_signal(sig)
+            err = app.proc.communicate(timeout=10)[1].decode(errors="replace")
+            self.assertEqual(app.proc.returncode, 0, "%s after %g s: %s" % (signal.Signals(sig).name, delay, err))
+
     def test_the_title_names_the_program(self):
         with open(os.path.join(self.dir, "game.bas"), "w") as f:
             f.write("10 PRINT 1\n")

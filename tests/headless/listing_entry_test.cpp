@@ -182,6 +182,93 @@ TEST_F(Listings, ListingsOutOfProgramsTypeBackTheSameBytes) {
     EXPECT_NE(run_orlix({"--list", "poked.p"}, dir).out.find("LET SCORE=0\\{=132,32,0,0,0}"), std::string::npos);
 }
 
+// Programs with what an editor might trip over list and type back byte for
+// byte in both conventions: machine code with every byte in a REM and the
+// editor's own bytes in a string, a 6 KB REM line and a 2.5 KB line beside a
+// program in 16K, every keyword and every graphic.
+TEST_F(Listings, EveryByteEveryKeywordAndLongLinesRoundTrip) {
+    std::string every_byte = "1 REM ";
+    for (int b = 0; b < 256; ++b) every_byte += "\\{" + std::to_string(b) + "}";
+    every_byte += "\n2 REM \\{118}\\{127}\\{126}\n10 PRINT \"A\\{127}B\\{118}C\\{126}D\\{127}\"\n";
+    std::string long_lines = "1 REM " + std::string(6000, 'Q') + "\n";
+    for (int n = 100; n < 160; ++n) long_lines += std::to_string(n) + " PRINT \"" + std::string(40, 'X') + "\"\n";
+    long_lines += "9000 PRINT \"" + std::string(2500, 'Z') + "\"\n";
+    const std::string keywords =
+        "10 LET A=CODE \"A\"+VAL \"1\"+LEN \"A\"+SIN 1+COS 1+TAN 1+ASN 0+ACS 0+ATN 1+LN 1+EXP 1+INT 1+SQR 4"
+        "+SGN 1+ABS 1+PEEK 1+USR 1+PI+RND\n"
+        "20 LET B$=STR$ 1+CHR$ 1+INKEY$\n"
+        "30 IF NOT A OR A AND A**2<=1 OR A>=1 OR A<>1 THEN STOP\n"
+        "40 PRINT AT 1,1;TAB 2;\"\\:'\\ :\\''\\##\\,,\\~~\\@@\\;;\\!!%A%$\\''\\'.\\.'\\..\\:.\\.:\\::\\ .\"\n"
+        "50 LPRINT 1\n60 LLIST\n70 SLOW\n80 FAST\n90 NEW\n100 SCROLL\n110 CONT\n120 DIM C(2)\n"
+        "130 FOR I=1 TO 2 STEP 1\n140 NEXT I\n150 GOTO 10\n160 GOSUB 10\n170 INPUT D\n180 LOAD \"\"\n"
+        "190 SAVE \"X\"\n200 LIST\n210 PAUSE 1\n220 POKE 1,1\n230 PLOT 1,1\n240 UNPLOT 1,1\n250 RUN\n"
+        "260 RAND\n270 CLS\n280 CLEAR\n290 RETURN\n300 COPY\n310 REM \\\"\n";
+    for (const auto& [name, text] : {std::pair{"every_byte", every_byte}, {"long_lines", long_lines},
+                                     {"keywords", keywords}}) {
+        write("original.bas", text);
+        const Finished typed = type("original.bas", "original.p");
+        ASSERT_EQ(typed.status, 0) << name << ": " << typed.err;
+        for (const char* style : {"zxtext2p", "zmakebas"}) {
+            SCOPED_TRACE(std::string(name) + " as " + style);
+            const Finished listed = run_orlix({"--list", "original.p", std::string("--listing=") + style}, dir);
+            ASSERT_EQ(listed.status, 0) << listed.err;
+            write("back.bas", listed.out);
+            const Finished back = type("back.bas", "back.p", {std::string("--listing=") + style});
+            ASSERT_EQ(back.status, 0) << back.err;
+            EXPECT_EQ(program_lines("back.p"), program_lines("original.p"));
+        }
+    }
+}
+
+// A program whose lines stop being well formed before its display file is
+// listed up to there, with a warning naming the line, and status 1: a
+// loader whose first line holds the display file, a length one too long.
+TEST_F(Listings, AProgramNotWellFormedIsListedUpToWhereItStops) {
+    write("ok.bas", "1 REM XY\n10 PRINT 1\n20 PRINT 2\n");
+    ASSERT_EQ(type("ok.bas", "ok.p").status, 0);
+    const std::vector<uint8_t> program = file("ok.p");
+    constexpr size_t first_line = 0x407D - 0x4009, second_line = first_line + 4 + 4;
+    struct Case {
+        const char* name;
+        size_t line_at;
+        int length;
+        const char* listed;  // the lines before
+        const char* said;
+    };
+    const Case cases[] = {
+        {"the first line holds the display file", first_line, 0x2000, "", "line 1 at 0x407D: its length, 8192, runs past"},
+        {"the second line one too long", second_line, 10, "1 REM XY\n", "line 10 at 0x4085: its length, 10, does not end"},
+        {"a length of 0xFFFF", first_line, 0xFFFF, "", "line 1 at 0x407D: its length, 65535, runs past"},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> broken = program;
+        broken[c.line_at + 2] = static_cast<uint8_t>(c.length);
+        broken[c.line_at + 3] = static_cast<uint8_t>(c.length >> 8);
+        write("broken.p", std::string(broken.begin(), broken.end()));
+        const Finished listed = run_orlix({"--list", "broken.p"}, dir);
+        EXPECT_EQ(listed.status, 1) << c.name;
+        EXPECT_EQ(listed.out, c.listed) << c.name;
+        EXPECT_NE(listed.err.find(c.said), std::string::npos) << c.name << ": " << listed.err;
+    }
+}
+
+// A line copied from the ZX81's screen has LIST's current-line marker after
+// its number; a zmakebas quote image may stand in a REM.
+TEST_F(Listings, TheCurrentLineMarkerAndTheQuoteImageTypeBack) {
+    write("screen.bas", "6836%>GOSUB 6859\n6859 REM `\n");
+    const Finished typed = type("screen.bas", "screen.p", {"--listing=zmakebas"});
+    EXPECT_NE(typed.status, 0) << "zmakebas writes its marker as \\>";
+    write("screen.bas", "6836\\>GOSUB 6859\n6859 REM `\n");
+    ASSERT_EQ(type("screen.bas", "screen.p", {"--listing=zmakebas"}).status, 0);
+    write("zx.bas", "6836%>GOSUB 6859\n");
+    ASSERT_EQ(type("zx.bas", "zx.p").status, 0);
+    const std::vector<uint8_t> lines = program_lines("screen.p");
+    const std::vector<uint8_t> rem = line(6859, {0xEA, 0xC0});
+    ASSERT_GE(lines.size(), rem.size());
+    EXPECT_TRUE(std::equal(rem.begin(), rem.end(), lines.end() - static_cast<std::ptrdiff_t>(rem.size())));
+    EXPECT_EQ(program_lines("zx.p"), std::vector<uint8_t>(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(rem.size())));
+}
+
 // A listing too long for the memory stops with "no room left" and status 1,
 // and nothing is saved; a name that reads as a keyword where the ROM takes
 // none (THENGOTO) is tried the other way.

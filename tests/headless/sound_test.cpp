@@ -5,6 +5,7 @@
 
 #include <sndfile.h>
 
+#include "audio_file.h"
 #include "run_orlix.h"
 #include "temporary_folder.h"
 
@@ -153,6 +154,30 @@ TEST_F(Sound, OneBitMusicChangesPitchWithItsNotes) {
     ASSERT_EQ(notes.size(), 3u);
     const double expected[] = {3.25e6 / (26 * 124 + 36), 3.25e6 / (26 * 62 + 36), 3.25e6 / (26 * 200 + 36)};
     for (size_t i = 0; i < 3; ++i) EXPECT_NEAR(notes[i], expected[i], expected[i] * 0.01) << i;
+}
+
+}  // namespace
+
+namespace {
+
+// A run whose sound cannot fit a WAV (4 GiB) is refused before it starts,
+// and a recording stops at what a WAV holds rather than write a file whose
+// sizes are wrong.
+TEST_F(Sound, SoundLongerThanAWavHoldsIsRefused) {
+    const Finished refused = run_orlix({"--headless", "--run-for", "49000", "--audio", "long.wav"}, dir);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("more than a WAV file holds"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "long.wav"));
+
+    std::string problem;
+    auto recording = AudioRecording::begin((dir / "short.wav").string(), 44100, problem, 16, 2000);
+    ASSERT_TRUE(recording) << problem;
+    EXPECT_TRUE(recording->add(std::vector<int16_t>(1000, 1)));
+    EXPECT_FALSE(recording->add(std::vector<int16_t>(1, 1))) << "a 1001st sample is past 2,000 bytes";
+    const FileResult finished = recording->finish();
+    EXPECT_FALSE(finished.ok);
+    EXPECT_NE(finished.reason.find("longer than a WAV file holds"), std::string::npos) << finished.reason;
+    EXPECT_FALSE(std::filesystem::exists(dir / "short.wav"));
 }
 
 }  // namespace

@@ -77,6 +77,14 @@ TEST(Listing, LinesBecomeTheZX81sCodes) {
         {orlix, "10 PRINT \"a\tb\"", {}, "a tab is a character the ZX81 has not", 11},
         {orlix, "10 PRINT \"\xE2\x82\xAC\"", {}, "'\xE2\x82\xAC' (U+20AC) is a character", 10},
         {orlix, "10 PRINT \"\x01\"", {}, "the control character 0x01", 10},
+        // Overlong forms and surrogates are no UTF-8: named as bytes, never
+        // taken for the characters they would smuggle in.
+        {orlix, "10 PRINT \"\xE0\x80\xAF\"", {}, "the byte 0xE0 (not UTF-8)", 10},
+        {orlix, "10 PRINT \"\xC0\xAF\"", {}, "the byte 0xC0 (not UTF-8)", 10},
+        {orlix, "10 PRINT \"\xED\xA0\x80\"", {}, "the byte 0xED (not UTF-8)", 10},
+        {orlix, "10 PRINT \"\xF4\x90\x80\x80\"", {}, "the byte 0xF4 (not UTF-8)", 10},
+        {orlix, "10 PRINT \"\xF0\x82\x82\xAC\"", {}, "the byte 0xF0 (not UTF-8)", 10},
+        {zmakebas, "10 REM `", {REM, 0xC0}, ""},
         {orlix, "10 REM \\q", {}, "\\q is no escape", 7},
         {zxtext2p, "10 REM \\{256}", {}, "is no byte", 7},
     };

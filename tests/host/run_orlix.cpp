@@ -21,7 +21,7 @@ std::string read_all(int fd) {
 }  // namespace
 
 Finished run_orlix(const std::vector<std::string>& args, const std::filesystem::path& folder, long file_size_limit,
-                   const std::string& input) {
+                   const std::string& input, long memory_limit) {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return {};
     const pid_t child = fork();
@@ -37,6 +37,10 @@ Finished run_orlix(const std::vector<std::string>& args, const std::filesystem::
         if (file_size_limit >= 0) {
             const rlimit limit{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
             setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (memory_limit >= 0) {
+            const rlimit limit{static_cast<rlim_t>(memory_limit), static_cast<rlim_t>(memory_limit)};
+            setrlimit(RLIMIT_AS, &limit);
         }
         unsetenv("DISPLAY");
         std::vector<char*> argv = {const_cast<char*>(ORLIX_PROGRAM)};

@@ -12,11 +12,11 @@ struct Finished {
 };
 
 // Runs orlix with `args` in `folder`, DISPLAY unset, files limited to
-// `file_size_limit` bytes when that is given, standard input read from the
-// file `input` when that is given (else /dev/null); returns its exit status
-// and what it wrote.
+// `file_size_limit` bytes and its memory to `memory_limit` when they are
+// given, standard input read from the file `input` when that is given (else
+// /dev/null); returns its exit status and what it wrote.
 Finished run_orlix(const std::vector<std::string>& args, const std::filesystem::path& folder,
-                   long file_size_limit = -1, const std::string& input = {});
+                   long file_size_limit = -1, const std::string& input = {}, long memory_limit = -1);
 
 // The lines of a text.
 std::vector<std::string> lines_of(const std::string& text);

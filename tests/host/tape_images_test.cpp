@@ -3,6 +3,8 @@
 // files, tapes with several programs, and bad tapes.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <sndfile.h>
 
 #include <array>
@@ -10,6 +12,7 @@
 #include <numbers>
 #include <random>
 
+#include "run_orlix.h"
 #include "tape_files.h"
 #include "tape_images.h"
 #include "temporary_folder.h"
@@ -463,6 +466,48 @@ TEST_F(TemporaryFolder, BadTapesSayWhatIsWrong) {
     EXPECT_NEAR(when, dropout_s, 0.01) << image.warnings[0];
     EXPECT_GT(byte, 25);
     EXPECT_LT(byte, 60);
+}
+
+// Tapes whose signal would outlast any cassette are refused before any of
+// it is made: quickly, and within 64 MB of memory.
+TEST_F(TemporaryFolder, TapesLongerThanACassetteAreRefusedBeforeTheyAreMade) {
+    const auto le = [](uint32_t value, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
+        return out;
+    };
+    const auto tzx = [&](const std::string& body) {
+        return std::string("ZXTape!\x1A\x01\x14\x19", 11) + le(static_cast<uint32_t>(body.size()), 4) + body;
+    };
+    // One data symbol of one pulse, four billion times: 32 bytes.
+    write("symbols.tzx", tzx(le(0, 2) + le(0, 4) + le(0, 2) + le(0xFFFFFFFF, 4) + le(1, 1) + le(1, 1) +
+                             std::string(1, '\0') + le(1, 2)));
+    // A pilot of 100 x 65,535 repeats of a symbol of 255 pulses of 65,535 T.
+    std::string pilot_symbol(1, '\0');
+    for (int i = 0; i < 255; ++i) pilot_symbol += le(65535, 2);
+    std::string pilot_stream;
+    for (int i = 0; i < 100; ++i) pilot_stream += le(0, 1) + le(65535, 2);
+    write("pilot.tzx", tzx(le(0, 2) + le(100, 4) + le(255, 1) + le(1, 1) + le(0, 4) + le(0, 1) + le(2, 1) +
+                           pilot_symbol + pilot_stream));
+    // 3 MB of programs one after another in a .P81.
+    const std::vector<uint8_t> program = min_p();
+    std::string p81;
+    while (p81.size() < 3 * 1024 * 1024) p81 += std::string(1, '\xA6') + std::string(program.begin(), program.end());
+    write("long.p81", p81);
+    const std::pair<const char*, const char*> cases[] = {
+        {"symbols.tzx", "block 0x19 at offset 10 would play longer"},
+        {"pilot.tzx", "block 0x19 at offset 10 would play longer"},
+        {"long.p81", "its programs would play longer than a C90 cassette holds"},
+    };
+    EXPECT_EQ(write_tape_tzx((dir / "fits.tzx").string(), program_named("A", program)).ok, true);
+    EXPECT_EQ(read_tape_image((dir / "fits.tzx").string()).problem, "") << "a real tape still fits";
+    for (const auto& [file, problem] : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        const Finished run = run_orlix({"--headless", "--tape", file}, dir, -1, {}, 64L << 20);
+        EXPECT_EQ(run.status, 2) << file << ": " << run.err;
+        EXPECT_NE(run.err.find(problem), std::string::npos) << file << ": " << run.err;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << file;
+    }
 }
 
 // LOAD "NAME" with the catches on takes NAME from a TZX, P81 or WAV in the
