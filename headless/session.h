@@ -14,8 +14,6 @@
 #include "tape_files.h"
 #include "zx81.h"
 
-constexpr int periods_per_second = 100;
-
 // Periods are counted in 64 bits: a week of emulated time is 60 million of
 // them, and a count that overflowed would run nothing at all.
 int64_t periods_in(double seconds);

@@ -88,23 +88,7 @@ bool is_digit_code(uint8_t code) {
 
 // The ZX81 code of a plain ASCII character (capitals only), or -1.
 int ascii_code(char c) {
-    static const std::array<int, 128> codes = [] {
-        std::array<int, 128> table;
-        table.fill(-1);
-        for (int code = 0; code < 64; ++code) {
-            const std::string text = zx81_text(static_cast<uint8_t>(code));
-            if (text.size() == 1) table[static_cast<unsigned char>(text[0])] = code;
-        }
-        return table;
-    }();
-    const unsigned char u = static_cast<unsigned char>(c);
-    return u < 128 ? codes[u] : -1;
-}
-
-// The ASCII character of a plain code (0x0B-0x3F, and space); 0 for none.
-char ascii_of(uint8_t code) {
-    const std::string text = zx81_text(code);
-    return text.size() == 1 ? text[0] : 0;
+    return zx81_code_of(c);
 }
 
 // The forms of characters that are not ASCII (the pound sign, the blocks and

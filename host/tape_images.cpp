@@ -21,8 +21,6 @@ namespace {
 
 using namespace tape_timing;
 
-constexpr uint16_t program_start = 0x4009;
-constexpr size_t e_line_offset = 0x4014 - program_start;
 // The most a tape file may hold that is read: far more than any ZX81 tape.
 constexpr size_t largest_tape_file = 64 * 1024 * 1024;
 constexpr double longest_recording_s = 90 * 60;  // a C90 cassette
@@ -87,12 +85,11 @@ std::vector<uint8_t> program_data(const uint8_t* data, size_t available, std::st
         problem = "a program cut short before its E_LINE";
         return {};
     }
-    const size_t e_line = data[e_line_offset] | data[e_line_offset + 1] << 8;
-    if (e_line < program_start + e_line_offset + 2 || e_line > 0xC000) {
+    const size_t length = saved_program_length(data, available);
+    if (length == 0) {
         problem = "a program whose E_LINE makes no program";
         return {};
     }
-    const size_t length = e_line - program_start;
     if (length > available) {
         problem = "a program cut short (" + std::to_string(available) + " of its " + std::to_string(length) +
                   " bytes)";
@@ -398,7 +395,7 @@ TapeSignal signal_from_samples(const std::vector<float>& samples, int rate) {
     // each other over about 20 ms.
     const double draw_in = 1 - std::exp(-1.0 / (0.020 * rate));
     const double smallest_swing = std::max(10 * noise, 0.005);
-    const double cycles_per_sample = 3.25e6 / rate;
+    const double cycles_per_sample = processor_clock / rate;
     double top = samples.empty() ? 0 : samples[0], bottom = top;
     // The level is known from the first time the sound crosses a threshold:
     // up from low, or down from high.
@@ -499,7 +496,7 @@ TapeImage read_tape_image(const std::string& path) {
     }
     // Counted before it is made: a file of programs longer than any tape
     // (a C90 cassette) is refused.
-    if (encoded_length(image.programs, deck_lead_in) > static_cast<uint64_t>(longest_recording_s * 3.25e6)) {
+    if (encoded_length(image.programs, deck_lead_in) > static_cast<uint64_t>(longest_recording_s * processor_clock)) {
         image.problem = "its programs would play longer than a C90 cassette holds";
         image.programs.clear();
         return image;
@@ -522,7 +519,7 @@ FileResult write_tape_wav(const std::string& path, const TapeProgram& program) {
     size_t written = 0;
     for (size_t i = 0; i < signal.stretches.size(); ++i) {
         at += signal.stretches[i];
-        const auto edge = static_cast<size_t>(std::llround(static_cast<double>(at) * rate / 3.25e6));
+        const auto edge = static_cast<size_t>(std::llround(static_cast<double>(at) * rate / processor_clock));
         samples.insert(samples.end(), edge - std::min(edge, written), i % 2 ? level : static_cast<int16_t>(-level));
         written = std::max(written, edge);
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "rom_addresses.h"
 #include "zx81.h"
 
 namespace {
@@ -50,6 +51,25 @@ std::string zx81_text(uint8_t code) {
     return std::string((code & inverse) ? "%" : "") + std::string(character_text[plain]);
 }
 
+int zx81_code_of(char c) {
+    static const std::array<int, 128> codes = [] {
+        std::array<int, 128> table;
+        table.fill(-1);
+        for (int code = 0; code < 64; ++code) {
+            const std::string_view text = character_text[static_cast<size_t>(code)];
+            if (text.size() == 1) table[static_cast<unsigned char>(text[0])] = code;
+        }
+        return table;
+    }();
+    const auto u = static_cast<unsigned char>(c);
+    return u < 128 ? codes[u] : -1;
+}
+
+char ascii_of(uint8_t code) {
+    const std::string_view text = code < 64 ? character_text[code] : "?";
+    return text.size() == 1 && code < 64 ? text[0] : 0;
+}
+
 namespace {
 
 // The character whose glyph, plain or inverse, the cell at (column, row) of
@@ -58,7 +78,7 @@ int code_in_cell(const Zx81& machine, const Frame& frame, int column, int row) {
     uint8_t cell[8];
     for (int y = 0; y < 8; ++y) cell[y] = picture_byte(frame, column, 8 * row + y);
     for (int code = 0; code < 64; ++code) {
-        const uint8_t* glyph = &machine.memory[static_cast<size_t>(0x1E00 + 8 * code)];
+        const uint8_t* glyph = &machine.memory[static_cast<size_t>(rom::character_set + 8 * code)];
         bool plain = true, inverted = true;
         for (int y = 0; y < 8; ++y) {
             plain = plain && cell[y] == glyph[y];
@@ -91,7 +111,7 @@ std::vector<std::string> screen_text(Zx81& machine) {
 bool put_in_edit_line(Zx81& machine, const std::vector<uint8_t>& codes) {
     Memory& memory = machine.memory;
     const uint16_t edit_line = word_at(memory, sysvar::e_line);
-    const uint16_t stack_end = word_at(memory, 0x401C);  // STKEND
+    const uint16_t stack_end = word_at(memory, sysvar::stkend);
     const size_t n = codes.size();
     // Room for the codes between the calculator's stack and the machine's.
     if (stack_end < edit_line || stack_end + n + 64 > machine.cpu.SP.w) return false;
@@ -101,7 +121,7 @@ bool put_in_edit_line(Zx81& machine, const std::vector<uint8_t>& codes) {
         std::find(memory.begin() + edit_line, memory.begin() + stack_end, cursor) - memory.begin());
     std::memmove(&memory[cursor_at + n], &memory[cursor_at], stack_end - cursor_at);
     std::memcpy(&memory[cursor_at], codes.data(), n);
-    for (uint16_t pointer : {uint16_t{0x4016}, uint16_t{0x4018}, uint16_t{0x401A}, uint16_t{0x401C}}) {
+    for (uint16_t pointer : {sysvar::ch_add, sysvar::x_ptr, sysvar::stkbot, sysvar::stkend}) {
         const uint16_t value = word_at(memory, pointer);
         if (value >= cursor_at && value != 0) {
             memory[pointer] = static_cast<uint8_t>(value + n);
@@ -208,7 +228,6 @@ bool rom_number_form(Zx81& machine, const std::vector<uint8_t>& literal, std::ar
     // it: CH_ADD at the literal and its first character in A, IY at the
     // system variables; the result is left on the calculator's stack. It returns to a HALT of ours; the machine is
     // put back as it was afterwards.
-    constexpr uint16_t decimal_to_float = 0x14D9;
     constexpr uint8_t halt = 0x76;
     Memory& memory = machine.memory;
     const uint16_t stack_end = word_at(memory, sysvar::stkend);
@@ -234,7 +253,7 @@ bool rom_number_form(Zx81& machine, const std::vector<uint8_t>& literal, std::ar
     cpu.SP.w = static_cast<uint16_t>(sp - 2);
     memory[cpu.SP.w] = static_cast<uint8_t>(scratch);
     memory[cpu.SP.w + 1] = static_cast<uint8_t>(scratch >> 8);
-    cpu.PC.w = decimal_to_float;
+    cpu.PC.w = rom::decimal_to_float;
     cpu.IFF &= static_cast<uint8_t>(~(IFF1 | IFF2 | IFF_HALTED));
     bool returned = false;
     for (int i = 0; i < 20 && !returned; ++i) {

@@ -48,6 +48,13 @@ std::string_view token_text(uint8_t code);
 // (U+2592, U+1FB8E-F); "?" for codes that are no characters.
 std::string zx81_text(uint8_t code);
 
+// The ZX81 character (0x00-0x3F) that is this ASCII character (capitals,
+// digits, space and the symbols the ZX81 has); -1 for none.
+int zx81_code_of(char c);
+
+// The ASCII character of a plain ZX81 code (space, 0x0B-0x3F); 0 for none.
+char ascii_of(uint8_t code);
+
 // The screen as text, 24 lines (trailing spaces dropped): in the simple
 // model from the display file, in the hardware model from the picture, each
 // 8x8 cell matched against the ROM's characters ("?" where none matches).

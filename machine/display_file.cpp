@@ -1,8 +1,9 @@
 #include "display_file.h"
 
+#include "rom_addresses.h"
+
 namespace {
 
-constexpr uint16_t character_set = 0x1E00;
 constexpr uint8_t newline = 0x76;
 constexpr int columns = 32;
 constexpr int lines = 24;
@@ -37,7 +38,7 @@ void glyph_rows(const Memory& memory, uint8_t code, uint8_t rows[8]) {
     const bool character = (code & 0x40) == 0;
     const uint8_t invert = (code & 0x80) ? 0xFF : 0x00;
     for (int y = 0; y < 8; ++y)
-        rows[y] = character ? static_cast<uint8_t>(byte_at(memory, character_set + 8 * (code & 0x3F) + y) ^ invert)
+        rows[y] = character ? static_cast<uint8_t>(byte_at(memory, rom::character_set + 8 * (code & 0x3F) + y) ^ invert)
                             : 0;
 }
 

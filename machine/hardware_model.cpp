@@ -33,7 +33,7 @@ constexpr int64_t shortest_vertical_sync = line_cycles;
 constexpr uint8_t int_line = 0x40;  // bit 6 of the refresh address: INT while 0
 
 int64_t time_at(const Ula& ula, int32_t cycles_left) {
-    return ula.period_start + (hardware_period_cycles - cycles_left);
+    return ula.period_start + (period_cycles - cycles_left);
 }
 
 // The horizontal syncs up to `t`: each starts a scan line, steps the line
@@ -115,7 +115,7 @@ struct HardwareBus {
 
     // The machine's time (cycles since power-up), for the sound.
     int64_t sound_time(int32_t cycles_left) const {
-        return static_cast<int64_t>(m->cycles_run.load(std::memory_order_relaxed)) + hardware_period_cycles -
+        return static_cast<int64_t>(m->cycles_run.load(std::memory_order_relaxed)) + period_cycles -
                cycles_left;
     }
 
@@ -192,7 +192,7 @@ struct HardwareBus {
 
     uint16_t period_end(Z80State* s) {
         // A debugger's stop ends the period early: what was not run is not counted.
-        const int64_t spent = hardware_period_cycles - s->cycles_left - m->debug.unspent;
+        const int64_t spent = period_cycles - s->cycles_left - m->debug.unspent;
         m->debug.unspent = 0;
         m->ula.period_start += spent;
         const uint64_t after = m->cycles_run.fetch_add(static_cast<uint64_t>(spent), std::memory_order_relaxed) +
@@ -252,7 +252,7 @@ struct HardwareBus {
         }
         if ((c.s.IFF & IFF1) && !(m->ula.refresh_seen & int_line) && !c.after_ei) {
             acknowledge(m->ula, t);
-            return 0x0038;  // the bus floats: RST 38 in mode 0
+            return rom::maskable_interrupt;  // the bus floats: RST 38 in mode 0
         }
         return IRQ_NONE;
     }
@@ -263,7 +263,7 @@ struct HardwareBus {
 bool models_can_change_at(const Zx81& machine, uint16_t pc) {
     if (pc >= 0x8000 || (machine.cpu.IFF & IFF_HALTED)) return false;
     const bool fast = !(machine.memory[sysvar::cdflag] & sysvar::slow_running);
-    return !in_rom_display_code(pc) || (fast && pc == display_frame_start);
+    return !in_rom_display_code(pc) || (fast && pc == rom::display_frame_start);
 }
 
 void start_hardware(Ula& state, bool ntsc) {

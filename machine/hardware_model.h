@@ -8,12 +8,12 @@
 #include <cstdint>
 
 #include "display_file.h"
+#include "rom_addresses.h"
+#include "timing.h"
 
-constexpr int32_t line_cycles = 207;               // one scan line
-constexpr int32_t hardware_period_cycles = 32500;  // 1/100 s at 3.25 MHz
 // Without a vertical sync for this long (two frames of the host: FAST mode
 // computing) the television shows no picture.
-constexpr int64_t no_picture_after = 4 * hardware_period_cycles;
+constexpr int64_t no_picture_after = 4 * period_cycles;
 
 // How the last frame's lines were timed: the lines that ended in a maskable
 // interrupt (the picture's lines) and how many of those took 207 cycles from
@@ -75,12 +75,11 @@ void stop_nmi_generator(Ula& ula);
 void run_hardware_period(Zx81& machine);
 
 // The ROM's display code: the interrupt handlers and the routines that make
-// a frame and read the keys (0x0229-0x02E6), which FAST mode runs too while
-// it waits for a key; their state is the display hardware's, and the simple
-// model keeps it otherwise.
-constexpr uint16_t display_frame_start = 0x0229;  // DISPLAY-1
+// a frame and read the keys, which FAST mode runs too while it waits for a
+// key; their state is the display hardware's, and the simple model keeps it
+// otherwise.
 constexpr bool in_rom_display_code(uint16_t pc) {
-    return (pc >= 0x0038 && pc <= 0x0052) || (pc >= 0x0066 && pc <= 0x007F) || (pc >= 0x0229 && pc <= 0x02E6);
+    return rom::interrupt_handler.holds(pc) || rom::nmi_handler.holds(pc) || rom::display_routines.holds(pc);
 }
 
 // Whether one model can hand over to the other at `pc`: where the program

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "keyboard.h"
+#include "timing.h"
 
 struct ZxKeyEvent {
     ZxKey key;
@@ -43,24 +44,13 @@ struct ZxKeyEvent {
 // Who took the last key: the ROM's debounce, or a program reading the keys.
 enum class KeyTaker : uint8_t { none, rom, program };
 
-// Where the ROM's keyboard routine (KEYBOARD) runs, and where its call from
-// the display's scan returns: a read there is the ROM's own, made every frame
-// whether anything waits for a key or not.
-constexpr uint16_t keyboard_routine = 0x02BB;
-constexpr uint16_t keyboard_routine_end = 0x02E6;
-constexpr uint16_t display_scan_return = 0x0241;
-// The ROM's BREAK check between two statements of a running program reads
-// SPACE here, then runs on into the debounce routine, which marks the
-// debounce state 0xFF as if a key had been taken.
-constexpr uint16_t break_check_read = 0x0F48;
-
 // The debounce state the ROM leaves: 0 when it is ready for a new key, 0xFF
 // right after its debounce routine has taken one.
 constexpr uint8_t debounce_ready = 0x00;
 constexpr uint8_t debounce_taken = 0xFF;
 
 // Times in processor cycles (3.25 MHz).
-constexpr int64_t key_cycles_per_ms = 3250;
+constexpr int64_t key_cycles_per_ms = cycles_per_ms;
 // A key a program reads for itself is held at least this long, and left up
 // this long before the next press (longer in SLOW mode on the hardware model,
 // where programs see the keys only between frames).

@@ -1,5 +1,7 @@
 #include "program_image.h"
 
+#include "rom_addresses.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -14,8 +16,6 @@ namespace {
 // run, which the loaded NXTLIN names. These are what that route needs: FLAGS,
 // PPC (line -2: no line running) and the two words that the ROM puts at the
 // top of the stack after NEW.
-constexpr uint16_t restart_address = 0x005B;
-constexpr uint16_t statement_return = 0x0676;  // the ROM's next-line routine
 constexpr uint16_t stack_end_mark = 0x3E00;    // below it the GOSUB stack ends
 
 void write_byte(Zx81& machine, uint16_t address, uint8_t value) {
@@ -58,6 +58,12 @@ int ram_needed_kb(uint32_t edit_line) {
 }
 
 }  // namespace
+
+size_t saved_program_length(const uint8_t* bytes, size_t available) {
+    if (available < e_line_offset + 2) return 0;
+    const uint32_t edit_line = bytes[e_line_offset] | bytes[e_line_offset + 1] << 8;
+    return plausible_end(edit_line) ? edit_line - program_start : 0;
+}
 
 ProgramImage check_program_image(std::vector<uint8_t> bytes, int ram_kb) {
     if (bytes.size() < smallest_program) return refused(not_a_program + "too short");
@@ -106,12 +112,12 @@ void start_program(Zx81& machine, const ProgramImage& image) {
     const uint16_t bottom = static_cast<uint16_t>(ramtop - 4);
     write_byte(machine, sysvar::err_sp, static_cast<uint8_t>(bottom));
     write_byte(machine, sysvar::err_sp + 1, static_cast<uint8_t>(bottom >> 8));
-    const uint16_t words[] = {statement_return, stack_end_mark};
+    const uint16_t words[] = {rom::statement_return, stack_end_mark};
     for (int i = 0; i < 4; ++i) {
         const uint16_t address = static_cast<uint16_t>(bottom + i);
         if (address >= end) write_byte(machine, address, static_cast<uint8_t>(words[i / 2] >> (8 * (i % 2))));
     }
-    machine.cpu.PC.w = restart_address;
+    machine.cpu.PC.w = rom::restart;
 }
 
 ProgramImage program_in_memory(const Zx81& machine) {

@@ -21,6 +21,14 @@ constexpr size_t smallest_program = sysvar::e_line + 2 - program_start;
 constexpr size_t largest_program = ram_end(32) - program_start;
 // What older versions saved: 0x4009-0x8008, whatever the program's length.
 constexpr size_t full_image_size = 16384;
+// Where E_LINE stands in a saved program.
+constexpr size_t e_line_offset = sysvar::e_line - program_start;
+
+// The length of a saved program as its first bytes say (E_LINE less
+// 0x4009), found by its structure as the ROM's LOAD finds it: 0 while fewer
+// than e_line_offset + 2 bytes are `available`, or when E_LINE can end no
+// program on any ZX81.
+size_t saved_program_length(const uint8_t* bytes, size_t available);
 
 // What a file operation came to: ok, or the reason it was refused, worded
 // for the second line of a message box.

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "ay_chip.h"
+#include "rom_addresses.h"
+#include "timing.h"
 
 // The sound board on the expansion bus, and how it is addressed.
 enum class SoundBoard {
@@ -22,7 +24,6 @@ enum class SoundBoard {
     quicksilva,
 };
 
-constexpr double processor_clock = 3'250'000;  // cycles a second, both models
 constexpr int cycles_per_ay_tick = 2 * ay_clocks_per_tick;  // the chip runs at half the processor's clock
 
 struct Sound {
@@ -70,7 +71,7 @@ void set_sync_line(Sound& sound, int64_t t, bool low, bool by_display);
 // Whether the ROM's display code (its frame's syncs and the keyboard scan
 // in them) is running at `pc`.
 constexpr bool in_frame_sync_code(uint16_t pc) {
-    return pc >= 0x0229 && pc < 0x02F5;
+    return rom::display_routines.holds(pc);
 }
 
 // A port write that may reach the board (with the board's decoding), and a

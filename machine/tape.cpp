@@ -2,33 +2,27 @@
 
 #include <algorithm>
 
+#include "basic_text.h"
 #include "zx81.h"
 
 namespace {
 
 constexpr uint8_t halt_opcode = 0x76;
-// Where a finished LOAD or SAVE goes on (the ROM's SLOW/FAST check, which
-// returns to the statement loop), and where BREAK during one stops: RST 8
-// with report D.
-constexpr uint16_t slow_fast_check = 0x0207;
-constexpr uint16_t break_report = 0x03A2;
+// A finished LOAD or SAVE goes on at the ROM's SLOW/FAST check, which
+// returns to the statement loop; BREAK during one stops at RST 8 with
+// report D.
 
 constexpr uint8_t end_mark = 0x80;
 constexpr size_t longest_file_name = 255;
 
-// The host form of each ZX81 character code 0-63 that can be part of a
-// file name: space, the symbols, digits and letters. Graphics have none, nor
-// has '/', which Linux keeps for folders.
-constexpr const char* host_characters[64] = {
-    " ",  nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, nullptr, "\"", "\u00a3", "$", ":", "?",
-    "(", ")", ">", "<", "=", "+", "-", "*",
-    nullptr, ";", ",", ".", "0", "1", "2", "3",
-    "4", "5", "6", "7", "8", "9", "A", "B",
-    "C", "D", "E", "F", "G", "H", "I", "J",
-    "K", "L", "M", "N", "O", "P", "Q", "R",
-    "S", "T", "U", "V", "W", "X", "Y", "Z",
-};
+// The host form of a ZX81 character code 0-63 in a file name: space, the
+// symbols, digits and letters, as the ZX81's character set has them;
+// graphics have none, nor has '/', which Linux keeps for folders.
+std::string host_character(uint8_t code) {
+    constexpr uint8_t slash = 0x18, first_symbol = 0x0B;
+    if (code == slash || (code > 0 && code < first_symbol)) return {};
+    return zx81_text(code);
+}
 
 // A name character without its end mark; 0xFF for the codes that are no
 // characters (keywords, NEWLINE and the like).
@@ -48,11 +42,11 @@ void end_command(Zx81& machine, uint16_t address) {
 }  // namespace
 
 uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address, int64_t now) {
-    if (address == loader_wait_mark || address == loader_bit_mark) machine.ula.boundary_work |= at_loader_pass;
-    const bool caught = address == save_after_name || address == load_after_name;
+    if (address == rom::loader_wait_mark || address == rom::loader_bit_mark) machine.ula.boundary_work |= at_loader_pass;
+    const bool caught = address == rom::save_after_name || address == rom::load_after_name;
     if (!caught || !machine.known_rom) return machine.memory[address];
     if (!machine.tape.traps) {
-        if (address == load_after_name) start_tape(machine.tape.deck, now);
+        if (address == rom::load_after_name) start_tape(machine.tape.deck, now);
         return machine.memory[address];
     }
     const Z80State& cpu = machine.cpu;
@@ -60,7 +54,7 @@ uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address, int64_t now) {
     // Kept on the HALT, the processor fetches here again until the command
     // is served.
     if (command.action != TapeAction::none) return halt_opcode;
-    command.action = address == save_after_name ? TapeAction::save : TapeAction::load;
+    command.action = address == rom::save_after_name ? TapeAction::save : TapeAction::load;
     command.name.clear();
     // LOAD "" comes with carry set. Otherwise DE holds the name's first
     // character and BC one less than its length; the ROM has set bit 7 of
@@ -79,11 +73,11 @@ uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address, int64_t now) {
 int32_t skip_loader_passes(Zx81& machine, Z80State& cpu, uint16_t pc, int64_t now, int32_t budget, uint8_t& r) {
     // Where the marks leave the processor: before the waiting loop's IN,
     // and after the timing loop's.
-    constexpr uint16_t waiting = loader_wait_mark + 2, timing = loader_bit_mark + 2;
+    constexpr uint16_t waiting = rom::loader_wait_mark + 2, timing = rom::loader_bit_mark + 2;
     if ((pc != waiting && pc != timing) || !machine.known_rom || !machine.tape.quick_waits ||
         machine.ula.nmi_generator || (cpu.IFF & IFF1))
         return 0;
-    if (debugging(machine.debug) && !quiet_between(machine.debug, loader_wait_mark, loader_bit_mark + 8)) return 0;
+    if (debugging(machine.debug) && !quiet_between(machine.debug, rom::loader_wait_mark, rom::loader_bit_mark + 8)) return 0;
     TapeDeck& deck = machine.tape.deck;
     const int64_t edge = tape_next_change(deck, now);
     uint8_t& b = cpu.BC.b.h;
@@ -134,11 +128,12 @@ HostName host_file_name(const std::vector<uint8_t>& zx81_name) {
         if (inverse && code != 0xFF)
             return {{}, "a file name cannot hold inverse characters (on a ZX81's tape the name would end at the "
                         "first one)"};
-        if (code == 0xFF || !host_characters[code]) {
+        const std::string shown = code == 0xFF ? std::string() : host_character(code);
+        if (shown.empty()) {
             const char* what = code == 0x18 ? "'/'" : code == 0xFF ? "keywords or control codes" : "graphics";
             return {{}, std::string("a file name cannot hold ") + what};
         }
-        name += host_characters[code];
+        name += shown;
     }
     if (name.empty()) return {{}, "the name is empty"};
     if (name.size() + 3 > longest_file_name) return {{}, "the name is too long for a file name"};
@@ -149,23 +144,24 @@ std::string printable_name(const std::vector<uint8_t>& zx81_name) {
     std::string text;
     for (uint8_t byte : zx81_name) {
         const uint8_t code = character_code(byte);
+        const std::string shown = code == 0xFF ? std::string() : host_character(code);
         if (code == 0x18)
             text += '/';
         else
-            text += code != 0xFF && host_characters[code] ? host_characters[code] : "?";
+            text += shown.empty() ? "?" : shown;
     }
     return text;
 }
 
 void finish_tape_command(Zx81& machine) {
-    if (machine.tape.command.action != TapeAction::none) end_command(machine, slow_fast_check);
+    if (machine.tape.command.action != TapeAction::none) end_command(machine, rom::slow_fast_check);
 }
 
 void finish_tape_load(Zx81& machine, const ProgramImage& image) {
     put_program(machine, image);
-    end_command(machine, slow_fast_check);
+    end_command(machine, rom::slow_fast_check);
 }
 
 void break_tape_command(Zx81& machine) {
-    if (machine.tape.command.action != TapeAction::none) end_command(machine, break_report);
+    if (machine.tape.command.action != TapeAction::none) end_command(machine, rom::break_report);
 }

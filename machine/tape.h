@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "program_image.h"
+#include "rom_addresses.h"
 #include "tape_deck.h"
 
 struct Z80State;
@@ -21,16 +22,8 @@ struct Zx81;
 
 // The opcode fetches caught: SAVE with a name of at least one character
 // (the ROM has given report F for an empty one), and LOAD, whose carry says
-// whether the name is empty.
-constexpr uint16_t save_after_name = 0x02FB;
-constexpr uint16_t load_after_name = 0x0343;
-
-// The ROM loader's two loops that read the EAR socket, each marked by an
-// instruction whose fetch sets at_loader_pass for the boundary after it:
-// waiting for a burst (LD A,$7F; 68 cycles a pass) and timing one
-// (IN A,($FE); 50 cycles a pass while the level is high, 51 while low).
-constexpr uint16_t loader_wait_mark = 0x0350;
-constexpr uint16_t loader_bit_mark = 0x038B;
+// whether the name is empty. The loader's two marks (rom_addresses.h) set
+// at_loader_pass for the boundary after them.
 
 enum class TapeAction { none, save, load };
 
@@ -67,7 +60,7 @@ int32_t skip_loader_passes(Zx81& machine, Z80State& cpu, uint16_t pc, int64_t no
 // catch to the loader's last mark, which runs only while a tape command
 // does.
 constexpr bool in_tape_code(uint16_t address) {
-    return static_cast<uint16_t>(address - save_after_name) <= loader_bit_mark - save_after_name;
+    return static_cast<uint16_t>(address - rom::save_after_name) <= rom::loader_bit_mark - rom::save_after_name;
 }
 
 // An opcode fetch in the ROM's tape code at cycle `now`: the byte the

@@ -4,6 +4,9 @@
 #include <cctype>
 #include <cstdio>
 
+#include "basic_text.h"
+#include "program_image.h"
+
 namespace {
 
 using namespace tape_timing;
@@ -17,8 +20,6 @@ constexpr uint64_t burst_gap = 1300;
 // a program ends it (the ROM gives up after 5.36 ms).
 constexpr uint64_t silence_before = 100 * cycles_per_ms;
 constexpr uint64_t longest_gap = 17408;
-constexpr uint16_t program_start = 0x4009;
-constexpr size_t e_line_offset = 0x4014 - program_start;
 constexpr size_t longest_name = 255;
 
 struct Burst {
@@ -174,12 +175,11 @@ DecodedTape decode_signal(const TapeSignal& signal) {
         }
         program.data.push_back(byte);
         if (program.data.size() == e_line_offset + 2) {
-            const size_t e_line = program.data[e_line_offset] | program.data[e_line_offset + 1] << 8;
-            if (e_line < program_start + e_line_offset + 2 || e_line > 0xC000) {
+            length = saved_program_length(program.data.data(), program.data.size());
+            if (length == 0) {
                 give_up(burst.end, "its E_LINE makes no program");
                 continue;
             }
-            length = e_line - program_start;
         }
         if (length && program.data.size() == length) {
             program.end = burst.end;
@@ -195,20 +195,12 @@ DecodedTape decode_signal(const TapeSignal& signal) {
 }
 
 std::vector<uint8_t> tape_name_of(const std::string& text) {
-    // The ZX81 characters from 0x0B on: " pound $ : ? ( ) > < = + - * / ; , .
-    // digits and letters (the pound sign is not ASCII and is left out).
-    static const std::string characters = "\"#$:?()><=+-*/;,.0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    // Letters (either case), digits, space and the symbols the ZX81 has.
     std::vector<uint8_t> name;
     for (char c : text) {
-        const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        const size_t at = upper == ' ' ? std::string::npos : characters.find(upper);
-        if (upper == ' ') {
-            name.push_back(0x00);
-        } else if (at == std::string::npos || upper == '#') {
-            return {};
-        } else {
-            name.push_back(static_cast<uint8_t>(0x0B + at));
-        }
+        const int code = zx81_code_of(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+        if (code < 0) return {};
+        name.push_back(static_cast<uint8_t>(code));
     }
     if (!name.empty()) name.back() |= 0x80;
     return name;

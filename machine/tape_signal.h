@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tape_deck.h"
+#include "timing.h"
 
 // The ROM's timing, in processor cycles (3.25 MHz).
 namespace tape_timing {
@@ -19,7 +20,6 @@ constexpr uint32_t bit_end_low = 4872;  // the last pulse's low, to the next bit
 // the data.
 constexpr uint32_t name_byte_gap = 77;
 constexpr uint32_t data_byte_gap = 136;
-constexpr uint32_t cycles_per_ms = 3250;
 // SAVE's lead-in: 5.1 s of the line held low.
 constexpr uint32_t rom_lead_in = 16'588'328;
 }  // namespace tape_timing

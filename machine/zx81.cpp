@@ -8,17 +8,16 @@ namespace {
 
 // The ROM's SLOW/FAST check turns the NMI generator on for a moment and
 // looks whether an NMI came. None comes in the simple model, and there the
-// ROM would drop the program's request for SLOW mode (RES 6,(HL) at 0x0226,
-// then RET). A real ZX81 keeps the request in CDFLAG, and saves it with the
+// ROM would drop the program's request for SLOW mode (RES 6,(HL), then
+// RET). A real ZX81 keeps the request in CDFLAG, and saves it with the
 // program; the simple model keeps it too, only without acting on it: the
 // instruction becomes its RET, and SLOW mode is never marked as running.
-constexpr uint16_t slow_check_saw_no_nmi = 0x0226;
 constexpr uint8_t ret_opcode = 0xC9;
 
 // The time is worked out here, out of the processor's loop, from the cycles
 // left in the period at the fetch.
 [[gnu::cold, gnu::noinline]] uint8_t fetch_caught(Zx81& machine, uint16_t address, int32_t cycles_left) {
-    if (address == slow_check_saw_no_nmi)
+    if (address == rom::slow_check_saw_no_nmi)
         return machine.known_rom ? ret_opcode : machine.memory[address];
     const int64_t now = static_cast<int64_t>(machine.cycles_run.load(std::memory_order_relaxed)) +
                         machine.cpu.period_cycles - cycles_left;
@@ -52,7 +51,7 @@ struct SimpleBus {
     uint8_t fetch(const Z80State&, uint16_t address, uint8_t, int32_t cycles_left, int) {
         fetched = address;
         fetched_left = cycles_left;
-        if (in_tape_code(address) || address == slow_check_saw_no_nmi) [[unlikely]]
+        if (in_tape_code(address) || address == rom::slow_check_saw_no_nmi) [[unlikely]]
             return fetch_caught(*m, address, cycles_left);
         return memory_at(address);  // an opcode fetch is no data read for a watchpoint
     }
@@ -111,14 +110,11 @@ struct SimpleBus {
     }
 };
 
-constexpr uint16_t key_wait = 0x04C7;       // the ROM's wait for a key: FAST or SLOW
-constexpr uint16_t key_wait_spin = 0x04CF;  // its SLOW part: until the NMIs see a key
-
 // The processor's period and the display hardware, fresh, for the model.
 void start_model(Zx81& machine) {
     const bool hardware = machine.model == Model::hardware;
     machine.address_map = address_map_for(machine.ram_kb, hardware);
-    machine.cpu.period_cycles = hardware ? hardware_period_cycles : period_cycles;
+    machine.cpu.period_cycles = period_cycles;
     machine.cpu.cycles_left = machine.cpu.period_cycles;
     if (hardware) start_hardware(machine.ula, machine.ntsc);
 }
@@ -171,8 +167,8 @@ void switch_to_simple(Zx81& machine) {
         // model, its NMIs would break into the ROM's FAST display.
         machine.memory[sysvar::cdflag] &= static_cast<uint8_t>(~sysvar::slow_running);
         machine.nmi_generator = false;
-        if (machine.cpu.PC.w >= key_wait_spin && machine.cpu.PC.w <= key_wait_spin + 3)
-            machine.cpu.PC.w = key_wait;
+        if (machine.cpu.PC.w >= rom::key_wait_spin && machine.cpu.PC.w <= rom::key_wait_spin + 3)
+            machine.cpu.PC.w = rom::key_wait;
     }
 }
 
@@ -311,12 +307,12 @@ void type_key(Zx81& machine, ZxKey key, bool down) {
 
 void note_key_read(Zx81& machine, uint16_t port, uint16_t last_fetch) {
     KeyReader reader = KeyReader::program;
-    if (machine.known_rom && last_fetch == break_check_read) {
+    if (machine.known_rom && last_fetch == rom::break_check_read) {
         reader = KeyReader::break_check;
-    } else if (machine.known_rom && last_fetch >= keyboard_routine && last_fetch <= keyboard_routine_end) {
+    } else if (machine.known_rom && rom::keyboard.holds(last_fetch)) {
         const uint16_t sp = machine.cpu.SP.w;
         const int returns_to = peek(machine, sp) | peek(machine, static_cast<uint16_t>(sp + 1)) << 8;
-        if (returns_to == display_scan_return) reader = KeyReader::display_scan;
+        if (returns_to == rom::display_scan_return) reader = KeyReader::display_scan;
     }
     note_keyboard_read(machine.key_feeder, port, reader, peek(machine, sysvar::debounce));
 }

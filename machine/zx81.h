@@ -52,11 +52,6 @@ struct Zx81 {
 // run side by side.
 extern Zx81 zx81;
 
-// Processor cycles in a period of the simple model: 1/100 s at the ZX81's
-// own 3.25 MHz, as in the hardware model, so that time (and pitch) is the
-// same in both.
-constexpr int32_t period_cycles = 32500;
-
 // Power-up in the machine's model and with its RAM: memory as at power-on
 // with the ROM in place, no key down, the processor reset.
 void power_up(Zx81& machine, const RomImage& rom);

@@ -88,7 +88,7 @@ void real_tape_load(const RomImage& rom) {
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 10 && !zx81.debug.stopped; ++i) run_period(zx81);
     set_keys(zx81, no_keys_down);
-    const uint64_t most = signal.length() / static_cast<uint64_t>(hardware_period_cycles) + 1000;
+    const uint64_t most = signal.length() / static_cast<uint64_t>(period_cycles) + 1000;
     for (uint64_t i = 0; i < most && !zx81.debug.stopped; ++i) run_period(zx81);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double emulated = static_cast<double>(zx81.cycles_run.load() - start_cycles) / processor_clock;

@@ -28,6 +28,27 @@ TEST_F(Headless, PrintTwoPlusTwoInBothModels) {
     }
 }
 
+// RUN typed after loading a program of 14 KB, whose listing keeps the ROM
+// busy, runs it in both models and every RAM size it fits; a key that no
+// program reads ends the run with its name and status 1.
+TEST_F(Headless, KeysReachTheRomAfterABigProgramAndUnreadKeysAreNamed) {
+    std::string listing = "1 PRINT \"RAN\"\n2 STOP\n";
+    for (int n = 10; n < 10 + 14 * 28; ++n) listing += std::to_string(n) + " PRINT \"" + std::string(28, 'X') + "\"\n";
+    write("big.bas", listing);
+    ASSERT_EQ(run_orlix({"--headless", "--type-file", "big.bas", "--save", "big.p", "--ram", "32"}, dir).status, 0);
+    ASSERT_GT(fs::file_size(dir / "big.p"), 14000u);
+    for (const char* model : {"--model=simple", "--model=hardware"})
+        for (const char* ram : {"16", "32"}) {
+            const Finished ran = run_orlix({"--headless", model, "--ram", ram, "big.p", "--keys", "WAIT:2 R NEWLINE",
+                                            "--until-text", "RAN", "--run-for", "30"}, dir);
+            EXPECT_EQ(ran.status, 0) << model << " " << ram << "K: " << ran.err;
+        }
+    write("loop.bas", "10 GOTO 10\n");
+    const Finished unread = run_orlix({"--headless", "--type-file", "loop.bas", "--keys", "R NEWLINE Q"}, dir);
+    EXPECT_EQ(unread.status, 1);
+    EXPECT_NE(unread.err.find("key 3: the ZX81 never took Q"), std::string::npos) << unread.err;
+}
+
 // SAVE to a WAV for a real ZX81, then that recording through the ROM's own
 // loader, and through the file catches from the deck; the program lists
 // as it was typed either way.
