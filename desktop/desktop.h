@@ -5,7 +5,6 @@
 #include <allegro.h>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -72,5 +71,5 @@ struct Desktop {
     int frame_parity = 0;               // the simple model draws a frame when it is 0
     uint64_t frames_presented = 0;      // the hardware model's frame last shown
     int periods_without_frame = 0;      // since the hardware model last ended one
-    std::atomic<uint64_t> frames_drawn{0};
+    uint64_t frames_drawn = 0;
 };

@@ -263,7 +263,7 @@ void change_view(Desktop& desktop, View view) {
 }  // namespace
 
 void apply_sound(Desktop& desktop, Zx81& machine) {
-    const int64_t now = static_cast<int64_t>(machine.cycles_run.load());
+    const int64_t now = static_cast<int64_t>(machine.cycles_run);
     if (desktop.sound != SoundMode::off) desktop.sound_when_on = desktop.sound;
     machine.sound.frame_syncs = desktop.sound == SoundMode::mic;
     if (desktop.sound != SoundMode::off && !desktop.sound_device_tried) {
@@ -285,7 +285,7 @@ void play_sound(Desktop& desktop, Zx81& machine) {
 }
 
 void draw_frame(Desktop& desktop, Zx81& machine) {
-    desktop.frames_drawn.fetch_add(1);
+    ++desktop.frames_drawn;
     const Layout& layout = desktop.layout;
     const int w = screen ? screen->w : 0;
     // In full screen the pointer stays hidden while it is over the picture.

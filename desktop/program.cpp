@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "batch.h"
@@ -25,8 +26,6 @@
 #include "zx81.h"
 
 namespace {
-
-Desktop desktop;
 
 // Starts the library. An X server that cannot take a new client for a
 // moment (one resetting after its last client left, a desktop still
@@ -60,10 +59,6 @@ View starting_view(const Options& options, bool first_start) {
 
 }  // namespace
 
-const Desktop& running_desktop() {
-    return desktop;
-}
-
 void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     const RomFile rom = read_rom_file(options.rom);
     if (!rom.ok)
@@ -96,8 +91,13 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     redraw_frame(d);
 }
 
-int run_program(int argc, char** argv) {
+int run_program(int argc, char** argv, const PeriodObserver& observer) {
     catch_quit_signals();
+    // The program's state, and the machine's: both live as long as the run.
+    const auto owned_desktop = std::make_unique<Desktop>();
+    Desktop& desktop = *owned_desktop;
+    const auto owned_machine = std::make_unique<Zx81>();
+    Zx81& zx81 = *owned_machine;
     // A write past a file-size limit fails with an error the program
     // reports, rather than ending it with the work unsaved.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -169,7 +169,7 @@ int run_program(int argc, char** argv) {
     do {
         run_period(zx81);
         play_sound(desktop, zx81);
-    } while (end_of_period(desktop, zx81) == Step::go_on);
+    } while (end_of_period(desktop, zx81) == Step::go_on && (!observer || observer(desktop, zx81)));
 
     release_input_thread();
     if (desktop.debugger) desktop.debugger->finish(0);

@@ -115,7 +115,7 @@ struct HardwareBus {
 
     // The machine's time (cycles since power-up), for the sound.
     int64_t sound_time(int32_t cycles_left) const {
-        return static_cast<int64_t>(m->cycles_run.load(std::memory_order_relaxed)) + period_cycles -
+        return static_cast<int64_t>(m->cycles_run) + period_cycles -
                cycles_left;
     }
 
@@ -195,8 +195,7 @@ struct HardwareBus {
         const int64_t spent = period_cycles - s->cycles_left - m->debug.unspent;
         m->debug.unspent = 0;
         m->ula.period_start += spent;
-        const uint64_t after = m->cycles_run.fetch_add(static_cast<uint64_t>(spent), std::memory_order_relaxed) +
-                               static_cast<uint64_t>(spent);
+        const uint64_t after = m->cycles_run += static_cast<uint64_t>(spent);
         advance_sound(m->sound, static_cast<int64_t>(after));
         if (without_picture(m->ula)) m->ula.shown = Frame{};
         return IRQ_STOP;

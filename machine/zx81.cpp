@@ -2,8 +2,6 @@
 
 #include "z80_execute.h"
 
-Zx81 zx81;
-
 namespace {
 
 // The ROM's SLOW/FAST check turns the NMI generator on for a moment and
@@ -19,7 +17,7 @@ constexpr uint8_t ret_opcode = 0xC9;
 [[gnu::cold, gnu::noinline]] uint8_t fetch_caught(Zx81& machine, uint16_t address, int32_t cycles_left) {
     if (address == rom::slow_check_saw_no_nmi)
         return machine.known_rom ? ret_opcode : machine.memory[address];
-    const int64_t now = static_cast<int64_t>(machine.cycles_run.load(std::memory_order_relaxed)) +
+    const int64_t now = static_cast<int64_t>(machine.cycles_run) +
                         machine.cpu.period_cycles - cycles_left;
     return fetch_in_tape_code(machine, address, now);
 }
@@ -44,7 +42,7 @@ struct SimpleBus {
     int32_t fetched_left = 0;
 
     int64_t time(int32_t cycles_left) const {
-        return static_cast<int64_t>(m->cycles_run.load(std::memory_order_relaxed)) + m->cpu.period_cycles -
+        return static_cast<int64_t>(m->cycles_run) + m->cpu.period_cycles -
                cycles_left;
     }
 
@@ -95,7 +93,7 @@ struct SimpleBus {
         // A stop ends the period early: what was not run is not counted.
         const auto spent = static_cast<uint64_t>(state->period_cycles - state->cycles_left - m->debug.unspent);
         m->debug.unspent = 0;
-        const uint64_t after = m->cycles_run.fetch_add(spent, std::memory_order_relaxed) + spent;
+        const uint64_t after = m->cycles_run += spent;
         advance_sound(m->sound, static_cast<int64_t>(after));
         return IRQ_STOP;
     }
@@ -180,7 +178,7 @@ const char* model_name(Model model) {
 
 void power_up(Zx81& machine, const RomImage& rom) {
     power_up_memory(machine.memory, rom);
-    reset_sound(machine.sound, static_cast<int64_t>(machine.cycles_run.load()));
+    reset_sound(machine.sound, static_cast<int64_t>(machine.cycles_run));
     machine.tape.command = {};
     machine.keys = no_keys_down;
     machine.cpu = Z80State{};
@@ -246,7 +244,7 @@ void feed_keys(Zx81& machine) {
     feeder.known_rom = machine.known_rom;
     feeder.slow = machine.model == Model::hardware && (machine.memory[sysvar::cdflag] & sysvar::slow_running);
     advance_key_feeder(feeder, machine.keys,
-                       {static_cast<int64_t>(machine.cycles_run.load(std::memory_order_relaxed)),
+                       {static_cast<int64_t>(machine.cycles_run),
                         peek(machine, sysvar::debounce), machine.cpu.PC.w});
 }
 
@@ -264,7 +262,7 @@ void request_model(Zx81& machine, Model model) {
 Zx81Snapshot take_snapshot(const Zx81& machine) {
     return {machine.memory, machine.cpu,        machine.keys,        machine.model,
             machine.requested_model, machine.address_map, machine.ula, machine.tape,
-            machine.nmi_generator,   machine.cycles_run.load()};
+            machine.nmi_generator,   machine.cycles_run};
 }
 
 void restore_snapshot(Zx81& machine, const Zx81Snapshot& s) {
@@ -277,7 +275,7 @@ void restore_snapshot(Zx81& machine, const Zx81Snapshot& s) {
     machine.ula = s.ula;
     machine.tape = s.tape;
     machine.nmi_generator = s.nmi_generator;
-    machine.cycles_run.store(s.cycles_run);
+    machine.cycles_run = s.cycles_run;
 }
 
 uint8_t peek(const Zx81& machine, uint16_t address) {

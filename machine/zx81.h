@@ -3,7 +3,6 @@
 // its picture. Nothing here knows of a window, a keyboard or a timer.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "debugger.h"
@@ -44,13 +43,11 @@ struct Zx81 {
     bool nmi_generator = false;             // as a program left it in the simple model
     Sound sound;                            // the sync line and the sound board
     Debugger debug;                         // breakpoints, watchpoints, a stop
-    std::atomic<uint64_t> cycles_run{0};    // processor cycles since power-up
+    uint64_t cycles_run = 0;                // processor cycles since power-up
 };
 
-// A machine for a program that runs one, as the desktop program does. Each
-// machine's processor runs on a bus of its own, so any number of them may
-// run side by side.
-extern Zx81 zx81;
+// Each machine's processor runs on a bus of its own, so any number of them
+// may run side by side.
 
 // Power-up in the machine's model and with its RAM: memory as at power-on
 // with the ROM in place, no key down, the processor reset.

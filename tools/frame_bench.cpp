@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "desktop.h"
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     install_allegro(SYSTEM_NONE, &errno, atexit);
+    const auto machine = std::make_unique<Zx81>();
+    Zx81& zx81 = *machine;
     power_up(zx81, rom.image);
     // Two fully expanded display files with every kind of code, at 0x4400
     // and 0x4800, the second's every line unlike the first's: D_FILE
@@ -39,8 +42,8 @@ int main(int argc, char** argv) {
         }
     }
     const auto show_display_file = [&](int file) {
-        memory[0x400C] = static_cast<uint8_t>(file & 0xFF);
-        memory[0x400D] = static_cast<uint8_t>(file >> 8);
+        memory[sysvar::d_file] = static_cast<uint8_t>(file & 0xFF);
+        memory[sysvar::d_file + 1] = static_cast<uint8_t>(file >> 8);
     };
     struct Case {
         View view;

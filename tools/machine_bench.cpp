@@ -11,10 +11,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 
 #include "basic_text.h"
+#include "program_image.h"
 #include "tape_signal.h"
 #include "zx81.h"
 
@@ -22,7 +24,7 @@ namespace {
 
 // A chord on the ZON X ports: tones A, B, C, noise on C, B on the envelope.
 void play_chord(Zx81& machine) {
-    const int64_t now = static_cast<int64_t>(machine.cycles_run.load());
+    const int64_t now = static_cast<int64_t>(machine.cycles_run);
     const uint8_t registers[][2] = {{0, 0xE7}, {2, 0xAB}, {3, 0x01}, {4, 0xD5}, {6, 0x0F}, {7, 0x18},
                                     {8, 0x0F}, {9, 0x10}, {10, 0x0C}, {11, 0x00}, {12, 0x08}, {13, 0x0E}};
     for (const auto& [reg, value] : registers) {
@@ -32,68 +34,68 @@ void play_chord(Zx81& machine) {
 }
 
 // Runs the machine for `seconds` of emulated time; returns emulated MHz.
-double run(double seconds) {
+double run(Zx81& zx81, double seconds) {
     const uint64_t cycles = static_cast<uint64_t>(seconds * processor_clock);
-    const uint64_t start_cycles = zx81.cycles_run.load();
+    const uint64_t start_cycles = zx81.cycles_run;
     const auto start = std::chrono::steady_clock::now();
-    while (zx81.cycles_run.load() - start_cycles < cycles) {
+    while (zx81.cycles_run - start_cycles < cycles) {
         run_period(zx81);
         zx81.sound.samples.clear();
     }
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return static_cast<double>(zx81.cycles_run.load() - start_cycles) / elapsed / 1e6;
+    return static_cast<double>(zx81.cycles_run - start_cycles) / elapsed / 1e6;
 }
 
-void run_periods(int periods) {
+void run_periods(Zx81& zx81, int periods) {
     for (int i = 0; i < periods; ++i) run_period(zx81);
 }
 
-void press(std::initializer_list<ZxKey> keys) {
+void press(Zx81& zx81, std::initializer_list<ZxKey> keys) {
     KeyMatrix down = no_keys_down;
     for (ZxKey key : keys) press_key(down, key);
     set_keys(zx81, down);
-    run_periods(10);
+    run_periods(zx81, 10);
     set_keys(zx81, no_keys_down);
-    run_periods(10);
+    run_periods(zx81, 10);
 }
 
 // DIM A(3000) fills the memory of a 16K ZX81; its values are made random,
 // so that the signal has as many 1s as 0s.
-void real_tape_load(const RomImage& rom) {
+void real_tape_load(Zx81& zx81, const RomImage& rom) {
     using namespace zx_key;
     zx81.model = Model::hardware;
     zx81.sound.sample_rate = 0;
     power_up(zx81, rom);
     zx81.tape.traps = false;
-    run_periods(300);
+    run_periods(zx81, 300);
     for (auto keys : {std::initializer_list<ZxKey>{d}, {a}, {shift, i}, {digit3}, {digit0}, {digit0}, {digit0},
                       {shift, o}, {newline}})
-        press(keys);
-    run_periods(50);
+        press(zx81, keys);
+    run_periods(zx81, 50);
     const uint16_t e_line = word_at(zx81.memory, sysvar::e_line);
-    TapeProgram program{tape_name_of("BIG"), {zx81.memory.begin() + 0x4009, zx81.memory.begin() + e_line}, 0, 0};
+    TapeProgram program{tape_name_of("BIG"), {zx81.memory.begin() + program_start, zx81.memory.begin() + e_line}, 0, 0};
     std::mt19937 random(16);
-    for (size_t i = word_at(zx81.memory, sysvar::vars) - 0x4009u + 6; i + 1 < program.data.size(); ++i)
+    for (size_t i = word_at(zx81.memory, sysvar::vars) - program_start + 6; i + 1 < program.data.size(); ++i)
         program.data[i] = static_cast<uint8_t>(random());
-    program.data[sysvar::cdflag - 0x4009] &= static_cast<uint8_t>(~sysvar::slow_running);  // as SAVE leaves it
+    program.data[sysvar::cdflag - program_start] &= static_cast<uint8_t>(~sysvar::slow_running);  // as SAVE leaves it
     const TapeSignal signal = encode_programs({program}, tape_timing::rom_lead_in);
-    press({a});  // NEW
+    press(zx81, {a});  // NEW
     insert_tape(zx81.tape.deck, signal, "bench");
-    for (auto keys : {std::initializer_list<ZxKey>{j}, {shift, p}, {shift, p}}) press(keys);
-    add_breakpoint(zx81.debug, WatchKind::execute, 0x0207);  // LOAD has stored its last byte
+    for (auto keys : {std::initializer_list<ZxKey>{j}, {shift, p}, {shift, p}}) press(zx81, keys);
+    add_breakpoint(zx81.debug, WatchKind::execute, rom::slow_fast_check);  // LOAD has stored its last byte
     KeyMatrix down = no_keys_down;
     press_key(down, newline);
     set_keys(zx81, down);
-    const uint64_t start_cycles = zx81.cycles_run.load();
+    const uint64_t start_cycles = zx81.cycles_run;
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 10 && !zx81.debug.stopped; ++i) run_period(zx81);
     set_keys(zx81, no_keys_down);
     const uint64_t most = signal.length() / static_cast<uint64_t>(period_cycles) + 1000;
     for (uint64_t i = 0; i < most && !zx81.debug.stopped; ++i) run_period(zx81);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double emulated = static_cast<double>(zx81.cycles_run.load() - start_cycles) / processor_clock;
+    const double emulated = static_cast<double>(zx81.cycles_run - start_cycles) / processor_clock;
     const bool same = zx81.debug.stopped &&
-                      std::equal(program.data.begin(), program.data.end(), zx81.memory.begin() + 0x4009);
+                      std::equal(program.data.begin(), program.data.end(), zx81.memory.begin() + program_start);
     std::printf("hardware model, a %zu-byte program through the ROM's loader: %.1f s of signal, loaded in %.1f "
                 "emulated s and %.2f s here (%.0f times real time)%s\n",
                 program.data.size(), static_cast<double>(signal.length()) / processor_clock, emulated, elapsed,
@@ -122,6 +124,8 @@ int main(int argc, char** argv) {
     constexpr Case cases[] = {{"no sound made:", 0, false},
                               {"44.1 kHz, AY silent:", 44100, false},
                               {"44.1 kHz, AY playing:", 44100, true}};
+    const auto machine = std::make_unique<Zx81>();
+    Zx81& zx81 = *machine;
     for (Model model : {Model::simple, Model::hardware}) {
         double first = 0, silent = 0;
         for (const Case& c : cases) {
@@ -129,7 +133,7 @@ int main(int argc, char** argv) {
             zx81.sound.sample_rate = c.rate;
             power_up(zx81, rom.image);
             if (c.chord) play_chord(zx81);
-            const double mhz = run(seconds);
+            const double mhz = run(zx81, seconds);
             if (c.rate == 0) first = mhz;
             if (c.rate != 0 && !c.chord) silent = mhz;
             std::printf("%-8s model, %-22s %.0f emulated s: %5.0f emulated MHz, %4.0f times real time%s",
@@ -140,6 +144,6 @@ int main(int argc, char** argv) {
             std::printf("\n");
         }
     }
-    real_tape_load(rom.image);
+    real_tape_load(zx81, rom.image);
     return 0;
 }

@@ -20,7 +20,6 @@
 #include <cstdlib>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "desktop.h"
@@ -37,47 +36,69 @@ double cpu_seconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void measure(std::chrono::steady_clock::time_point start, double seconds) {
-    using clock = std::chrono::steady_clock;
-    const std::atomic<uint64_t>& frames_drawn = running_desktop().frames_drawn;
-    const std::atomic<uint64_t>& cycles_run = zx81.cycles_run;
-    while (frames_drawn.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const double first_frame = std::chrono::duration<double>(clock::now() - start).count();
-    // Let the ROM boot, then measure the steady state.
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    const auto t0 = clock::now();
-    const uint64_t cycles0 = cycles_run.load();
-    const uint64_t frames0 = frames_drawn.load();
-    const double cpu0 = cpu_seconds();
-    SoundDevice* const sound = running_desktop().sound_device.get();
-    if (sound) sound->reset_statistics();
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const double elapsed = std::chrono::duration<double>(clock::now() - t0).count();
-    const double cycles = static_cast<double>(cycles_run.load() - cycles0);
-    const double frames = static_cast<double>(frames_drawn.load() - frames0);
-    const double cpu = cpu_seconds() - cpu0;
-    std::printf("time to first frame: %.1f ms\n", first_frame * 1000);
-    // A period a tick of the 100.015 Hz timer.
-    const double nominal = zx81.cpu.period_cycles * 100.015;
-    std::printf("%s model, emulated cycles per second: %.0f (%.2f%% of %.0f)\n", model_name(zx81.model),
-                cycles / elapsed, 100.0 * cycles / elapsed / nominal, nominal);
-    std::printf("frames per second: %.2f\n", frames / elapsed);
-    std::printf("CPU time: %.3f s in %.1f s = %.1f%% of one core\n", cpu, elapsed,
-                100.0 * cpu / elapsed);
-    if (sound) {
-        // A sample is made within its period (at most 10 ms before the
-        // period ends) and then waits in the device.
-        std::printf("sound: %d Hz, %llu underruns, %llu samples dropped; in the device after each period: mean "
-                    "%.1f ms, most %.1f ms; from an OUT to the loudspeaker at most %.1f ms\n",
-                    sound->rate(), static_cast<unsigned long long>(sound->underruns()),
-                    static_cast<unsigned long long>(sound->dropped()), sound->mean_queued_ms(),
-                    sound->most_queued_ms(), sound->most_queued_ms() + 10);
-    } else {
-        std::printf("sound: none\n");
+// Measures the running program from its own thread, a period at a time:
+// the first frame, then, after two seconds for the ROM to boot, the steady
+// state for `seconds`; then ends the run.
+class Measure {
+public:
+    Measure(std::chrono::steady_clock::time_point start, double seconds) : start_(start), seconds_(seconds) {}
+
+    bool operator()(const Desktop& desktop, const Zx81& machine) {
+        using clock = std::chrono::steady_clock;
+        const auto now = clock::now();
+        if (desktop.frames_drawn == 0) return true;
+        if (first_frame_ < 0) {
+            first_frame_ = std::chrono::duration<double>(now - start_).count();
+            booted_ = now + std::chrono::seconds(2);
+            return true;
+        }
+        if (now < booted_) return true;
+        if (!measuring_) {
+            measuring_ = true;
+            t0_ = now;
+            cycles0_ = machine.cycles_run;
+            frames0_ = desktop.frames_drawn;
+            cpu0_ = cpu_seconds();
+            if (desktop.sound_device) desktop.sound_device->reset_statistics();
+            return true;
+        }
+        const double elapsed = std::chrono::duration<double>(now - t0_).count();
+        if (elapsed < seconds_) return true;
+        report(desktop, machine, elapsed);
+        return false;
     }
-    std::fflush(stdout);
-    request_quit();
-}
+
+private:
+    std::chrono::steady_clock::time_point start_, booted_, t0_;
+    double seconds_, first_frame_ = -1, cpu0_ = 0;
+    bool measuring_ = false;
+    uint64_t cycles0_ = 0, frames0_ = 0;
+
+    void report(const Desktop& desktop, const Zx81& machine, double elapsed) const {
+        const double cycles = static_cast<double>(machine.cycles_run - cycles0_);
+        const double frames = static_cast<double>(desktop.frames_drawn - frames0_);
+        const double cpu = cpu_seconds() - cpu0_;
+        std::printf("time to first frame: %.1f ms\n", first_frame_ * 1000);
+        // A period a tick of the 100.015 Hz timer.
+        const double nominal = machine.cpu.period_cycles * 100.015;
+        std::printf("%s model, emulated cycles per second: %.0f (%.2f%% of %.0f)\n", model_name(machine.model),
+                    cycles / elapsed, 100.0 * cycles / elapsed / nominal, nominal);
+        std::printf("frames per second: %.2f\n", frames / elapsed);
+        std::printf("CPU time: %.3f s in %.1f s = %.1f%% of one core\n", cpu, elapsed, 100.0 * cpu / elapsed);
+        if (const SoundDevice* sound = desktop.sound_device.get()) {
+            // A sample is made within its period (at most 10 ms before the
+            // period ends) and then waits in the device.
+            std::printf("sound: %d Hz, %llu underruns, %llu samples dropped; in the device after each period: mean "
+                        "%.1f ms, most %.1f ms; from an OUT to the loudspeaker at most %.1f ms\n",
+                        sound->rate(), static_cast<unsigned long long>(sound->underruns()),
+                        static_cast<unsigned long long>(sound->dropped()), sound->mean_queued_ms(),
+                        sound->most_queued_ms(), sound->most_queued_ms() + 10);
+        } else {
+            std::printf("sound: none\n");
+        }
+        std::fflush(stdout);
+    }
+};
 
 }  // namespace
 
@@ -168,8 +189,5 @@ int main(int argc, char** argv) {
     if (!moving.empty()) program_args.push_back(moving.data());
     program_args.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
-    std::thread watcher(measure, start, seconds);
-    const int status = run_program(static_cast<int>(program_args.size()) - 1, program_args.data());
-    watcher.join();
-    return status;
+    return run_program(static_cast<int>(program_args.size()) - 1, program_args.data(), Measure(start, seconds));
 }

@@ -3,11 +3,15 @@
 // reads through its ports and types with its own ROM.
 #include <gtest/gtest.h>
 
+#include "zx81_harness.h"
+
 #include <vector>
 
 #include "host_keys.h"
 
 namespace {
+
+using Keyboard = MachineTest;
 
 // The ZX81 keys pressed once the host keys are down, as a matrix.
 KeyMatrix settled_matrix(const std::vector<int>& held) {
@@ -30,7 +34,7 @@ struct PortCase {
     uint8_t expected;       // bit 7, the tape input, reads 0
 };
 
-TEST(Keyboard, PortReadsForKeyCombinations) {
+TEST_F(Keyboard, PortReadsForKeyCombinations) {
     const PortCase cases[] = {
         {"nothing held", {}, 0xFEFE, 0x7F},
         {"left shift", {KEY_LSHIFT}, 0xFEFE, 0x7E},
@@ -67,7 +71,7 @@ TEST(Keyboard, PortReadsForKeyCombinations) {
     }
 }
 
-TEST(Keyboard, EveryLetterAndDigitLandsOnItsMatrixPosition) {
+TEST_F(Keyboard, EveryLetterAndDigitLandsOnItsMatrixPosition) {
     // The ZX81 keyboard, row by row, bit 0 first.
     const int layout[8][5] = {
         {KEY_LSHIFT, KEY_Z, KEY_X, KEY_C, KEY_V}, {KEY_A, KEY_S, KEY_D, KEY_F, KEY_G},
@@ -88,7 +92,7 @@ TEST(Keyboard, EveryLetterAndDigitLandsOnItsMatrixPosition) {
 // A character key, event by event: SHIFT (or nothing) before the key, the
 // key held with it for as long as the host key is, SHIFT after; host Shift
 // never adds a SHIFT of its own while the character is typed.
-TEST(Keyboard, ACharacterKeyIsPressedAsARealKeyPress) {
+TEST_F(Keyboard, ACharacterKeyIsPressedAsARealKeyPress) {
     using namespace zx_key;
     struct Step {
         int allegro_key;
@@ -139,7 +143,7 @@ TEST(Keyboard, ACharacterKeyIsPressedAsARealKeyPress) {
 
 // Each character key, typed after PRINT on the real ROM, puts its ZX81
 // character into the line being edited.
-TEST(Keyboard, EveryCharacterKeyTypesWhatIsPrintedOnIt) {
+TEST_F(Keyboard, EveryCharacterKeyTypesWhatIsPrintedOnIt) {
     struct TypedCase {
         std::vector<int> held;
         uint8_t code;  // the ZX81 character

@@ -10,7 +10,7 @@
 
 namespace offscreen {
 
-void start() {
+void start(Zx81& machine) {
     static bool started = false;
     if (!started) {
         install_allegro(SYSTEM_NONE, &errno, atexit);
@@ -19,9 +19,9 @@ void start() {
     for (int k = 0; k < KEY_MAX; ++k) key[k] = 0;
     const RomFile rom = read_rom_file(std::string(ORLIX_SHARED_DIR) + "/roms/zx81.rom");
     if (!rom.ok) ADD_FAILURE() << "cannot read the ROM";
-    zx81.model = Model::simple;
-    zx81.ram_kb = default_ram_kb;
-    power_up(zx81, rom.image);
+    machine.model = Model::simple;
+    machine.ram_kb = default_ram_kb;
+    power_up(machine, rom.image);
 }
 
 void use_depth(Desktop& desktop, int depth) {

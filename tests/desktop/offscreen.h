@@ -10,9 +10,9 @@
 
 namespace offscreen {
 
-// Starts Allegro without a display (once) and powers the machine up with
-// the real ROM; every host key is up.
-void start();
+// Starts Allegro without a display (once) and powers `machine` up with the
+// real ROM; every host key is up.
+void start(Zx81& machine);
 
 // Sets the colour depth, makes the desktop's picture and colours for it, with
 // ink 0 and paper 7.

@@ -3,6 +3,8 @@
 // is a counter the test fills.
 #include <gtest/gtest.h>
 
+#include "zx81_harness.h"
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -19,14 +21,16 @@
 
 namespace {
 
-class Handler : public ::testing::Test {
+using Titles = MachineTest;
+
+class Handler : public ::testing::Test, public TestMachine {
 protected:
     Desktop desktop;
     int& ink = desktop.ink;
     int& paper = desktop.paper;
 
     void SetUp() override {
-        offscreen::start();
+        offscreen::start(zx81);
         offscreen::use_depth(desktop, 16);
         offscreen::use_screen(desktop, 0);
         mouse_b = 0;
@@ -177,7 +181,7 @@ TEST_F(Handler, F9AsksForTheOtherModelOncePerPressAtAFrameBoundary) {
     key_up(KEY_F9);
 }
 
-TEST(Titles, OnlyTheHardwareModelIsNamed) {
+TEST_F(Titles, OnlyTheHardwareModelIsNamed) {
     EXPECT_EQ(title_for(Model::simple), "Orlix V.0.3");
     EXPECT_EQ(title_for(Model::hardware), "Orlix V.0.3 - hardware model");
     const std::string hardware_help = help_text_for(Model::hardware);
@@ -206,18 +210,18 @@ TEST_F(Handler, ResetKeepsModeAndColoursAndRestoresTheRomCopy) {
 TEST_F(Handler, EveryPeriodWaitsForATickAndPiledUpTicksAreDropped) {
     desktop.frame_parity = 0;
     timer_ticks = 100;  // as after a long help box
-    const uint64_t frames = desktop.frames_drawn.load();
+    const uint64_t frames = desktop.frames_drawn;
     end_of_period(desktop, zx81);
-    EXPECT_EQ(desktop.frames_drawn.load(), frames + 1);
+    EXPECT_EQ(desktop.frames_drawn, frames + 1);
     EXPECT_EQ(timer_ticks.load(), 0);
     EXPECT_EQ(desktop.frame_parity, 1);
     timer_tick();
     end_of_period(desktop, zx81);  // the simple model shows every other period
-    EXPECT_EQ(desktop.frames_drawn.load(), frames + 1);
+    EXPECT_EQ(desktop.frames_drawn, frames + 1);
     EXPECT_EQ(timer_ticks.load(), 0);
     timer_tick();
     end_of_period(desktop, zx81);
-    EXPECT_EQ(desktop.frames_drawn.load(), frames + 2);
+    EXPECT_EQ(desktop.frames_drawn, frames + 2);
 }
 
 // The hardware model shows each frame its television ends, whatever the
@@ -232,10 +236,10 @@ TEST_F(Handler, TheHardwareModelShowsEveryFrameItEnds) {
                           {4, false}, {4, true}, {4, false}, {4, true}, {5, true}};
     for (const Step& s : steps) {
         zx81.ula.frames = s.frames_ended;
-        const uint64_t before = desktop.frames_drawn.load();
+        const uint64_t before = desktop.frames_drawn;
         timer_tick();
         end_of_period(desktop, zx81);
-        EXPECT_EQ(desktop.frames_drawn.load() - before, s.shown ? 1u : 0u) << s.frames_ended;
+        EXPECT_EQ(desktop.frames_drawn - before, s.shown ? 1u : 0u) << s.frames_ended;
     }
 }
 

@@ -2,12 +2,15 @@
 // its border placed for each view.
 #include <gtest/gtest.h>
 
+#include "zx81_harness.h"
+
 #include "display_files.h"
 #include "offscreen.h"
 #include "overlays.h"
 #include "presenter.h"
 
 namespace {
+
 
 bool cell_is_solid(const Desktop& desktop, int column, int line, int colour) {
     for (int y = 0; y < 8; ++y)
@@ -17,14 +20,18 @@ bool cell_is_solid(const Desktop& desktop, int column, int line, int colour) {
     return true;
 }
 
+class Presenter : public MachineTest {
+protected:
 // Paints the display file, as a frame would show it.
 void show(Desktop& desktop, const std::vector<uint8_t>& display_file) {
     set_display_file(zx81.memory, 0x5000, display_file);
     paint_frame(desktop, latest_frame(zx81));
 }
+};
 
-TEST(Presenter, ColoursAt8And16Bits) {
-    offscreen::start();
+
+TEST_F(Presenter, ColoursAt8And16Bits) {
+    offscreen::start(zx81);
     Desktop desktop;
     offscreen::use_depth(desktop, 8);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(desktop.colours[i], 100 + i);
@@ -42,8 +49,8 @@ TEST(Presenter, ColoursAt8And16Bits) {
     EXPECT_NE(desktop.colours[7], desktop.colours[15]);
 }
 
-TEST(Presenter, SpacesAreBlankAndCode128IsSolidInk) {
-    offscreen::start();
+TEST_F(Presenter, SpacesAreBlankAndCode128IsSolidInk) {
+    offscreen::start(zx81);
     for (int depth : {8, 16}) {
         Desktop desktop;
         offscreen::use_depth(desktop, depth);
@@ -62,8 +69,8 @@ TEST(Presenter, SpacesAreBlankAndCode128IsSolidInk) {
     }
 }
 
-TEST(Presenter, GlyphPixelsInInkAndPaperAt16Bits) {
-    offscreen::start();
+TEST_F(Presenter, GlyphPixelsInInkAndPaperAt16Bits) {
+    offscreen::start(zx81);
     Desktop desktop;
     offscreen::use_depth(desktop, 16);
     desktop.ink = 2;
@@ -85,8 +92,8 @@ TEST(Presenter, GlyphPixelsInInkAndPaperAt16Bits) {
     destroy_bitmap(desktop.picture);
 }
 
-TEST(Presenter, InkEqualToPaperGivesSolidSquares) {
-    offscreen::start();
+TEST_F(Presenter, InkEqualToPaperGivesSolidSquares) {
+    offscreen::start(zx81);
     Desktop desktop;
     offscreen::use_depth(desktop, 8);
     desktop.ink = desktop.paper = 3;
@@ -118,7 +125,7 @@ struct ViewCase {
 // Each view puts the ZX81's picture at its place and scale, with paper and
 // the television's border around it, and pixels of the border where the
 // frame has them.
-TEST(Presenter, PictureAndBorderForEachView) {
+TEST_F(Presenter, PictureAndBorderForEachView) {
     const ViewCase cases[] = {
         {"mode 0", {0, 0}, {1024, 768}, true, {297, 208}, {7, 7}, 1,
          {{0, 0}, {271, 7}, {0, 207}, {6, 100}, {263, 100}, {100, 199}}, 1},
@@ -131,7 +138,7 @@ TEST(Presenter, PictureAndBorderForEachView) {
         {"scale 3", {0, 3}, {1024, 768}, true, {891, 624}, {21, 21}, 3,
          {{0, 0}, {815, 20}, {20, 300}, {789, 300}, {400, 597}, {0, 623}}, 3},
     };
-    offscreen::start();
+    offscreen::start(zx81);
     for (const ViewCase& c : cases) {
         SCOPED_TRACE(c.name);
         Desktop desktop;
@@ -175,7 +182,7 @@ TEST(Presenter, PictureAndBorderForEachView) {
 
 // F4 goes through the three modes, then each window scale from 3 up that
 // fits the desktop, then back to mode 0.
-TEST(Presenter, F4GoesThroughTheModesThenTheScalesThatFit) {
+TEST_F(Presenter, F4GoesThroughTheModesThenTheScalesThatFit) {
     struct CycleCase {
         Size display;
         std::vector<View> views;
@@ -197,7 +204,7 @@ TEST(Presenter, F4GoesThroughTheModesThenTheScalesThatFit) {
 
 // Windows measured against the work area: a scale too large falls back to
 // the largest that fits; a first start takes two thirds of the height.
-TEST(Presenter, WindowsFitTheWorkArea) {
+TEST_F(Presenter, WindowsFitTheWorkArea) {
     struct FitCase {
         Size work_area;
         View asked, fitted, first_start;
@@ -225,7 +232,7 @@ TEST(Presenter, WindowsFitTheWorkArea) {
 // The keyboard picture with the larger labels that fits: the small one at
 // mode 0 (where the large one would be shrunk past reading), the large one
 // stretched over a screen nearly its size.
-TEST(Presenter, KeyboardPictureForEachScreen) {
+TEST_F(Presenter, KeyboardPictureForEachScreen) {
     struct PictureCase {
         Size screen;
         const char* file;

@@ -1,6 +1,8 @@
 // The reporters without a window, message wrapping, and the fatal paths.
 #include <gtest/gtest.h>
 
+#include "zx81_harness.h"
+
 #include "offscreen.h"
 #include "overlays.h"
 #include "program.h"
@@ -8,19 +10,22 @@
 
 namespace {
 
-TEST(Reporters, WarnWithoutAWindowGoesToStandardError) {
+using HelpText = MachineTest;
+using Reporters = MachineTest;
+
+TEST_F(Reporters, WarnWithoutAWindowGoesToStandardError) {
     testing::internal::CaptureStderr();
     warn("line one\nline two");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Mensaje: line one\nline two\n");
 }
 
-TEST(Reporters, FatalErrorExitsWithMinusOne) {
+TEST_F(Reporters, FatalErrorExitsWithMinusOne) {
     EXPECT_EXIT(fatal_error("Wrong color depth!"), ::testing::ExitedWithCode(255),
                 "Wrong color depth!");
 }
 
-TEST(Reporters, MissingRomIsFatal) {
-    offscreen::start();
+TEST_F(Reporters, MissingRomIsFatal) {
+    offscreen::start(zx81);
     Desktop desktop;
     Options options;
     options.rom = "/nonexistent/zx81.rom";
@@ -28,8 +33,8 @@ TEST(Reporters, MissingRomIsFatal) {
                 "Cannot load zx81.rom!\nPut your ZX81 ROM, zx81.rom, in ~/.local/share/orlix/ or /usr/share/orlix/");
 }
 
-TEST(Reporters, MissingToolbarWarnsAndGoesOn) {
-    offscreen::start();
+TEST_F(Reporters, MissingToolbarWarnsAndGoesOn) {
+    offscreen::start(zx81);
     Desktop desktop;
     testing::internal::CaptureStderr();
     load_toolbar(desktop, "/nonexistent/zxtool.pcx");
@@ -37,7 +42,7 @@ TEST(Reporters, MissingToolbarWarnsAndGoesOn) {
     EXPECT_EQ(desktop.toolbar, nullptr);
 }
 
-TEST(Reporters, MessageLinesKeepEveryLineAndWrapLongOnes) {
+TEST_F(Reporters, MessageLinesKeepEveryLineAndWrapLongOnes) {
     EXPECT_EQ(message_lines("a\n\nb\n", 10), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(message_lines("Orlix - Freeware Sinclair ZX81 Emulator", 20),
               (std::vector<std::string>{"Orlix - Freeware", "Sinclair ZX81", "Emulator"}));
@@ -55,7 +60,7 @@ TEST(Reporters, MessageLinesKeepEveryLineAndWrapLongOnes) {
 
 namespace {
 
-TEST(HelpText, StartsWithTheExactTextAndEndsWithCredits) {
+TEST_F(HelpText, StartsWithTheExactTextAndEndsWithCredits) {
     const std::string quoted =
         "Orlix Mini Help\n\nOrlix - Freeware Sinclair ZX81 Emulator\n\nF1: Help\nF2: Save zx81 "
         "File\nF3; Load zx81 file\nF4: Cycle Screen Modes\nF5: Reset\nF6: Cycle Foreground "

@@ -12,6 +12,8 @@
 
 namespace {
 
+using RemoteProtocol = MachineTest;
+
 // Strings one after another (GCC 12 warns wrongly about + on them here).
 std::string joined(std::initializer_list<std::string_view> parts) {
     std::string out;
@@ -19,7 +21,7 @@ std::string joined(std::initializer_list<std::string_view> parts) {
     return out;
 }
 
-TEST(RemoteProtocol, FramingAndEscapes) {
+TEST_F(RemoteProtocol, FramingAndEscapes) {
     const std::pair<std::string, std::string> vectors[] = {
         {"g", "$g#67"}, {"?", "$?#3f"}, {"OK", "$OK#9a"}, {"", "$#00"}, {"}", "$}]#da"}};
     for (const auto& [data, packet] : vectors) EXPECT_EQ(framed(data), packet) << data;
@@ -53,14 +55,14 @@ TEST(RemoteProtocol, FramingAndEscapes) {
 }
 
 // A stub on a free port, a machine and a client attached to it.
-class Stub : public ::testing::Test {
+class Stub : public ::testing::Test, public TestMachine {
 protected:
     std::unique_ptr<GdbStub> stub;
     std::unique_ptr<GdbClient> client;
 
     void start(Model model, bool dezog = false) {
-        harness::power_up(model);
-        harness::boot();
+        start_machine(model);
+        boot();
         std::string problem;
         stub = GdbStub::listen({"127.0.0.1", 0, dezog}, problem);
         ASSERT_TRUE(stub) << problem;

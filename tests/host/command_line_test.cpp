@@ -2,6 +2,8 @@
 // exit statuses, run without a display.
 #include <gtest/gtest.h>
 
+#include "zx81_harness.h"
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,7 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CommandLineTest : public ::testing::Test {
+class CommandLineTest : public ::testing::Test, public TestMachine {
 protected:
     fs::path dir = fs::temp_directory_path() / ("orlix-cli-" + std::to_string(getpid()));
 

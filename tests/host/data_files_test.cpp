@@ -1,6 +1,8 @@
 // Where the ROM and the pictures are looked for, and in which order.
 #include <gtest/gtest.h>
 
+#include "zx81_harness.h"
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,7 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(DataFiles, FoldersInOrder) {
+using DataFiles = MachineTest;
+
+TEST_F(DataFiles, FoldersInOrder) {
     const DataPlaces places{"/xdg", "/data/a:relative:/data/b", "/home/me", "/opt/orlix/bin", "/usr/share/orlix"};
     EXPECT_EQ(data_folders(places),
               (std::vector<std::string>{".", "/xdg/orlix", "/data/a/orlix", "/data/b/orlix", "/opt/orlix/bin",
@@ -30,7 +34,7 @@ TEST(DataFiles, FoldersInOrder) {
     EXPECT_EQ(data_folders(installed).size(), 5u);
 }
 
-TEST(DataFiles, FirstPlaceThatHasTheFileWins) {
+TEST_F(DataFiles, FirstPlaceThatHasTheFileWins) {
     const fs::path root = fs::temp_directory_path() / ("orlix-data-" + std::to_string(getpid()));
     const fs::path here = fs::current_path();
     const DataPlaces places{(root / "xdg").string(), (root / "none").string(), (root / "home").string(),

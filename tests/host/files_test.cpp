@@ -22,12 +22,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ProgramFiles : public ::testing::Test {
+class ProgramFiles : public ::testing::Test, public TestMachine {
 protected:
     fs::path dir;
 
     void SetUp() override {
-        harness::power_up();
+        start_machine();
         dir = fs::temp_directory_path() / ("orlix-files-" + std::to_string(getpid()));
         fs::create_directories(dir);
         zx81.cpu.PC.w = 0x1234;
@@ -35,7 +35,7 @@ protected:
     }
 
     // A program in memory, as a load would put it.
-    static void place(const std::vector<uint8_t>& image) {
+    void place(const std::vector<uint8_t>& image) {
         std::copy(image.begin(), image.end(), zx81.memory.begin() + 0x4009);
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -77,7 +77,7 @@ protected:
 
 // The bytes and PC set after a load: FLAGS, ERR_SP, PPC and the stack below
 // RAMTOP of a 16 KB machine.
-void expect_restart_state() {
+void expect_restart_state(const Zx81& zx81) {
     EXPECT_EQ(zx81.memory[0x4001], 0x80);
     EXPECT_EQ(word_at(zx81.memory, 0x4002), 0x7FFC);
     EXPECT_EQ(zx81.memory[0x4007], 0xFE);
@@ -117,7 +117,7 @@ TEST_F(ProgramFiles, NameRules) {
         EXPECT_EQ(result.ok, c.loads) << c.name;
         if (c.loads) {
             EXPECT_EQ(zx81.memory[0x4009], 0x10) << c.name;
-            expect_restart_state();
+            expect_restart_state(zx81);
         } else {
             EXPECT_EQ(result.reason, "not a program file (.P, .81 or .P81)") << c.name;
             EXPECT_EQ(zx81.memory, before) << c.name;
@@ -139,7 +139,7 @@ TEST_F(ProgramFiles, ShortFileChangesExactlyItsRange) {
             ASSERT_EQ(zx81.memory[a], before[a]) << a;
         }
     }
-    expect_restart_state();
+    expect_restart_state(zx81);
 }
 
 // Older versions saved 16,384 bytes whatever the program; only the part up
@@ -151,7 +151,7 @@ TEST_F(ProgramFiles, BytesPastELineAreIgnored) {
         ASSERT_TRUE(load_program(zx81, write_file("old.P", program_image(size, 0x00, 0x4209))).ok);
         EXPECT_EQ(zx81.memory[0x4208], static_cast<uint8_t>(0x4208 - 0x4009)) << size;
         for (int a = 0x4209; a < 0x7FFC; ++a) ASSERT_EQ(zx81.memory[a], before[a]) << size << " " << a;
-        expect_restart_state();
+        expect_restart_state(zx81);
     }
 }
 
@@ -159,10 +159,10 @@ TEST_F(ProgramFiles, BytesPastELineAreIgnored) {
 // generator off, interrupts disabled), however it was running; SLOW mode is
 // for the ROM to start again.
 TEST_F(ProgramFiles, ALoadLeavesTheNmiGeneratorOffAndInterruptsDisabled) {
-    harness::power_up(Model::hardware);
-    harness::boot();
+    start_machine(Model::hardware);
+    boot();
     ASSERT_EQ(zx81.memory[sysvar::cdflag] & 0xC0, 0xC0);
-    for (int i = 0; i < 20 && !zx81.ula.nmi_generator; ++i) harness::run_periods(1);
+    for (int i = 0; i < 20 && !zx81.ula.nmi_generator; ++i) run_periods(1);
     ASSERT_TRUE(zx81.ula.nmi_generator) << "SLOW mode times its borders with NMIs";
     std::vector<uint8_t> image = program_image(300);
     image[sysvar::cdflag - 0x4009] = 0xC0;  // saved while SLOW mode ran
@@ -176,8 +176,8 @@ TEST_F(ProgramFiles, ALoadLeavesTheNmiGeneratorOffAndInterruptsDisabled) {
 // The stack words go below RAMTOP wherever the RAM puts it, but never over
 // the program's own bytes.
 TEST_F(ProgramFiles, TheRestartStackGoesBelowRamtop) {
-    harness::power_up(Model::simple, false, 1);
-    harness::boot();
+    start_machine(Model::simple, false, 1);
+    boot();
     ASSERT_EQ(word_at(zx81.memory, sysvar::ramtop), 0x4400);
     ASSERT_TRUE(load_program(zx81, write_program("small.p", 200)).ok);
     EXPECT_EQ(word_at(zx81.memory, sysvar::err_sp), 0x43FC);

@@ -9,6 +9,8 @@
 
 namespace {
 
+using Listing = MachineTest;
+
 // ZX81 codes of plain text: letters, digits and the symbols used here.
 std::vector<uint8_t> zx(std::string_view text) {
     std::vector<uint8_t> codes;
@@ -43,7 +45,7 @@ struct LineCase {
 constexpr ListingStyle zxtext2p = ListingStyle::zxtext2p, zmakebas = ListingStyle::zmakebas,
                        orlix = ListingStyle::orlix;
 
-TEST(Listing, LinesBecomeTheZX81sCodes) {
+TEST_F(Listing, LinesBecomeTheZX81sCodes) {
     const LineCase cases[] = {
         {orlix, "10 PRINT 1.5", {PRINT, 0x1D, 0x1B, 0x21}, ""},
         {orlix, " 20 FORI=1TO10", {FOR, 0x2E, 0x14, 0x1D, TO, 0x1D, 0x1C}, ""},
@@ -107,7 +109,7 @@ TEST(Listing, LinesBecomeTheZX81sCodes) {
 // Keywords as the ROM reads them: a keyword followed by a letter starts a
 // name, keywords written together are keywords; the other reading of a
 // choice is what the typist tries when the ZX81 refuses the first.
-TEST(Listing, KeywordsAsTheROMReadsThem) {
+TEST_F(Listing, KeywordsAsTheROMReadsThem) {
     struct KeywordCase {
         const char* text;
         std::vector<uint8_t> codes;    // as read first
@@ -141,7 +143,7 @@ TEST(Listing, KeywordsAsTheROMReadsThem) {
 
 // Every character the ZX81 has, written as --screen-text writes it and read
 // back inside a string, is the same character.
-TEST(Listing, EveryCharacterReadsBackFromItsScreenText) {
+TEST_F(Listing, EveryCharacterReadsBackFromItsScreenText) {
     for (int code = 0; code < 256; ++code) {
         if ((code & 0x7F) >= 64 || code == 0x0B) continue;  // no character; the quote closes the string
         const std::string text = zx81_text(static_cast<uint8_t>(code));
@@ -152,8 +154,8 @@ TEST(Listing, EveryCharacterReadsBackFromItsScreenText) {
 }
 
 // The block graphics are those of the ROM's character set.
-TEST(Listing, BlockGraphicsAreTheROMsGlyphs) {
-    harness::power_up();
+TEST_F(Listing, BlockGraphicsAreTheROMsGlyphs) {
+    start_machine();
     for (const auto& [escape, quarters] : {std::pair<const char*, int>{"\\' ", 1}, {"\\ '", 2}, {"\\. ", 4},
                                            {"\\ .", 8}, {"\\:.", 13}, {"\\::", 15}, {"\\  ", 0}}) {
         const BasicLine line = read_basic_line(std::string("1 REM ") + escape);
@@ -170,7 +172,7 @@ TEST(Listing, BlockGraphicsAreTheROMsGlyphs) {
 // A listing file into lines: the byte-order mark, CR LF, comments, blank
 // lines, continuations and a Latin-1 pound sign; and where a place in a
 // joined line came from.
-TEST(Listing, FilesSplitIntoLines) {
+TEST_F(Listing, FilesSplitIntoLines) {
     const std::string text = "\xEF\xBB\xBF# a comment\r\n"
                              "10 PRINT \"\xA3\"\r\n"
                              "\n"
@@ -229,7 +231,7 @@ std::vector<uint8_t> entered(const BasicLine& line, const std::array<uint8_t, 5>
 // A program written out in each style reads back to the same codes: every
 // code in a REM and in a string, names like keywords, a stored space, and a
 // number whose value is not what its digits give.
-TEST(Listing, ProgramsListAndReadBack) {
+TEST_F(Listing, ProgramsListAndReadBack) {
     std::vector<uint8_t> every_code = {REM};
     for (int code = 0; code < 256; ++code)
         if (code != 0x76) every_code.push_back(static_cast<uint8_t>(code));

@@ -22,6 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+
+
 using namespace zx_key;
 
 // The smallest program: no lines, a collapsed display, no autorun (E_LINE
@@ -101,7 +103,7 @@ constexpr uint8_t zx_0 = 0x1C, zx_d = 0x29, zx_slash = 0x18;
 
 // The real ROM in the hardware model, loading from the deck with the
 // catches off, stopped where LOAD has stored its last byte.
-class RealTape : public TemporaryFolder {
+class RealTape : public TemporaryFolder, public TestMachine {
 protected:
     void SetUp() override {
         TemporaryFolder::SetUp();
@@ -111,17 +113,17 @@ protected:
         forget_machine();
         TemporaryFolder::TearDown();
     }
-    static void forget_machine() {
+    void forget_machine() {
         clear_breakpoints(zx81.debug);
         resume(zx81.debug);
         eject_tape(zx81.tape.deck);
         zx81.tape.quick_waits = true;
-        harness::between_periods({});
+        between_periods({});
     }
-    static void fresh_machine() {
+    void fresh_machine() {
         forget_machine();
-        harness::power_up(Model::hardware);
-        harness::boot();
+        start_machine(Model::hardware);
+        boot();
     }
 
     // Types LOAD "" (or LOAD "NAME") and runs until the ROM's LOAD ends or
@@ -135,25 +137,25 @@ protected:
     Loaded real_load(const TapeSignal& signal, std::initializer_list<ZxKey> name = {}) {
         zx81.tape.traps = false;
         insert_tape(zx81.tape.deck, signal, "test tape");
-        harness::press({j});
-        harness::press({shift, p});
-        for (ZxKey k : name) harness::press({k});
-        harness::press({shift, p});
+        press({j});
+        press({shift, p});
+        for (ZxKey k : name) press({k});
+        press({shift, p});
         add_breakpoint(zx81.debug, WatchKind::execute, 0x0207);
         const uint64_t typed = zx81.cycles_run;
-        harness::press({newline});
+        press({newline});
         const int limit = static_cast<int>(signal.length() / 32500) + 200;
-        for (int i = 0; i < limit && !zx81.debug.stopped; ++i) harness::run_periods(1);
+        for (int i = 0; i < limit && !zx81.debug.stopped; ++i) run_periods(1);
         return {zx81.debug.stopped, zx81.cycles_run - typed, tape_position(zx81.tape.deck)};
     }
 
-    static bool memory_holds(const std::vector<uint8_t>& data) {
+    bool memory_holds(const std::vector<uint8_t>& data) {
         const uint16_t e_line = word_at(zx81.memory, 0x4014);
         return e_line - 0x4009u == data.size() && std::equal(data.begin(), data.end(), zx81.memory.begin() + 0x4009);
     }
 
-    static bool report_shown(uint8_t code) {
-        return harness::screen_code(1, 23) == zx_slash && harness::screen_code(0, 23) == code;
+    bool report_shown(uint8_t code) const {
+        return screen_code(1, 23) == zx_slash && screen_code(0, 23) == code;
     }
 };
 
@@ -274,12 +276,12 @@ TEST_F(RealTape, TheLoadersQuickWaitsEndAsPassByPass) {
 
 // 16 KB through the real loader take as long as the signal does.
 TEST_F(RealTape, A16KProgramLoadsInTheTimeItsSignalTakes) {
-    harness::type({d, a});  // DIM A(3000): 15 KB of variables
-    harness::press({shift, i});
-    harness::type({digit3, digit0, digit0, digit0});
-    harness::press({shift, o});
-    harness::press({newline});
-    harness::run_periods(50);
+    type({d, a});  // DIM A(3000): 15 KB of variables
+    press({shift, i});
+    type({digit3, digit0, digit0, digit0});
+    press({shift, o});
+    press({newline});
+    run_periods(50);
     std::vector<uint8_t> data = program_in_memory(zx81).bytes;
     ASSERT_GT(data.size(), 15'000u);
     std::mt19937 random(16);
@@ -289,7 +291,7 @@ TEST_F(RealTape, A16KProgramLoadsInTheTimeItsSignalTakes) {
     const TapeProgram big = program_named("BIG", data);
     const TapeSignal signal = encode_programs({big}, tape_timing::rom_lead_in);
     const uint64_t end = decode_signal(signal).programs.at(0).end;
-    harness::press({a});  // NEW
+    press({a});  // NEW
     const Loaded loaded = real_load(signal);
     ASSERT_TRUE(loaded.ended);
     EXPECT_TRUE(memory_holds(data));
@@ -331,8 +333,8 @@ TEST_F(RealTape, TheTzxExampleLoads) {
     EXPECT_TRUE(memory_holds(min_p()));
     clear_breakpoints(zx81.debug);
     resume(zx81.debug);
-    harness::run_periods(100);
-    EXPECT_TRUE(report_shown(zx_0)) << harness::screen_dump();
+    run_periods(100);
+    EXPECT_TRUE(report_shown(zx_0)) << screen_dump();
 }
 
 // With two programs on a tape in the deck, LOAD "TWO" skips the first: at
@@ -357,15 +359,15 @@ TEST_F(RealTape, ATapeOfTwoProgramsLoadsTheSecondByName) {
     write("two.tzx", std::string(tzx.begin(), tzx.end()));
     ASSERT_TRUE(insert_tape_file(zx81, (dir / "two.tzx").string()).ok);
     std::vector<TapeResult> served;
-    harness::between_periods([&] {
+    between_periods([&] {
         if (zx81.tape.command.action != TapeAction::none) served.push_back(serve_tape_command(zx81, dir.string()));
     });
-    harness::press({j});
-    harness::press({shift, p});
-    harness::type({t, w, o});
-    harness::press({shift, p});
-    harness::press({newline});
-    for (int i = 0; i < 200 && served.empty(); ++i) harness::run_periods(1);
+    press({j});
+    press({shift, p});
+    type({t, w, o});
+    press({shift, p});
+    press({newline});
+    for (int i = 0; i < 200 && served.empty(); ++i) run_periods(1);
     ASSERT_EQ(served.size(), 1u);
     EXPECT_TRUE(served[0].ok) << served[0].message;
     EXPECT_EQ(zx81.memory[0x4049], 'T');
@@ -393,10 +395,10 @@ TEST_F(RealTape, SilenceAndNoiseLoadNothing) {
         KeyMatrix keys = no_keys_down;
         press_key(keys, space);
         set_keys(zx81, keys);  // held until the ROM breaks off, as a user does
-        for (int i = 0; i < 100 && !report_shown(zx_d); ++i) harness::run_periods(1);
+        for (int i = 0; i < 100 && !report_shown(zx_d); ++i) run_periods(1);
         set_keys(zx81, no_keys_down);
-        harness::run_periods(20);
-        EXPECT_TRUE(report_shown(zx_d)) << harness::screen_dump();
+        run_periods(20);
+        EXPECT_TRUE(report_shown(zx_d)) << screen_dump();
         EXPECT_TRUE(std::equal(before.begin() + 0x407D, before.begin() + word_at(before, 0x400C),
                                zx81.memory.begin() + 0x407D));
     }
@@ -510,9 +512,11 @@ TEST_F(TemporaryFolder, TapesLongerThanACassetteAreRefusedBeforeTheyAreMade) {
     }
 }
 
+class FolderAndMachine : public TemporaryFolder, public TestMachine {};
+
 // LOAD "NAME" with the catches on takes NAME from a TZX, P81 or WAV in the
 // tape folder at once.
-TEST_F(TemporaryFolder, LoadTakesTheProgramFromATapeFileAtOnce) {
+TEST_F(FolderAndMachine, LoadTakesTheProgramFromATapeFileAtOnce) {
     const TapeProgram program = program_named("GAME", other_p(0x42));
     for (const char* file : {"GAME.TZX", "GAME.P81", "GAME.WAV"}) {
         SCOPED_TRACE(file);
@@ -521,19 +525,19 @@ TEST_F(TemporaryFolder, LoadTakesTheProgramFromATapeFileAtOnce) {
                                    : path.ends_with("P81") ? write_tape_p81(path, program)
                                                            : write_tape_wav(path, program);
         ASSERT_TRUE(written.ok) << written.reason;
-        harness::power_up(Model::simple);
-        harness::boot();
+        start_machine(Model::simple);
+        boot();
         std::vector<TapeResult> served;
-        harness::between_periods([&] {
+        between_periods([&] {
             if (zx81.tape.command.action != TapeAction::none) served.push_back(serve_tape_command(zx81, dir.string()));
         });
-        harness::press({j});
-        harness::press({shift, p});
-        harness::type({g, a, m, e});
-        harness::press({shift, p});
-        harness::press({newline});
-        for (int i = 0; i < 200 && served.empty(); ++i) harness::run_periods(1);
-        harness::between_periods({});
+        press({j});
+        press({shift, p});
+        type({g, a, m, e});
+        press({shift, p});
+        press({newline});
+        for (int i = 0; i < 200 && served.empty(); ++i) run_periods(1);
+        between_periods({});
         ASSERT_EQ(served.size(), 1u);
         EXPECT_TRUE(served[0].ok) << served[0].message;
         EXPECT_EQ(served[0].path, path);

@@ -14,23 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// LOAD and SAVE served after each period with files in the tape folder, as
-// the front ends do (LOAD "" is given BREAK); what serving came to, in order.
-std::vector<TapeResult> results;
-
-void use_tape_folder(const std::string& folder) {
-    results.clear();
-    if (folder.empty()) return harness::between_periods({});
-    harness::between_periods([folder] {
-        const TapeCommand& command = zx81.tape.command;
-        if (command.action == TapeAction::none) return;
-        if (command.action == TapeAction::load && command.name.empty())
-            break_tape_command(zx81);
-        else
-            results.push_back(serve_tape_command(zx81, folder));
-    });
-}
-
 using namespace zx_key;
 
 // ZX81 character codes.
@@ -45,33 +28,51 @@ struct Stroke {
 };
 constexpr Stroke quote{p, true};
 
-bool report_shown() {
-    return harness::screen_code(1, 23) == zx_slash;
-}
-
-// Types a line, NEWLINE, and waits (at most `limit` periods) for the ROM to
-// take it: its report, or the K prompt again.
-void enter(std::initializer_list<Stroke> strokes, int limit = 1500) {
-    for (const Stroke& s : strokes) s.shift ? harness::press({shift, s.key}) : harness::press({s.key});
-    harness::press({newline});
-    for (int i = 0; i < limit && !report_shown() && !shows_k_prompt(zx81.memory); ++i) harness::run_periods(1);
-
-    harness::run_periods(10);
-}
-
 std::vector<uint8_t> file_bytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class Tape : public ::testing::TestWithParam<Model> {
+class Tape : public ::testing::TestWithParam<Model>, public TestMachine {
 protected:
+    // LOAD and SAVE served after each period with files in the tape folder, as
+    // the front ends do (LOAD "" is given BREAK); what serving came to, in order.
+    std::vector<TapeResult> results;
+
+
+    void use_tape_folder(const std::string& folder) {
+        results.clear();
+        if (folder.empty()) return between_periods({});
+        between_periods([this, folder] {
+            const TapeCommand& command = zx81.tape.command;
+            if (command.action == TapeAction::none) return;
+            if (command.action == TapeAction::load && command.name.empty())
+                break_tape_command(zx81);
+            else
+                results.push_back(serve_tape_command(zx81, folder));
+        });
+    }
+
+    bool report_shown() {
+        return screen_code(1, 23) == zx_slash;
+    }
+
+    // Types a line, NEWLINE, and waits (at most `limit` periods) for the ROM to
+    // take it: its report, or the K prompt again.
+    void enter(std::initializer_list<Stroke> strokes, int limit = 1500) {
+        for (const Stroke& s : strokes) s.shift ? press({shift, s.key}) : press({s.key});
+        press({newline});
+        for (int i = 0; i < limit && !report_shown() && !shows_k_prompt(zx81.memory); ++i) run_periods(1);
+
+        run_periods(10);
+    }
+
     fs::path dir = fs::temp_directory_path() / ("orlix-tape-" + std::to_string(getpid()));
 
     void SetUp() override {
         fs::create_directories(dir);
-        harness::power_up(GetParam());
-        harness::boot();
+        start_machine(GetParam());
+        boot();
         use_tape_folder(dir.string());
     }
     void TearDown() override {
@@ -80,8 +81,8 @@ protected:
     }
 
     void expect_report(uint8_t code) {
-        EXPECT_TRUE(report_shown()) << harness::screen_dump();
-        EXPECT_EQ(harness::screen_code(0, 23), code) << harness::screen_dump();
+        EXPECT_TRUE(report_shown()) << screen_dump();
+        EXPECT_EQ(screen_code(0, 23), code) << screen_dump();
     }
 };
 
@@ -90,7 +91,7 @@ TEST_P(Tape, SaveLoadAndAMissingName) {
     enter({{s}, quote, {t}, {e}, {s}, {t}, quote});        // SAVE "TEST"
     expect_report(zx_0);
     const fs::path file = dir / "TEST.P";
-    ASSERT_TRUE(fs::exists(file)) << harness::screen_dump();
+    ASSERT_TRUE(fs::exists(file)) << screen_dump();
     const std::vector<uint8_t> saved = file_bytes(file);
     // 0x4009 up to E_LINE, as the ROM's SAVE sends it: the file's own E_LINE
     // is its length, and its program is the one in memory.
@@ -106,8 +107,8 @@ TEST_P(Tape, SaveLoadAndAMissingName) {
     ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[1].path, file.string());
     enter({{k}});                                          // LIST
-    EXPECT_EQ(harness::screen_code(2, 0), zx_1) << harness::screen_dump();
-    EXPECT_EQ(harness::screen_code(3, 0), zx_0);
+    EXPECT_EQ(screen_code(2, 0), zx_1) << screen_dump();
+    EXPECT_EQ(screen_code(3, 0), zx_0);
 
     // A name with no file: a message, report D at once, the program kept.
     const Memory program_before = zx81.memory;
@@ -137,14 +138,14 @@ TEST_P(Tape, TheFirstPartOfAProgramLoadsAndRunsTheSecond) {
     enter({{digit1}, {digit0}, {s}, quote, {p}, {a}, {r}, {t}, {digit2}, quote});  // 10 SAVE "PART2"
     enter({{digit2}, {digit0}, {p}, {digit7}});                                    // 20 PRINT 7
     enter({{r}});                                                                   // RUN
-    ASSERT_TRUE(fs::exists(dir / "PART2.P")) << harness::screen_dump();
+    ASSERT_TRUE(fs::exists(dir / "PART2.P")) << screen_dump();
     enter({{a}});                                                                   // NEW
     enter({{digit1}, {digit0}, {j}, quote, {p}, {a}, {r}, {t}, {digit2}, quote});  // 10 LOAD "PART2"
     enter({{r}});                                                                   // RUN
-    EXPECT_EQ(harness::screen_code(0, 0), zx_7) << harness::screen_dump();
+    EXPECT_EQ(screen_code(0, 0), zx_7) << screen_dump();
     expect_report(zx_0);
-    EXPECT_EQ(harness::screen_code(2, 23), zx_2) << "0/20: it stopped after line 20";
-    EXPECT_EQ(harness::screen_code(3, 23), zx_0);
+    EXPECT_EQ(screen_code(2, 23), zx_2) << "0/20: it stopped after line 20";
+    EXPECT_EQ(screen_code(3, 23), zx_0);
 }
 
 // LOAD "" waits for a file; given none (here BREAK, in the window the F3
@@ -154,19 +155,19 @@ TEST_P(Tape, LoadWithoutAFileEndsInReportD) {
     enter({{j}, quote, quote}, 100);
     expect_report(zx_d);
     zx81.tape.traps = false;
-    harness::press({j});
-    harness::press({shift, p});
-    harness::press({shift, p});
-    harness::press({newline});
-    harness::run_periods(100);
+    press({j});
+    press({shift, p});
+    press({shift, p});
+    press({newline});
+    run_periods(100);
     EXPECT_FALSE(report_shown()) << "listening";
     // SPACE held until the ROM breaks off, as a user does.
     KeyMatrix keys = no_keys_down;
     press_key(keys, space);
     set_keys(zx81, keys);
-    for (int i = 0; i < 100 && !report_shown(); ++i) harness::run_periods(1);
+    for (int i = 0; i < 100 && !report_shown(); ++i) run_periods(1);
     set_keys(zx81, no_keys_down);
-    harness::run_periods(10);
+    run_periods(10);
     expect_report(zx_d);
 }
 

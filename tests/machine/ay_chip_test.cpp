@@ -8,6 +8,9 @@
 
 namespace {
 
+
+using SoundBoards = MachineTest;
+
 constexpr double ticks_per_second = 1'625'000.0 / ay_clocks_per_tick;
 
 void set(AyChip& chip, int reg, uint8_t value) {
@@ -143,7 +146,7 @@ TEST(AyChip, RegistersReadBackTheirBits) {
 // The ZON X boards answer their ports (select 0xCF or 0xDF, data 0x0F or
 // 0x1F, the high byte free), and nothing else changes the chip; the
 // Quicksilva board answers memory writes, and the RAM is written too.
-TEST(SoundBoards, EachBoardAnswersItsOwnAddresses) {
+TEST_F(SoundBoards, EachBoardAnswersItsOwnAddresses) {
     struct PortCase {
         uint16_t select, data;
         bool reaches;
@@ -165,13 +168,13 @@ TEST(SoundBoards, EachBoardAnswersItsOwnAddresses) {
     sound_port_write(none, 0, 0x0F, 0x0F);
     EXPECT_EQ(none.ay.registers[8], 0);
 
-    harness::power_up();
+    start_machine();
     zx81.sound.board = SoundBoard::quicksilva;
     // LD A,8: LD (0x7FFF),A; LD A,15: LD (0x7FFE),A; HALT, from 0x4300.
     const uint8_t code[] = {0x3E, 8, 0x32, 0xFF, 0x7F, 0x3E, 15, 0x32, 0xFE, 0x7F, 0x76};
     std::copy(std::begin(code), std::end(code), zx81.memory.begin() + 0x4300);
     zx81.cpu.PC.w = 0x4300;
-    harness::run_periods(1);
+    run_periods(1);
     EXPECT_EQ(zx81.sound.ay.registers[8], 15);
     EXPECT_EQ(zx81.memory[0x7FFF], 8);
     EXPECT_EQ(zx81.memory[0x7FFE], 15);

@@ -9,14 +9,17 @@
 
 namespace {
 
+using BasicText = MachineTest;
+using TwoMachines = MachineTest;
+
 // The ROM's own conversion of a number's digits: integers against values
 // worked out by hand in the ZX81's form (exponent + 128, then the mantissa
 // with its top bit the sign), and every number against what the ROM's line
 // entry puts after it (.5 and .1 are not exact on a ZX81). The machine is
 // left as it was.
-TEST(BasicText, NumbersAsTheROMConvertsThem) {
-    harness::power_up();
-    harness::boot();
+TEST_F(BasicText, NumbersAsTheROMConvertsThem) {
+    start_machine();
+    boot();
     struct NumberCase {
         std::vector<uint8_t> digits;
         std::array<uint8_t, 5> form;  // all 0xFF: not worked out by hand
@@ -47,8 +50,8 @@ TEST(BasicText, NumbersAsTheROMConvertsThem) {
         std::vector<uint8_t> line = {0x1D, 0xF5};
         for (uint8_t digit : c.digits) line.push_back(digit);
         ASSERT_TRUE(put_in_edit_line(zx81, line));
-        harness::press({zx_key::newline});
-        harness::run_periods(30);
+        press({zx_key::newline});
+        run_periods(30);
         const uint16_t value = static_cast<uint16_t>(0x407D + 4 + 1 + c.digits.size());
         ASSERT_EQ(zx81.memory[value], 0x7E);
         EXPECT_TRUE(std::equal(form.begin(), form.end(), zx81.memory.begin() + value + 1)) << c.digits.size();
@@ -57,7 +60,7 @@ TEST(BasicText, NumbersAsTheROMConvertsThem) {
 
 // Two machines in one process: each runs on its own bus, so keys and memory
 // of one never reach the other, in either model.
-TEST(TwoMachines, RunSideBySideWithoutTouchingEachOther) {
+TEST_F(TwoMachines, RunSideBySideWithoutTouchingEachOther) {
     const RomFile rom = read_rom_file(harness::shared_path("roms/zx81.rom"));
     ASSERT_TRUE(rom.ok);
     for (Model other : {Model::simple, Model::hardware}) {

@@ -8,8 +8,11 @@
 
 namespace {
 
-TEST(MemoryBus, PowerUpProtectionAndReset) {
-    harness::power_up();
+using Keyboard = MachineTest;
+using MemoryBus = MachineTest;
+
+TEST_F(MemoryBus, PowerUpProtectionAndReset) {
+    start_machine();
     const Memory& memory = zx81.memory;
     for (int a = 0x4000; a < 0x10000; ++a) ASSERT_EQ(memory[a], 0xFF) << a;
     const uint8_t rom_1fff = memory[0x1FFF];
@@ -28,28 +31,28 @@ TEST(MemoryBus, PowerUpProtectionAndReset) {
     EXPECT_EQ(memory[0x0000], 0xD3);  // the ROM itself is still there: OUT (n),A
 }
 
-TEST(MemoryBus, OutputChangesNothing) {
-    harness::power_up();
+TEST_F(MemoryBus, OutputChangesNothing) {
+    start_machine();
     // OUT (C),A to every port, counting BC down from 0, then JR $.
     const uint8_t program[] = {0x01, 0x00, 0x00, 0xED, 0x79, 0x0B, 0x78, 0xB1, 0x20, 0xF9, 0x18, 0xFE};
     for (size_t i = 0; i < sizeof program; ++i) poke(zx81, static_cast<uint16_t>(0x4100 + i), program[i]);
     zx81.cpu.PC.w = 0x4100;
     const Memory before = zx81.memory;
     const KeyMatrix keys = zx81.keys;
-    harness::run_periods(80);
+    run_periods(80);
     EXPECT_EQ(zx81.cpu.PC.w, 0x410A) << "every port written";
     EXPECT_EQ(zx81.memory, before);
     EXPECT_EQ(zx81.keys, keys);
 }
 
-TEST(MemoryBus, EachPeriodEndsTheRunAndCountsItsCycles) {
-    harness::power_up();
+TEST_F(MemoryBus, EachPeriodEndsTheRunAndCountsItsCycles) {
+    start_machine();
     for (int period = 0; period < 3; ++period) {
-        const uint64_t before = zx81.cycles_run.load();
+        const uint64_t before = zx81.cycles_run;
         run_period(zx81);
         // A period and the overshoot of its last instruction.
-        EXPECT_GE(zx81.cycles_run.load(), before + 32500);
-        EXPECT_LT(zx81.cycles_run.load(), before + 32500 + 23);
+        EXPECT_GE(zx81.cycles_run, before + 32500);
+        EXPECT_LT(zx81.cycles_run, before + 32500 + 23);
         EXPECT_EQ(zx81.cpu.cycles_left, 32500);  // a fresh period waits
     }
 }
@@ -57,7 +60,7 @@ TEST(MemoryBus, EachPeriodEndsTheRunAndCountsItsCycles) {
 // Each RAM size as its chips decode it, and where the ROM's own memory check
 // puts RAMTOP on it. The hardware model has the real machine's echoes above
 // 0x7FFF; the simple model keeps plain memory there.
-TEST(MemoryBus, RamSizesDecodeAndMirrorAsTheMachineDoes) {
+TEST_F(MemoryBus, RamSizesDecodeAndMirrorAsTheMachineDoes) {
     struct RamCase {
         int kb;
         uint16_t ramtop;
@@ -74,10 +77,10 @@ TEST(MemoryBus, RamSizesDecodeAndMirrorAsTheMachineDoes) {
         for (const RamCase& c : cases) {
             SCOPED_TRACE(std::to_string(c.kb) + " KB, " + model_name(model));
             const bool hardware = model == Model::hardware;
-            harness::power_up(model, false, c.kb);
-            harness::boot();
+            start_machine(model, false, c.kb);
+            boot();
             EXPECT_EQ(word_at(zx81.memory, sysvar::ramtop), c.ramtop);
-            EXPECT_TRUE(shows_k_prompt(zx81.memory)) << harness::screen_dump();
+            EXPECT_TRUE(shows_k_prompt(zx81.memory)) << screen_dump();
             std::vector<uint16_t> mirrors = c.mirrors;
             if (hardware) mirrors.push_back(0xC000);
             poke(zx81, 0x4000, 0x5A);
@@ -106,7 +109,7 @@ struct PortCase {
     uint8_t expected;
 };
 
-TEST(Keyboard, PortSelectsRowsByTheHighAddressLinesAndBit7IsTheSilentTape) {
+TEST_F(Keyboard, PortSelectsRowsByTheHighAddressLinesAndBit7IsTheSilentTape) {
     using namespace zx_key;
     const PortCase cases[] = {
         {"nothing held", {}, 0xFEFE, 0x7F},
@@ -126,8 +129,8 @@ TEST(Keyboard, PortSelectsRowsByTheHighAddressLinesAndBit7IsTheSilentTape) {
     }
 }
 
-TEST(Keyboard, TheMachineReadsTheKeysLastSet) {
-    harness::power_up();
+TEST_F(Keyboard, TheMachineReadsTheKeysLastSet) {
+    start_machine();
     KeyMatrix keys = no_keys_down;
     press_key(keys, zx_key::m);
     set_keys(zx81, keys);

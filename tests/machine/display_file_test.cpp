@@ -7,6 +7,9 @@
 
 namespace {
 
+
+class DisplayFile : public MachineTest {
+protected:
 bool cell_is_solid(int column, int line, bool ink) {
     const Frame& frame = zx81.frame;
     for (int y = 0; y < 8; ++y)
@@ -19,9 +22,12 @@ void show(const std::vector<uint8_t>& display_file, uint16_t address = 0x5000) {
     set_display_file(zx81.memory, address, display_file);
     latest_frame(zx81);
 }
+};
 
-TEST(DisplayFile, SpacesAreBlankAndCode128IsSolidInk) {
-    harness::power_up();
+
+
+TEST_F(DisplayFile, SpacesAreBlankAndCode128IsSolidInk) {
+    start_machine();
     std::vector<uint8_t> d = expanded_display_file(0x00);
     d[1 + 33 * 5 + 7] = 0x80;  // solid ink at (7, 5)
     d[1 + 33 * 6 + 1] = 0x40;  // codes 64-127 and 192-255 are blank
@@ -33,8 +39,8 @@ TEST(DisplayFile, SpacesAreBlankAndCode128IsSolidInk) {
                 << "cell " << column << "," << line;
 }
 
-TEST(DisplayFile, GlyphPixelsNormalAndInverse) {
-    harness::power_up();
+TEST_F(DisplayFile, GlyphPixelsNormalAndInverse) {
+    start_machine();
     // "A" is code 0x26; its ROM pattern at 0x1E00 + 8 * 0x26.
     std::vector<uint8_t> d = expanded_display_file(0x00);
     d[1] = 0x26;
@@ -52,8 +58,8 @@ TEST(DisplayFile, GlyphPixelsNormalAndInverse) {
     EXPECT_NE(zx81.memory[0x1E00 + 8 * 0x26 + 3], 0);
 }
 
-TEST(DisplayFile, CollapsedDisplayFileEndsLinesAtNewline) {
-    harness::power_up();
+TEST_F(DisplayFile, CollapsedDisplayFileEndsLinesAtNewline) {
+    start_machine();
     // A 1 KB machine's display file: 24 bare NEWLINEs, then garbage after.
     std::vector<uint8_t> collapsed(25, 0x76);
     collapsed.insert(collapsed.end(), 64, 0x80);
@@ -76,8 +82,8 @@ TEST(DisplayFile, CollapsedDisplayFileEndsLinesAtNewline) {
     EXPECT_TRUE(cell_is_solid(0, 23, false));
 }
 
-TEST(DisplayFile, LineWithoutNewlineShows32CodesAndNextStarts33On) {
-    harness::power_up();
+TEST_F(DisplayFile, LineWithoutNewlineShows32CodesAndNextStarts33On) {
+    start_machine();
     std::vector<uint8_t> d = {0x76};
     d.insert(d.end(), 33, 0x80);  // no NEWLINE in line 0's 33 bytes
     d.push_back(0x80);            // line 1 starts here: ink, then NEWLINE
@@ -89,8 +95,8 @@ TEST(DisplayFile, LineWithoutNewlineShows32CodesAndNextStarts33On) {
     EXPECT_TRUE(cell_is_solid(1, 1, false));
 }
 
-TEST(DisplayFile, DisplayFileAddressWraps) {
-    harness::power_up();
+TEST_F(DisplayFile, DisplayFileAddressWraps) {
+    start_machine();
     Memory& memory = zx81.memory;
     memory[0x400C] = 0xFF;
     memory[0x400D] = 0xFF;

@@ -12,11 +12,14 @@
 
 namespace {
 
+
 struct Typed {
     ZxKey key;
     bool shifted = false;
 };
 
+class KeyFeeder : public MachineTest {
+protected:
 std::unique_ptr<Zx81> booted(Model model) {
     auto machine = std::make_unique<Zx81>();
     const RomFile rom = read_rom_file(harness::shared_path("roms/zx81.rom"));
@@ -26,6 +29,8 @@ std::unique_ptr<Zx81> booted(Model model) {
     for (int i = 0; i < 600 && !shows_k_prompt(machine->memory); ++i) run_period(*machine);
     return machine;
 }
+};
+
 
 // A person typing: each key held `hold` periods, one every `every` periods,
 // whatever the ZX81 is doing; SHIFT pressed with the key and let go with it.
@@ -82,7 +87,7 @@ std::vector<Typed> four_lines() {
     return keys;
 }
 
-TEST(KeyFeeder, FourLinesTypedAtTenKeysASecondAllArrive) {
+TEST_F(KeyFeeder, FourLinesTypedAtTenKeysASecondAllArrive) {
     struct Case {
         Model model;
         int hold, every;  // periods of 1/100 s
@@ -111,7 +116,7 @@ TEST(KeyFeeder, FourLinesTypedAtTenKeysASecondAllArrive) {
 
 // A program reading INKEY$ takes a tap far shorter than its loop; one that
 // reads no key at all gets the key given up after the feeder's time limit.
-TEST(KeyFeeder, ProgramsThatReadKeysTakeThemAndOthersGiveThemUp) {
+TEST_F(KeyFeeder, ProgramsThatReadKeysTakeThemAndOthersGiveThemUp) {
     for (Model model : {Model::simple, Model::hardware}) {
         auto m = booted(model);
         // 10 LET A$=INKEY$ / 20 IF A$="" THEN GOTO 10 / 30 PRINT A$

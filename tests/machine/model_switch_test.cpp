@@ -14,31 +14,38 @@ using namespace zx_key;
 
 constexpr uint8_t zx_0 = 0x1C, zx_4 = 0x20, zx_slash = 0x18;
 
+class ModelSwitch : public ::testing::TestWithParam<bool>, public TestMachine {
+protected:
+    std::mt19937 random{GetParam() ? 60u : 50u};
+    void SetUp() override {
+        start_machine(Model::simple, GetParam());
+        boot();
+    }
 bool report_shown() {
-    return harness::screen_code(1, 23) == zx_slash;
+    return screen_code(1, 23) == zx_slash;
 }
 
 template <typename Done>
 bool run_until(Done done, int limit) {
-    for (int i = 0; i < limit && !done(); ++i) harness::run_periods(1);
+    for (int i = 0; i < limit && !done(); ++i) run_periods(1);
     return done();
 }
 
 // Enters a line (its number's digits and the ZX81 codes after them)
 // through the ROM's own line entry, as the headless runner types listings.
 void enter(const std::vector<uint8_t>& codes) {
-    ASSERT_TRUE(run_until([] { return shows_k_prompt(zx81.memory); }, 1000));
-    harness::run_periods(20);
+    ASSERT_TRUE(run_until([&] { return shows_k_prompt(zx81.memory); }, 1000));
+    run_periods(20);
     ASSERT_TRUE(put_in_edit_line(zx81, codes));
-    harness::press({newline});
-    ASSERT_TRUE(run_until([] { return edit_line_empty(zx81); }, 1000)) << codes.size();
+    press({newline});
+    ASSERT_TRUE(run_until([&] { return edit_line_empty(zx81); }, 1000)) << codes.size();
 }
 
 // `count` switches to the other model, each asked for at a random moment
 // and waited for (the hardware model gives way where the program runs).
 void storm(std::mt19937& random, int count) {
     for (int i = 0; i < count; ++i) {
-        harness::run_periods(static_cast<int>(random() % 8));
+        run_periods(static_cast<int>(random() % 8));
         const Model other = zx81.model == Model::simple ? Model::hardware : Model::simple;
         request_model(zx81, other);
         ASSERT_TRUE(run_until([&] { return zx81.model == other || zx81.ula.frames_by_program; }, 300))
@@ -47,7 +54,7 @@ void storm(std::mt19937& random, int count) {
             // Alive: making frames, or running (a FAST program makes none);
             // a machine halted for a second without a frame is frozen.
             const uint64_t frames = zx81.ula.frames;
-            harness::run_periods(2);
+            run_periods(2);
             ASSERT_TRUE(run_until([&] { return zx81.ula.frames >= frames + 2 || !(zx81.cpu.IFF & IFF_HALTED); }, 50))
                 << "frozen after switch " << i;
         }
@@ -57,33 +64,26 @@ void storm(std::mt19937& random, int count) {
 // Ends in the hardware model, with its picture back within a second.
 ::testing::AssertionResult picture_back_in_hardware_model() {
     request_model(zx81, Model::hardware);
-    if (zx81.model != Model::hardware) harness::run_periods(1);
+    if (zx81.model != Model::hardware) run_periods(1);
     const uint64_t frames = zx81.ula.frames;
     if (!run_until([&] { return zx81.ula.frames > frames + 2; }, 100))
         return ::testing::AssertionFailure() << "no frame within a second";
     return ::testing::AssertionSuccess();
 }
 
-class ModelSwitch : public ::testing::TestWithParam<bool> {
-protected:
-    std::mt19937 random{GetParam() ? 60u : 50u};
-    void SetUp() override {
-        harness::power_up(Model::simple, GetParam());
-        harness::boot();
-    }
-};
-
 // From the K prompt, PRINT 2+2 shows 4 and report 0.
 void print_two_and_two() {
-    ASSERT_TRUE(run_until([] { return shows_k_prompt(zx81.memory); }, 300)) << harness::screen_dump();
-    harness::run_periods(20);
-    harness::type({p, digit2});
-    harness::press({shift, k});
-    harness::type({digit2, newline});
-    ASSERT_TRUE(run_until(report_shown, 500)) << harness::screen_dump();
-    EXPECT_EQ(harness::screen_code(0, 0), zx_4) << harness::screen_dump();
-    EXPECT_EQ(harness::screen_code(0, 23), zx_0);
+    ASSERT_TRUE(run_until([&] { return shows_k_prompt(zx81.memory); }, 300)) << screen_dump();
+    run_periods(20);
+    type({p, digit2});
+    press({shift, k});
+    type({digit2, newline});
+    ASSERT_TRUE(run_until([&] { return report_shown(); }, 500)) << screen_dump();
+    EXPECT_EQ(screen_code(0, 0), zx_4) << screen_dump();
+    EXPECT_EQ(screen_code(0, 23), zx_0);
 }
+
+};
 
 TEST_P(ModelSwitch, AStormAtThePromptLeavesAPictureAndAKeyboard) {
     storm(random, 1000);
@@ -96,11 +96,11 @@ TEST_P(ModelSwitch, AStormAtThePromptLeavesAPictureAndAKeyboard) {
 TEST_P(ModelSwitch, ARoundTripAtThePromptLeavesAKeyboard) {
     for (int periods_in_simple : {0, 1, 3, 7}) {
         SCOPED_TRACE(periods_in_simple);
-        harness::power_up(Model::hardware, GetParam());
-        harness::boot();
+        start_machine(Model::hardware, GetParam());
+        boot();
         request_model(zx81, Model::simple);
-        ASSERT_TRUE(run_until([] { return zx81.model == Model::simple; }, 300));
-        harness::run_periods(periods_in_simple);
+        ASSERT_TRUE(run_until([&] { return zx81.model == Model::simple; }, 300));
+        run_periods(periods_in_simple);
         ASSERT_TRUE(picture_back_in_hardware_model());
         print_two_and_two();
     }
@@ -122,20 +122,20 @@ TEST_P(ModelSwitch, AStormWhileAProgramComputesLeavesItsResult) {
         enter({four, zero, let, s, equals, s, plus, i});                             // 40 LET S=S+I
         enter({five, zero, next, i});                                                // 50 NEXT I
         enter({six, zero, print, s});                                                // 60 PRINT S
-        ASSERT_TRUE(run_until([] { return shows_k_prompt(zx81.memory); }, 1000));
-        harness::run_periods(20);  // the ROM lists the program first
-        harness::press({r});
-        harness::press({newline});
+        ASSERT_TRUE(run_until([&] { return shows_k_prompt(zx81.memory); }, 1000));
+        run_periods(20);  // the ROM lists the program first
+        press({r});
+        press({newline});
         storm(random, 1000);
         ASSERT_FALSE(report_shown()) << "the whole storm came while the program computed";
-        ASSERT_TRUE(run_until(report_shown, 3000)) << harness::screen_dump();
+        ASSERT_TRUE(run_until([&] { return report_shown(); }, 3000)) << screen_dump();
         // 32004000, then report 0/60.
         const uint8_t result[] = {0x1F, 0x1E, 0x1C, 0x1C, 0x20, 0x1C, 0x1C, 0x1C};
-        for (int i = 0; i < 8; ++i) EXPECT_EQ(harness::screen_code(i, 0), result[i]) << harness::screen_dump();
-        EXPECT_EQ(harness::screen_code(0, 23), zx_0);
-        EXPECT_EQ(harness::screen_code(2, 23), 0x22) << "stopped after line 60";
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(screen_code(i, 0), result[i]) << screen_dump();
+        EXPECT_EQ(screen_code(0, 23), zx_0);
+        EXPECT_EQ(screen_code(2, 23), 0x22) << "stopped after line 60";
         ASSERT_TRUE(picture_back_in_hardware_model());
-        harness::run_periods(20);
+        run_periods(20);
     }
 }
 
@@ -154,11 +154,11 @@ TEST_P(ModelSwitch, AStormUnderADisplayRoutineOfItsOwnLeavesItsPicture) {
     for (int i = 0; i < 40; ++i) zx81.memory[0x6100 + i] = 0x80;
     zx81.memory[0x6128] = 0xC9;
     request_model(zx81, Model::hardware);
-    harness::run_periods(2);
+    run_periods(2);
     zx81.cpu.PC.w = 0x7000;
     storm(random, 1000);
     ASSERT_TRUE(picture_back_in_hardware_model());
-    harness::run_periods(20);
+    run_periods(20);
     const Frame& shown = latest_frame(zx81);
     int rows = 0;
     for (int y = -border_height; y < picture_height + border_height; ++y) rows += ink_at(shown, -border_width, y);

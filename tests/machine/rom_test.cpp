@@ -15,6 +15,8 @@ namespace {
 // ZX81 character codes.
 constexpr uint8_t zx_0 = 0x1C, zx_1 = 0x1D, zx_4 = 0x20, zx_slash = 0x18, zx_inverse_k = 0xB0;
 
+class Rom : public MachineTest {
+protected:
 // True when the 8x8 cell (column, line) of the frame shows the ROM's glyph
 // for `code`: ink where the glyph is set (inverted for inverse codes).
 ::testing::AssertionResult cell_shows(int column, int line, uint8_t code) {
@@ -36,27 +38,28 @@ constexpr uint8_t zx_0 = 0x1C, zx_1 = 0x1D, zx_4 = 0x20, zx_slash = 0x18, zx_inv
 }
 
 void type_print_2_plus_2() {
-    harness::type({zx_key::p, zx_key::digit2});
-    harness::press({zx_key::shift, zx_key::k});
-    harness::type({zx_key::digit2, zx_key::newline});
+    type({zx_key::p, zx_key::digit2});
+    press({zx_key::shift, zx_key::k});
+    type({zx_key::digit2, zx_key::newline});
 }
+};
 
-TEST(Rom, BootsToTheKCursor) {
-    harness::power_up();
-    harness::boot();
-    EXPECT_EQ(harness::screen_code(0, 23), zx_inverse_k) << harness::screen_dump();
+TEST_F(Rom, BootsToTheKCursor) {
+    start_machine();
+    boot();
+    EXPECT_EQ(screen_code(0, 23), zx_inverse_k) << screen_dump();
     EXPECT_TRUE(cell_shows(0, 23, zx_inverse_k));
 }
 
-TEST(Rom, PrintTwoPlusTwo) {
-    harness::power_up();
-    harness::boot();
+TEST_F(Rom, PrintTwoPlusTwo) {
+    start_machine();
+    boot();
     type_print_2_plus_2();
-    harness::run_periods(20);
-    EXPECT_EQ(harness::screen_code(0, 0), zx_4) << harness::screen_dump();
-    EXPECT_EQ(harness::screen_code(0, 23), zx_0);
-    EXPECT_EQ(harness::screen_code(1, 23), zx_slash);
-    EXPECT_EQ(harness::screen_code(2, 23), zx_0);
+    run_periods(20);
+    EXPECT_EQ(screen_code(0, 0), zx_4) << screen_dump();
+    EXPECT_EQ(screen_code(0, 23), zx_0);
+    EXPECT_EQ(screen_code(1, 23), zx_slash);
+    EXPECT_EQ(screen_code(2, 23), zx_0);
     EXPECT_TRUE(cell_shows(0, 0, zx_4));
     EXPECT_TRUE(cell_shows(0, 23, zx_0));
     EXPECT_TRUE(cell_shows(1, 23, zx_slash));
@@ -64,35 +67,35 @@ TEST(Rom, PrintTwoPlusTwo) {
     EXPECT_TRUE(cell_shows(1, 0, 0));  // blank after the 4
 }
 
-TEST(Rom, ProgramSurvivesSaveResetLoad) {
-    harness::power_up();
-    harness::boot();
+TEST_F(Rom, ProgramSurvivesSaveResetLoad) {
+    start_machine();
+    boot();
     // 10 PRINT 2+2, then RUN.
-    harness::type({zx_key::digit1, zx_key::digit0});
+    type({zx_key::digit1, zx_key::digit0});
     type_print_2_plus_2();
-    harness::run_periods(50);  // the ROM lists the program
-    harness::type({zx_key::r, zx_key::newline});
-    harness::run_periods(20);
-    ASSERT_EQ(harness::screen_code(0, 0), zx_4) << harness::screen_dump();
+    run_periods(50);  // the ROM lists the program
+    type({zx_key::r, zx_key::newline});
+    run_periods(20);
+    ASSERT_EQ(screen_code(0, 0), zx_4) << screen_dump();
     // Report 0/10: stopped at line 10.
-    ASSERT_EQ(harness::screen_code(2, 23), zx_1) << harness::screen_dump();
-    const std::string ran = harness::screen_dump();
+    ASSERT_EQ(screen_code(2, 23), zx_1) << screen_dump();
+    const std::string ran = screen_dump();
 
     const ProgramImage saved = program_in_memory(zx81);
     // As the ROM's SAVE sends it: 0x4009 up to the line being edited.
     ASSERT_EQ(saved.bytes.size(), word_at(zx81.memory, sysvar::e_line) - program_start);
 
     reset(zx81);
-    harness::boot();
-    ASSERT_EQ(harness::screen_code(0, 23), zx_inverse_k);
-    ASSERT_NE(harness::screen_code(0, 0), zx_4);
+    boot();
+    ASSERT_EQ(screen_code(0, 23), zx_inverse_k);
+    ASSERT_NE(screen_code(0, 0), zx_4);
 
     start_program(zx81, saved);
     EXPECT_EQ(zx81.cpu.PC.w, 0x005B);
-    harness::run_periods(50);
-    harness::type({zx_key::r, zx_key::newline});
-    harness::run_periods(20);
-    EXPECT_EQ(harness::screen_dump(), ran);
+    run_periods(50);
+    type({zx_key::r, zx_key::newline});
+    run_periods(20);
+    EXPECT_EQ(screen_dump(), ran);
     EXPECT_TRUE(cell_shows(0, 0, zx_4));
 }
 

@@ -1,7 +1,5 @@
 #include "zx81_harness.h"
 
-#include <gtest/gtest.h>
-
 #include <sstream>
 
 namespace harness {
@@ -10,39 +8,39 @@ std::string shared_path(const std::string& relative) {
     return std::string(ORLIX_SHARED_DIR) + "/" + relative;
 }
 
-namespace {
-
-std::function<void()> after_period;
-
-}  // namespace
-
-void between_periods(std::function<void()> hook) {
-    after_period = std::move(hook);
+RomImage rom() {
+    const RomFile file = read_rom_file(shared_path("roms/zx81.rom"));
+    if (!file.ok) ADD_FAILURE() << "cannot read the ROM in " << shared_path("roms");
+    return file.image;
 }
 
-void power_up(Model model, bool ntsc, int ram_kb) {
-    const RomFile rom = read_rom_file(shared_path("roms/zx81.rom"));
-    if (!rom.ok) ADD_FAILURE() << "cannot read the ROM in " << shared_path("roms");
+}  // namespace harness
+
+void TestMachine::between_periods(std::function<void()> hook) {
+    after_period_ = std::move(hook);
+}
+
+void TestMachine::start_machine(Model model, bool ntsc, int ram_kb) {
     zx81.model = model;
     zx81.ntsc = ntsc;
     zx81.ram_kb = ram_kb;
     zx81.tape.traps = true;
-    ::power_up(zx81, rom.image);
+    power_up(zx81, harness::rom());
 }
 
-void run_periods(int periods) {
+void TestMachine::run_periods(int periods) {
     for (int i = 0; i < periods; ++i) {
         run_period(zx81);
-        if (after_period) after_period();
+        if (after_period_) after_period_();
     }
 }
 
-void boot() {
+void TestMachine::boot() {
     for (int i = 0; i < 600 && !shows_k_prompt(zx81.memory); ++i) run_periods(1);
     run_periods(20);
 }
 
-void press(std::initializer_list<ZxKey> keys) {
+void TestMachine::press(std::initializer_list<ZxKey> keys) {
     KeyMatrix down = no_keys_down;
     for (ZxKey k : keys) press_key(down, k);
     set_keys(zx81, down);
@@ -51,15 +49,15 @@ void press(std::initializer_list<ZxKey> keys) {
     run_periods(10);
 }
 
-void type(std::initializer_list<ZxKey> keys) {
+void TestMachine::type(std::initializer_list<ZxKey> keys) {
     for (ZxKey k : keys) press({k});
 }
 
-uint8_t screen_code(int column, int line) {
+uint8_t TestMachine::screen_code(int column, int line) const {
     return display_code(zx81.memory, column, line);
 }
 
-std::string screen_dump() {
+std::string TestMachine::screen_dump() const {
     std::ostringstream out;
     for (int line = 0; line < 24; ++line) {
         for (int column = 0; column < 32; ++column) {
@@ -70,5 +68,3 @@ std::string screen_dump() {
     }
     return out.str();
 }
-
-}  // namespace harness
