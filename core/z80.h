@@ -75,20 +75,18 @@ struct Z80State {
 void z80_reset(Z80State* state);
 uint16_t z80_run(Z80State* state);
 void z80_interrupt(Z80State* state, uint16_t value);
-// One prefixed instruction, with PC past the prefix byte (after DD CB or
-// FD CB for the indexed bit groups): what the execution loop does for it.
-void z80_exec_cb(Z80State* state);
+// One ED-prefixed instruction, with PC past the prefix byte: what the
+// execution loop does for it.
 void z80_exec_ed(Z80State* state);
-void z80_exec_dd(Z80State* state);
-void z80_exec_fd(Z80State* state);
-void z80_exec_ddcb(Z80State* state);
-void z80_exec_fdcb(Z80State* state);
 
 // Machine callbacks: plain functions that the program linking the core
-// defines. z80_run calls them for all of its memory, port and periodic work.
+// defines. z80_run calls them for all of its memory, port and periodic work,
+// and hands the report of an opcode it does not know (a line of text) to
+// unrecognized_opcode: the core itself never prints.
 uint8_t mem_read(uint16_t address);
 void mem_write(uint16_t address, uint8_t value);
 uint8_t port_in(uint16_t port);
 void port_out(uint16_t port, uint8_t value);
 uint16_t machine_loop(Z80State* state);
 void ed_trap(Z80State* state);
+void unrecognized_opcode(const Z80State* state, const char* report);

@@ -28,6 +28,11 @@
 //                      cost was charged.
 //   period_end(state)  the period is spent: the machine's turn (machine_loop).
 //   trap(state)        the ED FE trap.
+//   unrecognized(state, report)
+//                      an opcode the core does not know was skipped (when
+//                      the state's report_unrecognized asks, and always for
+//                      FD): the line that reports it, for whoever wants it.
+//                      The core itself never prints.
 //   boundary(cpu)      (watching buses only) an instruction has ended; may
 //                      hold the processor (lowering cpu.cycles by the wait
 //                      states) and answer an interrupt to take now.
@@ -98,4 +103,5 @@ struct LinkBus {
     static void out(uint16_t port, uint8_t value, int32_t) { port_out(port, value); }
     static uint16_t period_end(Z80State* state) { return machine_loop(state); }
     static void trap(Z80State* state) { ed_trap(state); }
+    static void unrecognized(const Z80State& state, const char* report) { unrecognized_opcode(&state, report); }
 };

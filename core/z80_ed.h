@@ -250,10 +250,11 @@ template <class Bus>
     default:
         if (s.report_unrecognized) {
             const uint16_t pc = c.pc;
-            std::printf("[Z80 %lX] Unrecognized instruction: ED %02X at PC=%04X\n",
-                        static_cast<unsigned long>(s.cpu_id),
-                        c.bus.read(static_cast<uint16_t>(pc - 1)),
-                        static_cast<unsigned>(static_cast<uint16_t>(pc - 2)));
+            char report[96];
+            std::snprintf(report, sizeof report, "[Z80 %lX] Unrecognized instruction: ED %02X at PC=%04X\n",
+                          static_cast<unsigned long>(s.cpu_id), c.bus.read(static_cast<uint16_t>(pc - 1)),
+                          static_cast<unsigned>(static_cast<uint16_t>(pc - 2)));
+            c.bus.unrecognized(s, report);
         }
         break;
     }

@@ -22,13 +22,18 @@ Z80_INLINE void index_op(Cpu<Bus>& c) {
         // pair's traffic is its two fetches alone.
         const uint16_t prefix_address = static_cast<uint16_t>(c.pc - 2);
         const auto second = [&c] { return c.bus.read(static_cast<uint16_t>(c.pc - 1)); };
+        char report[96];
         if constexpr (I == IndexReg::IX) {
-            if (s.report_unrecognized)
-                std::printf("[Z80 %lX] Unrecognized instruction: DD %02X at PC=%04X\n",
-                            static_cast<unsigned long>(s.cpu_id), second(), prefix_address);
+            if (s.report_unrecognized) {
+                std::snprintf(report, sizeof report, "[Z80 %lX] Unrecognized instruction: DD %02X at PC=%04X\n",
+                              static_cast<unsigned long>(s.cpu_id), second(), prefix_address);
+                c.bus.unrecognized(s, report);
+            }
         } else {
             // The FD group always reports, and without the processor's id.
-            std::printf("Unrecognized instruction: FD %02X at PC=%04X\n", second(), prefix_address);
+            std::snprintf(report, sizeof report, "Unrecognized instruction: FD %02X at PC=%04X\n", second(),
+                          prefix_address);
+            c.bus.unrecognized(s, report);
         }
     } else {
         exec_main<X, I>(c);

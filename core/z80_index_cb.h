@@ -22,9 +22,11 @@ Z80_INLINE void index_cb_op(Cpu<Bus>& c, uint16_t address) {
             const uint16_t pc = c.pc;
             const uint8_t y = c.bus.read(static_cast<uint16_t>(pc - 1));
             const uint8_t d = c.bus.read(static_cast<uint16_t>(pc - 2));
-            std::printf("[Z80 %lX] Unrecognized instruction: %s CB %02X %02X at PC=%04X\n",
-                        static_cast<unsigned long>(s.cpu_id), I == IndexReg::IX ? "DD" : "FD", d,
-                        y, static_cast<unsigned>(static_cast<uint16_t>(pc - 4)));
+            char report[96];
+            std::snprintf(report, sizeof report, "[Z80 %lX] Unrecognized instruction: %s CB %02X %02X at PC=%04X\n",
+                          static_cast<unsigned long>(s.cpu_id), I == IndexReg::IX ? "DD" : "FD", d, y,
+                          static_cast<unsigned>(static_cast<uint16_t>(pc - 4)));
+            c.bus.unrecognized(s, report);
         }
     } else if constexpr (family == 1) {
         bit_test<field>(s, c.bus.read(address));

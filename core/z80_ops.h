@@ -64,8 +64,6 @@ Z80_INLINE uint16_t pop16(Cpu<Bus>& c) {
 }
 
 template <class Bus>
-Z80_INLINE uint8_t& reg_a(Cpu<Bus>& c) { return c.s.AF.b.h; }
-template <class Bus>
 Z80_INLINE uint8_t& reg_f(Cpu<Bus>& c) { return c.s.AF.b.l; }
 
 // HL, or the index register that replaces it.

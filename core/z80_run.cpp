@@ -22,26 +22,6 @@ void on_state(Z80State* state) {
 
 }  // namespace
 
-void z80_exec_cb(Z80State* state) {
-    on_state<run_cb<LinkBus>>(state);
-}
-
 void z80_exec_ed(Z80State* state) {
     on_state<run_ed<LinkBus>>(state);
-}
-
-void z80_exec_dd(Z80State* state) {
-    on_state<run_index<LinkBus, IndexReg::IX>>(state);
-}
-
-void z80_exec_fd(Z80State* state) {
-    on_state<run_index<LinkBus, IndexReg::IY>>(state);
-}
-
-void z80_exec_ddcb(Z80State* state) {
-    on_state<run_index_cb<LinkBus, IndexReg::IX>>(state);
-}
-
-void z80_exec_fdcb(Z80State* state) {
-    on_state<run_index_cb<LinkBus, IndexReg::IY>>(state);
 }

@@ -202,6 +202,8 @@ struct HardwareBus {
     }
 
     static void trap(Z80State*) {}
+    // An opcode the core does not know is the program's business: nothing is said.
+    static void unrecognized(const Z80State&, const char*) {}
 
     // Between two instructions: a pending NMI, once the pulse is over, or the
     // maskable interrupt while bit 6 of the last refresh address is low. A

@@ -24,11 +24,6 @@ void start_tape(TapeDeck& deck, int64_t now) {
     deck.played_to = now;
 }
 
-void stop_tape(TapeDeck& deck, int64_t now) {
-    tape_level(deck, now);
-    deck.playing = false;
-}
-
 bool tape_level(TapeDeck& deck, int64_t now) {
     const std::vector<uint32_t>& stretches = deck.tape.stretches;
     if (deck.playing && now > deck.played_to) {

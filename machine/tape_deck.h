@@ -38,9 +38,6 @@ void eject_tape(TapeDeck& deck);
 // Starts playing at the machine's cycle `now`, from where the tape is.
 void start_tape(TapeDeck& deck, int64_t now);
 
-// Stops the tape where it is.
-void stop_tape(TapeDeck& deck, int64_t now);
-
 // The level at the EAR socket at cycle `now` (the tape brought there): true
 // while the signal is high; false with no tape, stopped, or past its end,
 // where the deck stops by itself.

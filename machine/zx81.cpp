@@ -98,6 +98,8 @@ struct SimpleBus {
         return IRQ_STOP;
     }
     static void trap(Z80State*) {}
+    // An opcode the core does not know is the program's business: nothing is said.
+    static void unrecognized(const Z80State&, const char*) {}
     // The debugger's bus: a stop between two instructions ends the period.
     uint16_t boundary(Cpu<SimpleBus>& c) {
         if (stop_at_boundary(m->debug, c.pc) != StopReason::none) {

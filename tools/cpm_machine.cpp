@@ -42,6 +42,11 @@ uint8_t port_in(uint16_t) {
 
 void port_out(uint16_t, uint8_t) {}
 
+// A CP/M program's unknown opcode is said on standard output.
+void unrecognized_opcode(const Z80State*, const char* report) {
+    std::fputs(report, stdout);
+}
+
 void ed_trap(Z80State* s) {
     const uint16_t trap_pc = static_cast<uint16_t>(s->PC.w - 2);
     if (trap_pc == 0x0000) {

@@ -1,5 +1,6 @@
 #include "recording_bus.h"
 
+#include <cstdio>
 #include <iomanip>
 
 namespace test_bus {
@@ -58,6 +59,12 @@ void port_out(uint16_t port, uint8_t value) {
 
 void ed_trap(Z80State* s) {
     if (recording) events.push_back({Bus::Trap, s->PC.w, 0});
+}
+
+// The test machine says what the core reports, on standard output, where the
+// tests read it.
+void unrecognized_opcode(const Z80State*, const char* report) {
+    std::fputs(report, stdout);
 }
 
 uint16_t machine_loop(Z80State* s) {

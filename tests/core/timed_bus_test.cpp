@@ -42,6 +42,7 @@ struct TimedBus {
     static void out(uint16_t, uint8_t, int32_t) {}
     static uint16_t period_end(Z80State*) { return IRQ_STOP; }
     static void trap(Z80State*) {}
+    static void unrecognized(const Z80State&, const char*) {}
     // A maskable line stays active until the processor takes it (IFF1
     // drops); an NMI is an edge, raised once.
     static uint16_t boundary(const Cpu<TimedBus>& c) {
