@@ -64,11 +64,7 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
     if (!rom.ok)
         fatal_error("Cannot load zx81.rom!\nPut your ZX81 ROM, zx81.rom, in ~/.local/share/orlix/ or "
                     "/usr/share/orlix/, or name it with --rom FILE.");
-    machine.model = options.model;
-    machine.ntsc = options.ntsc;
-    machine.ram_kb = options.ram_kb;
-    machine.known_rom = options.known_rom;
-    machine.tape.traps = !options.real_tape;
+    configure(machine, options);
     // A key typed while nothing reads the keyboard is let go after a while,
     // with a note, rather than held until something does.
     machine.key_feeder.give_up_after = 5000 * key_cycles_per_ms;
@@ -161,7 +157,6 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     machine_init(desktop, zx81, line.options);
     desktop.program_to_load = line.options.program;
     desktop.save_format = line.options.save_format;
-    zx81.sound.board = line.options.sound_board;
     desktop.sound = line.options.sound;
     apply_sound(desktop, zx81);
 

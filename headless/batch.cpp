@@ -113,12 +113,10 @@ int run_script(Session& session, const Options& options) {
         return 2;
     }
     // A listing of a program needs the ROM only for its numbers.
-    machine.model = options.list ? Model::simple : options.model;
-    machine.ntsc = options.ntsc;
-    machine.ram_kb = options.ram_kb;
-    machine.known_rom = options.known_rom;
+    MachineOptions built = options;
+    if (options.list) built.model = Model::simple;
+    configure(machine, built);
     // Everything the machine plays, from power-up on, goes to --audio.
-    machine.sound.board = options.sound_board;
     machine.sound.frame_syncs = options.sound == SoundMode::mic;
     machine.sound.volume = options.sound == SoundMode::off ? 0 : 1;
     if (!options.audio.empty() && !options.list) {
@@ -148,7 +146,6 @@ int run_script(Session& session, const Options& options) {
     if (options.list) return print_listing(session, options);
 
     session.save = options.save_format;
-    machine.tape.traps = !options.real_tape;
     std::string tape_warnings, program_warnings;
     if (!options.tape.empty() &&
         !usable(options.tape, insert_tape_file(machine, options.tape, &tape_warnings), tape_warnings))

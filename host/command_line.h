@@ -14,22 +14,18 @@
 // Spectranet's stub, which z88dk-gdb knows.
 constexpr int default_gdb_port = 1667;
 
-// What the command line asks for, over the remembered settings.
-struct Options {
+// What the command line asks for, over the remembered settings: the
+// machine (--model, --ntsc, --ram, --real-tape, --sound-board, and whether
+// the ROM is the known one), then the rest.
+struct Options : MachineOptions {
     std::string rom;       // --rom FILE; empty: zx81.rom is looked for
-    bool known_rom = true; // the ROM is the ZX81's own: LOAD and SAVE are caught for files
     View view;             // --mode N: 0 window, 1 doubled window, 2 full screen; --scale N
     bool view_given = false;  // by --mode or --scale, not remembered
     std::string program;   // loaded once the ROM shows its K prompt; empty: none
-    Model model = Model::simple;  // --model NAME
-    bool ntsc = false;            // --ntsc: the 60 Hz machine
-    int ram_kb = default_ram_kb;  // --ram N
     int ink = 0, paper = 7;       // as remembered; no option sets them
     SoundMode sound = SoundMode::on;          // --sound=off|on|mic
     std::string tape;                         // --tape FILE: in the deck at start
-    bool real_tape = false;                   // --real-tape: LOAD and SAVE not caught
     SaveChoice save_format;                   // --save-format=wav|tzx|p
-    SoundBoard sound_board = SoundBoard::zonx;  // --sound-board=zonx|qs|none
     int gdb_port = 0;                         // --gdb[=PORT]: a gdb stub; 0: none
     std::string gdb_address = "127.0.0.1";    // --gdb-address ADDR: where it listens
     bool gdb_dezog = false;                   // --gdb-dezog: Ctrl-C as DeZog has it

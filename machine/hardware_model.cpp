@@ -152,8 +152,8 @@ struct HardwareBus {
     }
     void write(uint16_t address, uint8_t value) {
         if constexpr (Debug) watch_access(m->debug, address, true);
-        if ((address & 0xFFFE) == 0x7FFE) [[unlikely]]
-            sound_memory_write(m->sound, sound_time(fetched_left), address, value);
+        if (static_cast<uint16_t>(address - m->tap_first) <= m->tap_span) [[unlikely]]
+            tapped_write(*m, address, value, sound_time(fetched_left));
         write_memory(m->memory, m->address_map, address, value);
     }
 
@@ -161,9 +161,8 @@ struct HardwareBus {
     // vertical sync, which holds the line counter at 0. Bit 6 says which
     // television: 0 for 60 Hz.
     uint8_t in(uint16_t port, int32_t cycles_left) {
-        const uint8_t value = read_port(*m, port);
+        const uint8_t value = port_read(*m, port, sound_time(cycles_left));
         if (port & 1) return value;
-        const uint8_t ear = ear_bit(m->tape, [&] { return sound_time(cycles_left); });
         const int64_t t = time_at(m->ula, cycles_left);
         catch_up(m->ula, t);
         if (!m->ula.nmi_generator && !m->ula.vsync) {
@@ -172,7 +171,7 @@ struct HardwareBus {
         }
         if (feeder_busy(m->key_feeder)) [[unlikely]]
             note_key_read(*m, port, m->ula.last_fetch);
-        return value | ear;
+        return value;
     }
 
     // Any output ends the vertical sync; port 0xFE (A0 low) turns the NMI
@@ -183,11 +182,10 @@ struct HardwareBus {
         const int64_t heard = sound_time(cycles_left);
         if (m->ula.vsync) end_vsync(m->ula, t);
         set_sync_line(m->sound, heard, false, false);
-        sound_port_write(m->sound, heard, port, value);
-        if (!(port & 1))
-            m->ula.nmi_generator = true;
-        else if (!(port & 2))
-            m->ula.nmi_generator = false;
+        boards_out(*m, port, value, heard);
+        const UlaPortWrite ula = ula_port_write(port);
+        if (ula.nmi_on) m->ula.nmi_generator = true;
+        if (ula.nmi_off) m->ula.nmi_generator = false;
     }
 
     uint16_t period_end(Z80State* s) {

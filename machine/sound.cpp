@@ -105,7 +105,6 @@ void reset_sound(Sound& sound, int64_t now) {
     Sound fresh;
     fresh.sample_rate = sound.sample_rate;
     fresh.frame_syncs = sound.frame_syncs;
-    fresh.board = sound.board;
     fresh.rate_trim = sound.rate_trim;
     fresh.volume = sound.volume;
     fresh.ay_ticks = now / cycles_per_ay_tick;
@@ -149,20 +148,10 @@ void set_sync_line(Sound& sound, int64_t t, bool low, bool by_display) {
     if (low) sound.sync_by_display = by_display;
 }
 
-void sound_port_write(Sound& sound, int64_t t, uint16_t port, uint8_t value) {
-    if (sound.board != SoundBoard::zonx) return;
-    // A0-A3 high; A4 either way (ZON X-81 and ZON X); A7 high to select.
-    const uint8_t decoded = static_cast<uint8_t>(port) & 0xEF;
-    if (decoded == 0xCF)
-        ay_select(sound.ay, value);
-    else if (decoded == 0x0F)
-        write_chip(sound, t, value);
+void sound_select_register(Sound& sound, uint8_t value) {
+    ay_select(sound.ay, value);
 }
 
-void sound_memory_write(Sound& sound, int64_t t, uint16_t address, uint8_t value) {
-    if (sound.board != SoundBoard::quicksilva) return;
-    if (address == 0x7FFF)
-        ay_select(sound.ay, value);
-    else if (address == 0x7FFE)
-        write_chip(sound, t, value);
+void sound_write_register(Sound& sound, int64_t t, uint8_t value) {
+    write_chip(sound, t, value);
 }

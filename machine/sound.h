@@ -13,24 +13,12 @@
 #include "rom_addresses.h"
 #include "timing.h"
 
-// The sound board on the expansion bus, and how it is addressed.
-enum class SoundBoard {
-    none,
-    // ZON X-81 and its successor ZON X: register select on port 0xCF or 0xDF,
-    // data on 0x0F or 0x1F (the low byte of the port; A8-A15 are not decoded)
-    zonx,
-    // Quicksilva: memory writes to 0x7FFF select, to 0x7FFE write data; the
-    // RAM at those addresses is written as well.
-    quicksilva,
-};
-
 constexpr int cycles_per_ay_tick = 2 * ay_clocks_per_tick;  // the chip runs at half the processor's clock
 
 struct Sound {
     // What the front end sets.
     int sample_rate = 0;          // samples a second to make; 0: none (the state is still kept)
     bool frame_syncs = false;     // the display's own vertical syncs are heard (a TV at full volume)
-    SoundBoard board = SoundBoard::zonx;
     double rate_trim = 1.0;       // a nudge to the sample rate, to follow a device's own clock
     double volume = 1.0;          // 0: samples of silence (sound turned off, time still kept)
 
@@ -74,10 +62,10 @@ constexpr bool in_frame_sync_code(uint16_t pc) {
     return rom::display_routines.holds(pc);
 }
 
-// A port write that may reach the board (with the board's decoding), and a
-// memory write that may.
-void sound_port_write(Sound& sound, int64_t t, uint16_t port, uint8_t value);
-void sound_memory_write(Sound& sound, int64_t t, uint16_t address, uint8_t value);
+// The AY chip's register select, and a write to the register selected at
+// cycle `t`, as a sound board (sound_board.h) makes them.
+void sound_select_register(Sound& sound, uint8_t value);
+void sound_write_register(Sound& sound, int64_t t, uint8_t value);
 
 // Starts making samples at `rate` from cycle `now` on (0: stops).
 void set_sample_rate(Sound& sound, int rate, int64_t now);

@@ -162,6 +162,22 @@ void finish_tape_load(Zx81& machine, const ProgramImage& image) {
     end_command(machine, rom::slow_fast_check);
 }
 
+namespace {
+
+class CassetteRecorder : public Device {
+public:
+    const char* name() const override { return "tape"; }
+    bool ear(Zx81& machine, int64_t t) override {
+        return machine.tape.deck.playing && tape_level(machine.tape.deck, t);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Device> make_cassette_recorder() {
+    return std::make_unique<CassetteRecorder>();
+}
+
 void break_tape_command(Zx81& machine) {
     if (machine.tape.command.action != TapeAction::none) end_command(machine, rom::break_report);
 }

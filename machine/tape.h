@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
+#include "device.h"
 #include "program_image.h"
 #include "rom_addresses.h"
 #include "tape_deck.h"
@@ -68,12 +71,10 @@ constexpr bool in_tape_code(uint16_t address) {
 // HALT. With the catches off, LOAD starting to read starts the deck.
 [[gnu::cold, gnu::noinline]] uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address, int64_t now);
 
-// Bit 7 of a keyboard read: the EAR socket, high while the tape plays a
-// high level. `now()` gives the cycle of the read; it is asked only while
-// the tape plays, so that every other keyboard read costs no more than a
-// test (defined below).
-template <typename Now>
-uint8_t ear_bit(Tape& tape, Now now);
+// The cassette recorder at the EAR socket, as a device of the machine: it
+// plays the tape in the deck (Zx81::tape) into the socket, high while the
+// tape plays a high level.
+std::unique_ptr<Device> make_cassette_recorder();
 
 // The host's name for a ZX81 name: its letters, digits, spaces and the
 // symbols Linux allows in a file name; the last character counts without its
@@ -100,9 +101,3 @@ void finish_tape_load(Zx81& machine, const ProgramImage& image);
 // Ends the waiting command with report D, as BREAK during a real one does.
 void break_tape_command(Zx81& machine);
 
-template <typename Now>
-uint8_t ear_bit(Tape& tape, Now now) {
-    if (!tape.deck.playing) [[likely]]
-        return 0x00;
-    return tape_level(tape.deck, now()) ? 0x80 : 0x00;
-}

@@ -63,31 +63,32 @@ struct SimpleBus {
     }
     void write(uint16_t address, uint8_t value) {
         if constexpr (Debug) watch_access(m->debug, address, true);
-        if ((address & 0xFFFE) == 0x7FFE) [[unlikely]]
-            sound_memory_write(m->sound, time(fetched_left), address, value);
+        if (static_cast<uint16_t>(address - m->tap_first) <= m->tap_span) [[unlikely]]
+            tapped_write(*m, address, value, time(fetched_left));
         if constexpr (SmallRam) address = decoded(m->address_map, address);
         if (address >= rom_size) m->memory[address] = value;
     }
     // An even port is the keyboard and the EAR socket; reading it with the
     // NMI generator off starts a vertical sync, which is all the sound the
     // ZX81 has.
-    [[gnu::always_inline]] uint8_t in(uint16_t port, int32_t cycles_left) {
-        if (port & 1) return 0xFF;
-        if (!m->nmi_generator) set_sync_line(m->sound, time(cycles_left), true, in_frame_sync_code(fetched));
-        if (feeder_busy(m->key_feeder)) [[unlikely]]
-            note_key_read(*m, port, fetched);
-        return read_keyboard(m->keys, port) | ear_bit(m->tape, [&] { return time(cycles_left); });
+    uint8_t in(uint16_t port, int32_t cycles_left) {
+        const int64_t t = time(cycles_left);
+        if (!(port & 1)) {
+            if (!m->nmi_generator) set_sync_line(m->sound, t, true, in_frame_sync_code(fetched));
+            if (feeder_busy(m->key_feeder)) [[unlikely]]
+                note_key_read(*m, port, fetched);
+        }
+        return port_read(*m, port, t);
     }
     // Any output ends the sync; the NMI generator that a program turns on or
-    // off is kept for the hardware model; a sound board may take it.
+    // off is kept for the hardware model; the boards see it.
     void out(uint16_t port, uint8_t value, int32_t cycles_left) {
         const int64_t t = time(cycles_left);
         set_sync_line(m->sound, t, false, false);
-        sound_port_write(m->sound, t, port, value);
-        if (!(port & 1))
-            m->nmi_generator = true;
-        else if (!(port & 2))
-            m->nmi_generator = false;
+        boards_out(*m, port, value, t);
+        const UlaPortWrite ula = ula_port_write(port);
+        if (ula.nmi_on) m->nmi_generator = true;
+        if (ula.nmi_off) m->nmi_generator = false;
     }
     uint16_t period_end(Z80State* state) {
         // A stop ends the period early: what was not run is not counted.
@@ -173,6 +174,27 @@ void switch_to_simple(Zx81& machine) {
 }
 
 }  // namespace
+
+Devices standard_devices() {
+    Devices devices;
+    devices.push_back(make_cassette_recorder());
+    devices.push_back(make_sound_board(MachineOptions{}.sound_board));
+    return devices;
+}
+
+void configure(Zx81& machine, const MachineOptions& options) {
+    machine.model = options.model;
+    machine.ntsc = options.ntsc;
+    machine.ram_kb = options.ram_kb;
+    machine.known_rom = options.known_rom;
+    machine.tape.traps = !options.real_tape;
+    machine.devices.clear();
+    machine.devices.push_back(make_cassette_recorder());
+    if (auto board = make_sound_board(options.sound_board)) machine.devices.push_back(std::move(board));
+    const AddressRange taps = tapped_by(machine.devices);
+    machine.tap_first = taps.empty() ? 0 : taps.first;
+    machine.tap_span = taps.empty() ? 0 : static_cast<uint16_t>(taps.last - taps.first);
+}
 
 const char* model_name(Model model) {
     return model == Model::hardware ? "hardware" : "simple";

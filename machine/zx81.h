@@ -11,7 +11,9 @@
 #include "key_feeder.h"
 #include "keyboard.h"
 #include "memory_map.h"
+#include "device.h"
 #include "sound.h"
+#include "sound_board.h"
 #include "tape.h"
 #include "z80.h"
 
@@ -23,6 +25,10 @@ enum class Model { simple, hardware };
 
 // "simple" or "hardware".
 const char* model_name(Model model);
+
+// The recorder at the EAR socket and the default sound board (ZON X): what
+// a machine has until configure() says otherwise.
+Devices standard_devices();
 
 struct Zx81 {
     Memory memory{};
@@ -41,10 +47,31 @@ struct Zx81 {
     // (LOAD and SAVE, the simple model's SLOW check); set before power-up.
     bool known_rom = true;
     bool nmi_generator = false;             // as a program left it in the simple model
-    Sound sound;                            // the sync line and the sound board
+    Sound sound;                            // the sync line, and the sound chip a board may drive
     Debugger debug;                         // breakpoints, watchpoints, a stop
     uint64_t cycles_run = 0;                // processor cycles since power-up
+    // What is plugged in: the expansion bus's boards and the recorder at
+    // the EAR socket (device.h), made by configure(); until then the usual
+    // ones (standard_devices).
+    Devices devices = standard_devices();
+    // Memory writes from tap_first to tap_first + tap_span go to the boards
+    // too; with none, only the ROM's address 0, where writes do nothing.
+    uint16_t tap_first = 0, tap_span = 0;
 };
+
+// How a machine is built, as the command line and the settings choose it.
+struct MachineOptions {
+    Model model = Model::simple;
+    bool ntsc = false;                       // the 60 Hz machine, in the hardware model
+    int ram_kb = default_ram_kb;
+    bool known_rom = true;                   // the ROM is the ZX81's own: LOAD and SAVE are caught for files
+    bool real_tape = false;                  // LOAD and SAVE run the ROM's own tape routines
+    SoundBoard sound_board = SoundBoard::zonx;
+};
+
+// Builds the machine as the options say, before power-up: its model, RAM
+// and ROM, and what is plugged in. Every front end makes its machine so.
+void configure(Zx81& machine, const MachineOptions& options);
 
 // Each machine's processor runs on a bus of its own, so any number of them
 // may run side by side.

@@ -28,8 +28,8 @@ void play_chord(Zx81& machine) {
     const uint8_t registers[][2] = {{0, 0xE7}, {2, 0xAB}, {3, 0x01}, {4, 0xD5}, {6, 0x0F}, {7, 0x18},
                                     {8, 0x0F}, {9, 0x10}, {10, 0x0C}, {11, 0x00}, {12, 0x08}, {13, 0x0E}};
     for (const auto& [reg, value] : registers) {
-        sound_port_write(machine.sound, now, 0xCF, reg);
-        sound_port_write(machine.sound, now, 0x0F, value);
+        boards_out(machine, 0xCF, reg, now);
+        boards_out(machine, 0x0F, value, now);
     }
 }
 

@@ -2,6 +2,8 @@
 // boards reach it.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "ay_chip.h"
 #include "sound.h"
 #include "zx81_harness.h"
@@ -156,20 +158,28 @@ TEST_F(SoundBoards, EachBoardAnswersItsOwnAddresses) {
         {0x00FE, 0x00FE, false}, {0x00FD, 0x00FD, false}, {0x00FF, 0x00FF, false},
         {0x004F, 0x008F, false}, {0x00CE, 0x000E, false},
     };
+    const auto board = [](SoundBoard kind) {
+        auto machine = std::make_unique<Zx81>();
+        MachineOptions options;
+        options.sound_board = kind;
+        configure(*machine, options);
+        return machine;
+    };
     for (const PortCase& c : cases) {
-        Sound sound;
-        sound_port_write(sound, 0, c.select, 8);
-        sound_port_write(sound, 0, c.data, 0x0F);
-        EXPECT_EQ(sound.ay.registers[8], c.reaches ? 0x0F : 0) << std::hex << c.select << " " << c.data;
+        const auto machine = board(SoundBoard::zonx);
+        boards_out(*machine, c.select, 8, 0);
+        boards_out(*machine, c.data, 0x0F, 0);
+        EXPECT_EQ(machine->sound.ay.registers[8], c.reaches ? 0x0F : 0) << std::hex << c.select << " " << c.data;
     }
-    Sound none;
-    none.board = SoundBoard::none;
-    sound_port_write(none, 0, 0xCF, 8);
-    sound_port_write(none, 0, 0x0F, 0x0F);
-    EXPECT_EQ(none.ay.registers[8], 0);
+    const auto none = board(SoundBoard::none);
+    boards_out(*none, 0xCF, 8, 0);
+    boards_out(*none, 0x0F, 0x0F, 0);
+    EXPECT_EQ(none->sound.ay.registers[8], 0);
 
+    MachineOptions quicksilva;
+    quicksilva.sound_board = SoundBoard::quicksilva;
+    configure(zx81, quicksilva);
     start_machine();
-    zx81.sound.board = SoundBoard::quicksilva;
     // LD A,8: LD (0x7FFF),A; LD A,15: LD (0x7FFE),A; HALT, from 0x4300.
     const uint8_t code[] = {0x3E, 8, 0x32, 0xFF, 0x7F, 0x3E, 15, 0x32, 0xFE, 0x7F, 0x76};
     std::copy(std::begin(code), std::end(code), zx81.memory.begin() + 0x4300);
