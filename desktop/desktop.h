@@ -12,6 +12,7 @@
 
 #include "gdb_stub.h"
 #include "host_keys.h"
+#include "pacing.h"
 #include "screen_modes.h"
 #include "settings.h"
 #include "sound_device.h"
@@ -72,4 +73,5 @@ struct Desktop {
     uint64_t frames_presented = 0;      // the hardware model's frame last shown
     int periods_without_frame = 0;      // since the hardware model last ended one
     uint64_t frames_drawn = 0;
+    Pacing pacing;                      // the clock the periods keep to
 };

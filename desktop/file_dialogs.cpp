@@ -2,9 +2,9 @@
 
 #include <allegro.h>
 
-#include "pacing.h"
-#include "reporters.h"
+#include "allegro_glue.h"
 #include "host_keys.h"
+#include "reporters.h"
 
 #include <algorithm>
 #include <array>
@@ -45,8 +45,10 @@ bool has_extension(const std::string& name, const char* extension) {
     return true;
 }
 
+}  // namespace
+
 // The dialog's state while it is open. Allegro's list callbacks carry no
-// pointer of their own, so they reach it through `open_browser`.
+// pointer of their own, so they reach it through gui_callbacks().
 struct Browser {
     fs::path folder;
     int filter = 0;
@@ -55,41 +57,46 @@ struct Browser {
     std::array<char, 4 * (longest_path + 1)> text{};
     DIALOG* items = nullptr;
 };
-Browser* open_browser = nullptr;
+
+namespace {
+
+Browser& open_browser() {
+    return *gui_callbacks().browser;
+}
 
 void set_text(const std::string& s) {
-    std::strncpy(open_browser->text.data(), s.c_str(), longest_path);
-    open_browser->text[longest_path] = '\0';
+    std::strncpy(open_browser().text.data(), s.c_str(), longest_path);
+    open_browser().text[longest_path] = '\0';
 }
 
 void read_folder() {
-    open_browser->entries.clear();
+    open_browser().entries.clear();
     std::vector<std::string> folders;
     std::vector<std::string> files;
     std::error_code error;
-    for (const fs::directory_entry& e : fs::directory_iterator(open_browser->folder, error)) {
+    for (const fs::directory_entry& e : fs::directory_iterator(open_browser().folder, error)) {
         const std::string name = e.path().filename().string();
         if (name.empty() || name[0] == '.') continue;
         std::error_code kind_error;
         if (e.is_directory(kind_error))
             folders.push_back(name + "/");
-        else if (has_extension(name, filters[open_browser->filter].extension))
+        else if (has_extension(name, filters[open_browser().filter].extension))
             files.push_back(name);
     }
     std::sort(folders.begin(), folders.end());
     std::sort(files.begin(), files.end());
-    if (open_browser->folder.has_parent_path() && open_browser->folder != open_browser->folder.root_path())
-        open_browser->entries.push_back("../");
-    open_browser->entries.insert(open_browser->entries.end(), folders.begin(), folders.end());
-    open_browser->entries.insert(open_browser->entries.end(), files.begin(), files.end());
+    if (open_browser().folder.has_parent_path() && open_browser().folder != open_browser().folder.root_path())
+        open_browser().entries.push_back("../");
+    open_browser().entries.insert(open_browser().entries.end(), folders.begin(), folders.end());
+    open_browser().entries.insert(open_browser().entries.end(), files.begin(), files.end());
 }
 
 const char* entry_getter(int index, int* size) {
     if (index < 0) {
-        *size = static_cast<int>(open_browser->entries.size());
+        *size = static_cast<int>(open_browser().entries.size());
         return nullptr;
     }
-    return open_browser->entries[static_cast<size_t>(index)].c_str();
+    return open_browser().entries[static_cast<size_t>(index)].c_str();
 }
 
 const char* filter_getter(int index, int* size) {
@@ -103,18 +110,18 @@ const char* filter_getter(int index, int* size) {
 enum Item { frame, title, name_edit, file_list, filter_label, filter_list, ok_button, cancel_button, end };
 
 void redraw_item(int item) {
-    object_message(&open_browser->items[item], MSG_DRAW, 0);
+    object_message(&open_browser().items[item], MSG_DRAW, 0);
 }
 
 void show_folder(const fs::path& folder) {
-    open_browser->folder = folder.lexically_normal();
+    open_browser().folder = folder.lexically_normal();
     read_folder();
-    open_browser->items[file_list].d1 = 0;
-    open_browser->items[file_list].d2 = 0;
-    std::string shown = open_browser->folder.string();
+    open_browser().items[file_list].d1 = 0;
+    open_browser().items[file_list].d2 = 0;
+    std::string shown = open_browser().folder.string();
     if (shown.empty() || shown.back() != '/') shown += '/';
     set_text(shown);
-    open_browser->items[name_edit].d2 = static_cast<int>(std::strlen(open_browser->text.data()));
+    open_browser().items[name_edit].d2 = static_cast<int>(std::strlen(open_browser().text.data()));
     redraw_item(file_list);
     redraw_item(name_edit);
 }
@@ -137,18 +144,18 @@ int list_proc(int msg, DIALOG* d, int c) {
 int file_list_proc(int msg, DIALOG* d, int c) {
     const int before = d->d1;
     const int result = list_proc(msg, d, c);
-    if (d->d1 != before && d->d1 >= 0 && d->d1 < static_cast<int>(open_browser->entries.size())) {
-        const std::string& entry = open_browser->entries[static_cast<size_t>(d->d1)];
+    if (d->d1 != before && d->d1 >= 0 && d->d1 < static_cast<int>(open_browser().entries.size())) {
+        const std::string& entry = open_browser().entries[static_cast<size_t>(d->d1)];
         if (entry.back() != '/') {
-            set_text((open_browser->folder / entry).string());
-            open_browser->items[name_edit].d2 = static_cast<int>(std::strlen(open_browser->text.data()));
+            set_text((open_browser().folder / entry).string());
+            open_browser().items[name_edit].d2 = static_cast<int>(std::strlen(open_browser().text.data()));
             redraw_item(name_edit);
         }
     }
-    if (result == D_CLOSE && d->d1 >= 0 && d->d1 < static_cast<int>(open_browser->entries.size())) {
-        const std::string entry = open_browser->entries[static_cast<size_t>(d->d1)];
+    if (result == D_CLOSE && d->d1 >= 0 && d->d1 < static_cast<int>(open_browser().entries.size())) {
+        const std::string entry = open_browser().entries[static_cast<size_t>(d->d1)];
         if (entry.back() == '/') {
-            show_folder(open_browser->folder / entry);
+            show_folder(open_browser().folder / entry);
             return D_O_K;
         }
     }
@@ -159,34 +166,32 @@ int filter_list_proc(int msg, DIALOG* d, int c) {
     const int before = d->d1;
     const int result = list_proc(msg, d, c);
     if (d->d1 != before) {
-        open_browser->filter = d->d1;
+        open_browser().filter = d->d1;
         read_folder();
-        open_browser->items[file_list].d1 = 0;
-        open_browser->items[file_list].d2 = 0;
+        open_browser().items[file_list].d1 = 0;
+        open_browser().items[file_list].d2 = 0;
         redraw_item(file_list);
     }
     return result;
 }
 
-// The dialogs are drawn at 1x on a canvas of their own and shown on the
-// screen at the view's scale, so that their text is as large as the ZX81's;
-// the pointer is read back at 1x.
-BITMAP* canvas = nullptr;
-int canvas_scale = 1;
-
+// The dialogs are drawn at 1x on a canvas of their own (gui_callbacks())
+// and shown on the screen at the view's scale, so that their text is as
+// large as the ZX81's; the pointer is read back at 1x.
 int canvas_mouse_x() {
-    return mouse_x / canvas_scale;
+    return mouse_x / gui_callbacks().canvas_scale;
 }
 
 int canvas_mouse_y() {
-    return mouse_y / canvas_scale;
+    return mouse_y / gui_callbacks().canvas_scale;
 }
 
 void present_canvas() {
     scare_mouse();
     acquire_screen();
-    stretch_blit(canvas, screen, 0, 0, canvas->w, canvas->h, 0, 0, canvas->w * canvas_scale,
-                 canvas->h * canvas_scale);
+    const GuiCallbacks& gui = gui_callbacks();
+    stretch_blit(gui.canvas, screen, 0, 0, gui.canvas->w, gui.canvas->h, 0, 0, gui.canvas->w * gui.canvas_scale,
+                 gui.canvas->h * gui.canvas_scale);
     release_screen();
     unscare_mouse();
 }
@@ -209,6 +214,7 @@ int run_dialog(DIALOG* items, int focus) {
 // for the first button.
 int ask(const std::string& line1, const char* line2, const char* first, int first_key, const char* second,
         int second_key) {
+    const BITMAP* const canvas = gui_callbacks().canvas;
     const int fg = makecol(0, 0, 0);
     const int bg = makecol(224, 224, 224);
     const int w = std::min(canvas->w - 8, std::max<int>(160, 8 * static_cast<int>(line1.size()) + 16));
@@ -255,15 +261,17 @@ std::string with_default_extension(const std::string& name) {
     return name + ".P";
 }
 
-bool choose_program_file(FileDialog kind, std::string& name) {
+bool choose_program_file(FileDialog kind, std::string& name, int scale) {
     const InputThreadRuns input;  // Allegro's dialogs read its own key and mouse state
     if (!screen) return false;
     // A click that opened the dialog (the S and L buttons) is let go first:
     // else the dialog would take it as a click on its list, and the typing
     // would go there rather than to the name.
     while (mouse_b & 1) rest(10);
-    canvas_scale = current_box_scale();
-    canvas = create_bitmap(screen->w / canvas_scale, screen->h / canvas_scale);
+    GuiCallbacks& gui = gui_callbacks();
+    gui.canvas_scale = std::max(1, scale);
+    gui.canvas = create_bitmap(screen->w / gui.canvas_scale, screen->h / gui.canvas_scale);
+    BITMAP* const canvas = gui.canvas;
     if (!canvas) return false;
     gui_set_screen(canvas);
     int (*const pointer_x)() = gui_mouse_x;
@@ -280,7 +288,7 @@ bool choose_program_file(FileDialog kind, std::string& name) {
     std::error_code error;
     fs::path start = name.empty() ? fs::current_path(error) : fs::absolute(name, error);
     Browser browser;
-    open_browser = &browser;
+    gui.browser = &browser;
     browser.folder = name.empty() ? start : start.parent_path();
     if (!fs::is_directory(browser.folder, error)) browser.folder = fs::current_path(error);
     read_folder();
@@ -342,12 +350,12 @@ bool choose_program_file(FileDialog kind, std::string& name) {
         chosen = true;
         break;
     }
-    open_browser = nullptr;
+    gui.browser = nullptr;
     gui_mouse_x = pointer_x;
     gui_mouse_y = pointer_y;
     gui_set_screen(nullptr);
-    destroy_bitmap(canvas);
-    canvas = nullptr;
+    destroy_bitmap(gui.canvas);
+    gui.canvas = nullptr;
     // The keys that closed the dialog must not reach the ZX81.
     for (int k : {KEY_ENTER, KEY_ESC, KEY_Y, KEY_N}) key[k] = 0;
     forget_key_events();

@@ -6,11 +6,12 @@
 
 enum class FileDialog { save, open };
 
-// Shows "Save Zx81 File" or "Open Zx81 File", starting from `name` (the last
-// name chosen). On OK with a name, stores the chosen path (".P" added when it
-// has no extension) in `name` and returns true; on Cancel returns false and
-// leaves `name` alone. A name too long for Linux gets a message.
-bool choose_program_file(FileDialog kind, std::string& name);
+// Shows "Save Zx81 File" or "Open Zx81 File" at `scale` (the view's),
+// starting from `name` (the last name chosen). On OK with a name, stores the
+// chosen path (".P" added when it has no extension) in `name` and returns
+// true; on Cancel returns false and leaves `name` alone. A name too long for
+// Linux gets a message.
+bool choose_program_file(FileDialog kind, std::string& name, int scale);
 
 // The name as it will be used: ".P" appended when the file part has no
 // extension.

@@ -2,7 +2,7 @@
 
 #include <allegro.h>
 
-#include "input_events.h"
+#include "allegro_glue.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "desktop.h"
-#include "overlays.h"
-#include "screen_modes.h"
+#include "allegro_glue.h"
+#include "reporters.h"
 #include "toolbar_layout.h"
 
 void setup_colours(Desktop& desktop) {
@@ -148,4 +148,79 @@ void redraw_frame(Desktop& desktop) {
     if (!layout.full_screen) draw_toolbar(desktop);
     draw_note(desktop);
     if (!layout.full_screen && mouse_driver) show_mouse(screen);
+}
+
+void load_toolbar(Desktop& desktop, const std::string& path) {
+    PALETTE unused;  // the picture's palette is read but not applied
+    desktop.toolbar = load_pcx(path.c_str(), unused);
+    if (!desktop.toolbar) warn("Cannot load toolbar gfx!", desktop.layout.scale);
+}
+
+void draw_toolbar(const Desktop& desktop) {
+    if (!screen) return;
+    const int w = screen->w;
+    const int h = screen->h;
+    const int scale = std::max(1, desktop.layout.toolbar_scale);
+    const int left = toolbar::left(w, scale);
+    rectfill(screen, left, 0, w, h, desktop.colours[0]);
+    if (!desktop.toolbar) return;
+    stretch_blit(desktop.toolbar, screen, 0, 0, toolbar::width, toolbar::column_height, left, 0,
+                 toolbar::width * scale, toolbar::column_height * scale);
+    stretch_blit(desktop.toolbar, screen, 0, toolbar::corner_top, toolbar::width, toolbar::corner_size, left,
+                 h - toolbar::corner_size * scale, toolbar::width * scale, toolbar::corner_size * scale);
+}
+
+void show_note(Desktop& desktop, const std::string& text) {
+    desktop.note = text;
+    desktop.note_periods = note_periods;
+    draw_note(desktop);
+}
+
+void draw_note(const Desktop& desktop) {
+    if (!screen || desktop.note_periods <= 0 || desktop.note.empty()) return;
+    // Allegro's 8-pixel font, white on black, at about half the picture's
+    // scale, at the foot of the screen.
+    const int scale = std::max(1, (desktop.layout.scale + 1) / 2);
+    const int w = text_length(font, desktop.note.c_str()) + 8;
+    const int h = text_height(font) + 6;
+    BITMAP* note = create_bitmap(w, h);
+    if (!note) return;
+    clear_to_color(note, makecol(0, 0, 0));
+    textout_ex(note, font, desktop.note.c_str(), 4, 3, makecol(255, 255, 255), -1);
+    const int x = std::max(0, (screen->w - w * scale) / 2);
+    const int y = std::max(0, screen->h - (h + 4) * scale);
+    acquire_screen();
+    stretch_blit(note, screen, 0, 0, w, h, x, y, w * scale, h * scale);
+    release_screen();
+    destroy_bitmap(note);
+}
+
+namespace {
+
+// Changes the pointer only when it must: needless hide/show pairs flicker.
+void show_pointer(bool shown) {
+    if (shown != pointer_is_shown()) show_mouse(shown ? screen : nullptr);
+}
+
+}  // namespace
+
+void draw_frame(Desktop& desktop, Zx81& machine) {
+    ++desktop.frames_drawn;
+    const Layout& layout = desktop.layout;
+    const int w = screen ? screen->w : 0;
+    // In full screen the pointer stays hidden while it is over the picture.
+    show_pointer(!layout.full_screen || mouse_x >= toolbar::left(w));
+    // A picture at rest costs nothing: no row changed, nothing drawn.
+    if (!paint_frame(desktop, latest_frame(machine))) return;
+    // The pointer must never be drawn into the picture while that is
+    // copied: a hardware cursor never is, a software one is lifted off the
+    // picture area just for the copy when it lies over it.
+    if (pointer_is_shown() && !(gfx_capabilities & GFX_HW_CURSOR)) {
+        scare_mouse_area(layout.area_x, layout.area_y, layout.area_width, layout.area_height);
+        present_picture(desktop);
+        unscare_mouse();
+    } else {
+        present_picture(desktop);
+    }
+    draw_note(desktop);
 }

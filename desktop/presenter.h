@@ -3,9 +3,12 @@
 // view shows put on the screen, paper around it and the toolbar beside it.
 #pragma once
 
+#include <string>
+
 #include "display_file.h"
 
 struct Desktop;
+struct Zx81;
 
 // Fills the colours for the screen's depth (and palette entries 100-115 in
 // 8-bit modes), then the pixel patterns.
@@ -33,3 +36,21 @@ void present_picture(Desktop& desktop);
 // Draws everything again: paper around the picture area, the last frame in
 // the current colours, and the toolbar in windows.
 void redraw_frame(Desktop& desktop);
+
+// Loads the toolbar picture "zxtool.pcx" from `path`; warns "Cannot load
+// toolbar gfx!" and goes on without it when it cannot be loaded.
+void load_toolbar(Desktop& desktop, const std::string& path);
+
+// Black strip at the right edge with the button column and the corner piece.
+void draw_toolbar(const Desktop& desktop);
+
+// A line of text over the foot of the screen for two seconds (200
+// periods): where there is no title to say it, in full screen.
+constexpr int note_periods = 200;
+void show_note(Desktop& desktop, const std::string& text);
+// Draws the note again over what was drawn, while its time lasts.
+void draw_note(const Desktop& desktop);
+
+// Shows the ZX81's picture: the frame the machine has now, the rows that
+// changed, with the pointer kept off it.
+void draw_frame(Desktop& desktop, Zx81& machine);

@@ -10,13 +10,12 @@
 #include <memory>
 #include <thread>
 
+#include "actions.h"
+#include "allegro_glue.h"
 #include "batch.h"
 #include "data_files.h"
 #include "desktop.h"
 #include "host_keys.h"
-#include "icon.h"
-#include "input_events.h"
-#include "overlays.h"
 #include "pacing.h"
 #include "period_end.h"
 #include "presenter.h"
@@ -73,7 +72,7 @@ void machine_init(Desktop& d, Zx81& machine, const Options& options) {
         std::string warnings;
         const TapeResult inserted = insert_tape_file(machine, options.tape, &warnings);
         if (!warnings.empty()) std::fprintf(stderr, "orlix: %s: %s\n", options.tape.c_str(), warnings.c_str());
-        if (!inserted.ok) warn(inserted.message);
+        if (!inserted.ok) warn(inserted.message, d.layout.scale);
     }
     acquire_screen();
     clear_to_color(screen, d.colours[d.paper]);
@@ -106,7 +105,7 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     // A headless run is the script's alone: the window's settings play no part.
     if (line.action == Action::run && line.options.headless) line = parse_command_line(argc, argv);
     switch (line.action) {
-    case Action::help: std::fputs(usage_text().c_str(), stdout); return 0;
+    case Action::help: std::fputs(usage_text(key_list_text()).c_str(), stdout); return 0;
     case Action::version: std::fputs(version_text, stdout); return 0;
     case Action::fail: std::fprintf(stderr, "orlix: %s\n", line.error.c_str()); return 2;
     case Action::run: break;
@@ -145,9 +144,9 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     desktop.title_model = line.options.model;
     desktop.ram_kb = line.options.ram_kb;
     set_view(desktop, starting_view(line.options, first_start));
-    if (!icon_was_set()) warn("Cannot find Icon :-(");
+    if (!icon_was_set()) warn("Cannot find Icon :-(", desktop.layout.scale);
     set_close_button_callback(request_quit);
-    start_timer();
+    start_timer(desktop.pacing);
     install_mouse();
     start_input_events();
     enable_hardware_cursor();  // the X pointer itself where the driver allows

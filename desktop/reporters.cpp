@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "pacing.h"
+#include "allegro_glue.h"
 #include "host_keys.h"
 
 namespace {
@@ -121,18 +121,16 @@ bool show_box(BITMAP* box, int scale) {
     return escape;
 }
 
-int box_scale = 1;
-
 // A box with its text at the view's scale, so that it is as large as the
 // ZX81's characters. Text longer than the screen holds is shown a page at a
 // time: "More" goes on, Escape closes.
-void message_box(const std::string& caption, const std::string& text, bool stop_sign) {
+void message_box(const std::string& caption, const std::string& text, bool stop_sign, int box_scale) {
     const InputThreadRuns input;  // the box waits on Allegro's own key and mouse state
     if (!screen) {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         return;
     }
-    const int scale = box_scale;
+    const int scale = std::max(1, box_scale);
     const int columns =
         std::max(8, (screen->w / scale - 2 * margin - (stop_sign ? icon_space : 0)) / glyph - 1);
     const std::vector<std::string> lines = message_lines(text, static_cast<size_t>(columns));
@@ -151,14 +149,6 @@ void message_box(const std::string& caption, const std::string& text, bool stop_
 }
 
 }  // namespace
-
-void set_box_scale(int scale) {
-    box_scale = std::max(1, scale);
-}
-
-int current_box_scale() {
-    return box_scale;
-}
 
 std::vector<std::string> message_lines(const std::string& text, size_t columns) {
     std::vector<std::string> lines;
@@ -182,13 +172,13 @@ std::vector<std::string> message_lines(const std::string& text, size_t columns) 
     return lines;
 }
 
-void warn(const std::string& text) {
-    message_box("Mensaje", text, false);
+void warn(const std::string& text, int scale) {
+    message_box("Mensaje", text, false, scale);
 }
 
 void fatal_error(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
-    if (screen) message_box("Error", text, true);
+    if (screen) message_box("Error", text, true, 1);
     release_input_thread();
     remove_keyboard();
     allegro_exit();

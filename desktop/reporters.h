@@ -5,18 +5,15 @@
 #include <string>
 #include <vector>
 
-// A modal box captioned "Mensaje" in the program's window; with no window the
-// text goes to standard error. Returns when the user closes the box.
-void warn(const std::string& text);
+// A modal box captioned "Mensaje" in the program's window, its text at
+// `scale` (the view's: its 8-pixel text then matches the ZX81's
+// characters); with no window the text goes to standard error. Returns when
+// the user closes the box.
+void warn(const std::string& text, int scale = 1);
 
 // A modal box captioned "Error" with a stop sign; the text also goes to
 // standard error. Then the library is shut down and the process exits with -1.
 [[noreturn]] void fatal_error(const std::string& text);
-
-// The scale boxes are drawn at (the view's): their 8-pixel text then matches
-// the ZX81's characters. File dialogs use it too.
-void set_box_scale(int scale);
-int current_box_scale();
 
 // Splits a message into the lines the box shows: every line of the text, long
 // ones wrapped at spaces (or cut) to at most `columns` characters.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "listing.h"
 #include "tape_files.h"
@@ -58,8 +59,12 @@ struct CommandLine {
 // regular file that can be read. Opens no display.
 CommandLine parse_command_line(int argc, char** argv, const Settings& remembered = Settings{});
 
-// What --help prints: usage, options and keys.
-std::string usage_text();
+// What --help prints: usage, every option, the keys (`keys`: lines of the
+// front end's own, each ending in a line break) and how tapes and settings go.
+std::string usage_text(const std::string& keys);
+
+// Every option's name ("--rom", ...), as --help lists them.
+std::vector<std::string> option_names();
 
 // What --version prints, in the GNU form.
 constexpr const char* version_text =

@@ -80,15 +80,3 @@ View next_view(View view, Size desktop) {
     if (window_fits(next_scale, desktop)) return {window_mode, next_scale};
     return {window_mode, 0};
 }
-
-std::string title_for(Model model, int ram_kb, const std::string& program) {
-    std::string title = window_title;
-    if (!program.empty()) title.append(" - ").append(program);
-    const char* separator = " - ";
-    if (model != Model::simple) {
-        title.append(separator).append(model_name(model)).append(" model");
-        separator = ", ";
-    }
-    if (ram_kb != default_ram_kb) title.append(separator).append(std::to_string(ram_kb)).append("K");
-    return title;
-}

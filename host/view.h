@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "version.h"
 #include "zx81.h"
 
 // The screen modes as F4 goes through them; after them come the windows of
@@ -67,9 +66,3 @@ View fitting_view(View view, Size work_area);
 // 1080 lines, 6 at 2160), mode 0's window at the least.
 View first_start_view(Size work_area);
 
-constexpr const char* window_title = "Orlix V." ORLIX_VERSION;
-
-// The window's title for the program, the model and the RAM: the name of
-// the program file last loaded or saved, when there is one, the hardware
-// model's name, and a RAM size other than 16 KB.
-std::string title_for(Model model, int ram_kb = default_ram_kb, const std::string& program = {});

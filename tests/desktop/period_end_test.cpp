@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "host_keys.h"
-#include "input_events.h"
+#include "actions.h"
+#include "allegro_glue.h"
 #include "offscreen.h"
 #include "overlays.h"
+#include "title.h"
 #include "pacing.h"
 #include "period_end.h"
 #include "presenter.h"
@@ -63,7 +65,7 @@ protected:
 
     // One end of period without a frame (the odd ones), its tick come.
     Step call() {
-        timer_tick();
+        timer_tick(desktop.pacing);
         desktop.frame_parity = 1;
         return end_of_period(desktop, zx81);
     }
@@ -161,7 +163,7 @@ TEST_F(Handler, TapsShorterThanAPeriodAllReachTheZx81) {
 TEST_F(Handler, F9AsksForTheOtherModelOncePerPressAtAFrameBoundary) {
     // An end of period that draws a frame (the timer has ticked).
     const auto with_frame = [this] {
-        timer_tick();
+        timer_tick(desktop.pacing);
         desktop.frame_parity = 0;
         end_of_period(desktop, zx81);
     };
@@ -209,17 +211,17 @@ TEST_F(Handler, ResetKeepsModeAndColoursAndRestoresTheRomCopy) {
 
 TEST_F(Handler, EveryPeriodWaitsForATickAndPiledUpTicksAreDropped) {
     desktop.frame_parity = 0;
-    timer_ticks = 100;  // as after a long help box
+    desktop.pacing.ticks = 100;  // as after a long help box
     const uint64_t frames = desktop.frames_drawn;
     end_of_period(desktop, zx81);
     EXPECT_EQ(desktop.frames_drawn, frames + 1);
-    EXPECT_EQ(timer_ticks.load(), 0);
+    EXPECT_EQ(desktop.pacing.ticks, 0);
     EXPECT_EQ(desktop.frame_parity, 1);
-    timer_tick();
+    timer_tick(desktop.pacing);
     end_of_period(desktop, zx81);  // the simple model shows every other period
     EXPECT_EQ(desktop.frames_drawn, frames + 1);
-    EXPECT_EQ(timer_ticks.load(), 0);
-    timer_tick();
+    EXPECT_EQ(desktop.pacing.ticks, 0);
+    timer_tick(desktop.pacing);
     end_of_period(desktop, zx81);
     EXPECT_EQ(desktop.frames_drawn, frames + 2);
 }
@@ -237,7 +239,7 @@ TEST_F(Handler, TheHardwareModelShowsEveryFrameItEnds) {
     for (const Step& s : steps) {
         zx81.ula.frames = s.frames_ended;
         const uint64_t before = desktop.frames_drawn;
-        timer_tick();
+        timer_tick(desktop.pacing);
         end_of_period(desktop, zx81);
         EXPECT_EQ(desktop.frames_drawn - before, s.shown ? 1u : 0u) << s.frames_ended;
     }

@@ -5,6 +5,7 @@
 
 #include "offscreen.h"
 #include "overlays.h"
+#include "presenter.h"
 #include "program.h"
 #include "reporters.h"
 

@@ -209,6 +209,24 @@ TEST_F(CommandLineTest, RememberedSettingsUnderTheOptions) {
     EXPECT_EQ(line.options.paper, 4);
 }
 
+// Every option the command line takes is in README.md's tables and in the
+// manual page, by its own name.
+TEST_F(CommandLineTest, TheReadmeAndTheManualPageNameEveryOption) {
+    const auto text_of = [](const char* file) {
+        std::ifstream in(std::string(ORLIX_SOURCE_DIR) + "/" + file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string readme = text_of("README.md"), manual = text_of("desktop/share/orlix.1.in");
+    ASSERT_FALSE(readme.empty());
+    ASSERT_FALSE(manual.empty());
+    for (const std::string& name : option_names()) {
+        EXPECT_NE(readme.find("`" + name), std::string::npos) << name << " in README.md";
+        std::string escaped;
+        for (char c : name) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(manual.find(escaped), std::string::npos) << name << " in the manual page";
+    }
+}
+
 TEST_F(CommandLineTest, HelpListsEveryOptionAndKey) {
     const std::string help = run_orlix({"--help"}, dir).out;
     for (const char* word : {"--rom FILE", "--mode N", "--model NAME", "--ntsc", "--ram N", "--scale N", "--headless", "--run-for T", "--keys SEQ",

@@ -1,0 +1,79 @@
+#include "title.h"
+
+#include <allegro.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "allegro_glue.h"
+#include "desktop.h"
+#include "presenter.h"
+
+std::string title_for(Model model, int ram_kb, const std::string& program) {
+    std::string title = window_title;
+    if (!program.empty()) title.append(" - ").append(program);
+    const char* separator = " - ";
+    if (model != Model::simple) {
+        title.append(separator).append(model_name(model)).append(" model");
+        separator = ", ";
+    }
+    if (ram_kb != default_ram_kb) title.append(separator).append(std::to_string(ram_kb)).append("K");
+    return title;
+}
+
+std::string title_of(const Desktop& desktop) {
+    std::string title = title_for(desktop.title_model, desktop.ram_kb, desktop.program_name);
+    if (!desktop.debug_status.empty()) title.append(" - ").append(desktop.debug_status);
+    return title;
+}
+
+void show_title(Desktop& desktop) {
+    desktop.title_shown = title_of(desktop);
+    set_title(desktop.title_shown);
+}
+
+void note_in_title(Desktop& desktop, const std::string& note) {
+    if (!screen) return;
+    desktop.title_shown = title_of(desktop).append(" - ").append(note);
+    set_title(desktop.title_shown);
+    desktop.title_note_periods = 300;
+}
+
+void tell(Desktop& desktop, const std::string& text) {
+    if (desktop.layout.full_screen)
+        show_note(desktop, text);
+    else
+        note_in_title(desktop, text);
+}
+
+namespace {
+
+// The debugger's client: the title says it is there, and where it holds the
+// machine stopped.
+std::string debugger_status(const Desktop& desktop, const Zx81& machine) {
+    if (!desktop.debugger) return {};
+    if (machine.debug.stopped) {
+        char text[32];
+        std::snprintf(text, sizeof text, "stopped at PC=%04X", machine.cpu.PC.w);
+        return text;
+    }
+    return desktop.debugger->attached() ? "debugger attached" : "";
+}
+
+}  // namespace
+
+void refresh_title(Desktop& desktop, const Zx81& machine) {
+    desktop.debug_status = debugger_status(desktop, machine);
+    desktop.title_model = machine.model;
+    if (desktop.title_note_periods > 0) --desktop.title_note_periods;
+    if (desktop.note_periods > 0 && --desktop.note_periods == 0) redraw_frame(desktop);
+    if (!screen || desktop.title_note_periods > 0) return;
+    std::string title = title_of(desktop);
+    if (title == desktop.title_shown) return;
+    desktop.title_shown = std::move(title);
+    set_title(desktop.title_shown);
+}
+
+void name_program(Desktop& desktop, const std::string& path) {
+    desktop.program_name = std::filesystem::path(path).filename().string();
+}
