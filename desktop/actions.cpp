@@ -14,6 +14,7 @@
 #include "screen_modes.h"
 #include "screenshot.h"
 #include "title.h"
+#include "colours.h"
 #include "toolbar_layout.h"
 #include "window_tapes.h"
 

@@ -13,7 +13,7 @@
 #include "gdb_stub.h"
 #include "host_keys.h"
 #include "pacing.h"
-#include "screen_modes.h"
+#include "view.h"
 #include "settings.h"
 #include "sound_device.h"
 #include "tape_files.h"

@@ -10,6 +10,7 @@
 #include "host_keys.h"
 #include "presenter.h"
 #include "reporters.h"
+#include "colours.h"
 #include "toolbar_layout.h"
 
 const std::string help_text =

@@ -8,6 +8,7 @@
 #include "desktop.h"
 #include "allegro_glue.h"
 #include "reporters.h"
+#include "colours.h"
 #include "toolbar_layout.h"
 
 void setup_colours(Desktop& desktop) {

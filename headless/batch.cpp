@@ -6,6 +6,7 @@
 
 #include "basic_text.h"
 #include "command_line.h"
+#include "data_files.h"
 #include "key_sequence.h"
 #include "listing_entry.h"
 #include "program_files.h"

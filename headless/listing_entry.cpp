@@ -1,9 +1,5 @@
 #include "listing_entry.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +8,7 @@
 
 #include "basic_text.h"
 #include "command_line.h"
+#include "file_input.h"
 #include "program_files.h"
 #include "session.h"
 
@@ -197,39 +194,26 @@ Entry try_line(Session& session, const BasicLine& line, const Zx81Snapshot& befo
 }  // namespace
 
 bool read_listing_text(const std::string& path, std::string& text, std::string& problem) {
-    FILE* file = stdin;
+    const std::string too_long =
+        "longer than " + std::to_string(longest_listing / (1024 * 1024)) + " MB, more than any ZX81 program's listing";
     if (path != "-") {
-        // Opened without blocking and looked at once open: only a regular
-        // file is read, whatever took the name since the command line was
-        // checked.
-        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-        struct stat info;
-        if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            problem = fd < 0 ? std::strerror(errno) : "not a regular file";
-            if (fd >= 0) close(fd);
-            return false;
-        }
-        file = fdopen(fd, "rb");
-        if (!file) {
-            problem = std::strerror(errno);
-            close(fd);
-            return false;
-        }
+        const FileBytes file = read_regular_file(path, longest_listing);
+        problem = !file.ok ? file.problem : file.longer ? too_long : "";
+        text.assign(file.bytes.begin(), file.bytes.end());
+        return problem.empty();
     }
+    // Standard input, up to the same limit: it may be a device that never ends.
     text.clear();
     char buffer[65536];
     size_t n = 0;
-    while (text.size() <= longest_listing && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    while (text.size() <= longest_listing && (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0)
         text.append(buffer, n);
-    const bool failed = std::ferror(file);
-    if (file != stdin) std::fclose(file);
-    if (failed) {
+    if (std::ferror(stdin)) {
         problem = std::strerror(errno ? errno : EIO);
         return false;
     }
     if (text.size() > longest_listing) {
-        problem = "longer than " + std::to_string(longest_listing / (1024 * 1024)) +
-                  " MB, more than any ZX81 program's listing";
+        problem = too_long;
         return false;
     }
     return true;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "file_input.h"
 #include "memory_map.h"
 
 #ifndef ORLIX_DATA_DIR
@@ -135,4 +136,14 @@ bool report_rom_choice(const RomChoice& rom) {
     if (!rom.check.warning.empty())
         std::fprintf(stderr, "orlix: %s: %s\n", rom.path.c_str(), rom.check.warning.c_str());
     return true;
+}
+
+RomFile read_rom_file(const std::string& path) {
+    RomFile rom;
+    // A longer file is read only up to 8 KB.
+    const FileBytes file = read_regular_file(path, rom.image.size());
+    rom.ok = file.ok;
+    rom.size = file.bytes.size();
+    std::copy(file.bytes.begin(), file.bytes.end(), rom.image.begin());
+    return rom;
 }

@@ -5,6 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "memory_map.h"
+
+struct RomFile {
+    bool ok = false;
+    RomImage image{};
+    size_t size = 0;  // the bytes read: at most 8,192
+};
+
+// Reads a ROM file. A file that cannot be opened or read is not ok.
+RomFile read_rom_file(const std::string& path);
+
 // The places that decide the folders looked in.
 struct DataPlaces {
     std::string xdg_data_home;  // $XDG_DATA_HOME; empty when unset

@@ -9,7 +9,7 @@
 
 #include "display_file.h"
 #include "view.h"
-#include "toolbar_layout.h"
+#include "colours.h"
 
 // orlix-YYYYMMDD-HHMMSS.png (local time) in the pictures folder (below); a
 // name already taken gets -2, -3, ...

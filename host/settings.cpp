@@ -13,8 +13,9 @@
 #include <filesystem>
 #include <optional>
 
+#include "file_input.h"
 #include "file_output.h"
-#include "toolbar_layout.h"
+#include "colours.h"
 
 namespace fs = std::filesystem;
 
@@ -156,12 +157,14 @@ Settings read_settings(const std::string& path, std::string& problem) {
         return reading.settings;
     }
     if (!S_ISREG(info.st_mode)) return cannot_read("not a regular file");
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (!file) return cannot_read(std::strerror(errno));
+    // No settings file comes near this; more is not read.
+    constexpr size_t longest_settings = 64 * 1024;
+    const FileBytes file = read_regular_file(path, longest_settings);
+    if (!file.ok) return cannot_read(file.problem);
+    const std::string text(file.bytes.begin(), file.bytes.end());
     // The line of the first error, whether inih could not read the line or
     // the value was not understood.
-    const int first_error = ini_parse_file(file, on_line, &reading);
-    std::fclose(file);
+    const int first_error = ini_parse_string(text.c_str(), on_line, &reading);
     if (first_error != 0) problem = path + ": line " + std::to_string(first_error) + " not understood, ignored";
     // Ink and paper that look the same would show a blank screen from the
     // first frame on.

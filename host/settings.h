@@ -7,6 +7,7 @@
 #include <string>
 
 #include "view.h"
+#include "zx81.h"
 
 // What is heard: nothing, the ZX81's sound without the display's own
 // frame syncs, or with them (the 50 Hz buzz a television at full volume

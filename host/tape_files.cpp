@@ -1,5 +1,7 @@
 #include "tape_files.h"
 
+#include "basic_text.h"
+
 #include <cctype>
 #include <filesystem>
 
@@ -11,6 +13,26 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr uint8_t end_mark = 0x80;
+constexpr size_t longest_file_name = 255;
+
+// The host form of a ZX81 character code 0-63 in a file name: space, the
+// symbols, digits and letters, as the ZX81's character set has them;
+// graphics have none, nor has '/', which Linux keeps for folders.
+std::string host_character(uint8_t code) {
+    constexpr uint8_t slash = 0x18, first_symbol = 0x0B;
+    if (code == slash || (code > 0 && code < first_symbol)) return {};
+    return zx81_text(code);
+}
+
+// A name character without its end mark; 0xFF for the codes that are no
+// characters (keywords, NEWLINE and the like).
+uint8_t character_code(uint8_t byte) {
+    const uint8_t code = byte & static_cast<uint8_t>(~end_mark);
+    return code < 64 ? code : 0xFF;
+}
+
 
 std::string upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -133,6 +155,46 @@ TapeImage read_tape(const std::string& path, std::string* warnings) {
 }
 
 }  // namespace
+
+HostName host_file_name(const std::vector<uint8_t>& zx81_name) {
+    std::string name;
+    for (size_t i = 0; i < zx81_name.size(); ++i) {
+        const uint8_t byte = zx81_name[i];
+        const uint8_t code = character_code(byte);
+        // Bit 7 of the last character is the ROM's end mark. Anywhere else
+        // it is the user's: the full block (an inverse space) is a graphic,
+        // the rest are inverse characters, at the first of which a real
+        // tape's name would end.
+        const bool inverse = (byte & end_mark) && i + 1 < zx81_name.size();
+        if (inverse && code == 0) return {{}, "a file name cannot hold graphics"};
+        if (inverse && code != 0xFF)
+            return {{}, "a file name cannot hold inverse characters (on a ZX81's tape the name would end at the "
+                        "first one)"};
+        const std::string shown = code == 0xFF ? std::string() : host_character(code);
+        if (shown.empty()) {
+            const char* what = code == 0x18 ? "'/'" : code == 0xFF ? "keywords or control codes" : "graphics";
+            return {{}, std::string("a file name cannot hold ") + what};
+        }
+        name += shown;
+    }
+    if (name.empty()) return {{}, "the name is empty"};
+    if (name.size() + 3 > longest_file_name) return {{}, "the name is too long for a file name"};
+    return {name, {}};
+}
+
+std::string printable_name(const std::vector<uint8_t>& zx81_name) {
+    std::string text;
+    for (uint8_t byte : zx81_name) {
+        const uint8_t code = character_code(byte);
+        const std::string shown = code == 0xFF ? std::string() : host_character(code);
+        if (code == 0x18)
+            text += '/';
+        else
+            text += shown.empty() ? "?" : shown;
+    }
+    return text;
+}
+
 
 TapeFile find_tape_file(const std::string& folder, const std::string& name) {
     // In order of preference; the last only for a name that is a file name

@@ -6,6 +6,20 @@
 
 #include "tape.h"
 
+// The host's name for a ZX81 name: its letters, digits, spaces and the
+// symbols Linux allows in a file name; the last character counts without its
+// end mark. `problem` says why a name cannot be a file name (graphics,
+// inverse characters, keywords, '/', too long); `name` is then empty.
+struct HostName {
+    std::string name;
+    std::string problem;
+};
+HostName host_file_name(const std::vector<uint8_t>& zx81_name);
+
+// The ZX81 name as text for a message: characters it has no host form for
+// shown as '?'.
+std::string printable_name(const std::vector<uint8_t>& zx81_name);
+
 // What SAVE "NAME" writes: NAME.P, or the signal a real ZX81's SAVE gives,
 // as NAME.WAV (44.1 kHz) or NAME.TZX. `chosen`: given by the user
 // (--save-format); otherwise a NAME.WAV or NAME.TZX already in the tape

@@ -76,18 +76,6 @@ constexpr UlaPortWrite ula_port_write(uint16_t port) {
     return {!(port & 1), (port & 1) && !(port & 2)};
 }
 
-// What an IN from `port` reads at cycle `t`: on an even port the ULA's
-// answer (the keyboard rows the high byte selects, and the EAR socket in bit
-// 7), ANDed with every board's.
-uint8_t port_read(Zx81& machine, uint16_t port, int64_t t);
-
-// An OUT from the processor reaches every board.
-void boards_out(Zx81& machine, uint16_t port, uint8_t value, int64_t t);
-
-// A memory write in the machine's tapped range (Zx81::taps) goes to the
-// boards that tap its address.
-void tapped_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t);
-
 // The tapped range of every board together; the buses test each write
 // against it.
 AddressRange tapped_by(const Devices& devices);

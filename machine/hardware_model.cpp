@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ports.h"
+#include "tape.h"
 #include "z80_execute.h"
 #include "zx81.h"
 
@@ -263,16 +265,6 @@ bool models_can_change_at(const Zx81& machine, uint16_t pc) {
     if (pc >= 0x8000 || (machine.cpu.IFF & IFF_HALTED)) return false;
     const bool fast = !(machine.memory[sysvar::cdflag] & sysvar::slow_running);
     return !in_rom_display_code(pc) || (fast && pc == rom::display_frame_start);
-}
-
-void start_hardware(Ula& state, bool ntsc) {
-    state = Ula{};
-    state.ntsc = ntsc;
-}
-
-void stop_nmi_generator(Ula& state) {
-    state.nmi_generator = false;
-    state.nmi_pulse = -1;
 }
 
 void run_hardware_period(Zx81& machine) {

@@ -17,15 +17,6 @@ constexpr uint16_t ram_start = 0x4000;
 // rest 0.
 using RomImage = std::array<uint8_t, rom_size>;
 
-struct RomFile {
-    bool ok = false;
-    RomImage image{};
-    size_t size = 0;  // the bytes read: at most 8,192
-};
-
-// Reads a ROM file. A file that cannot be opened or read is not ok.
-RomFile read_rom_file(const std::string& path);
-
 // Power-up: the ROM and its copy in place, RAM all 0xFF.
 void power_up_memory(Memory& memory, const RomImage& rom);
 

@@ -15,6 +15,19 @@
 
 constexpr int cycles_per_ay_tick = 2 * ay_clocks_per_tick;  // the chip runs at half the processor's clock
 
+// The sound board on the expansion bus (sound_board.h), and how it is
+// addressed.
+enum class SoundBoard {
+    none,
+    // ZON X-81 and its successor ZON X, and ZXpand+'s AY: register select on
+    // port 0xCF or 0xDF, data on 0x0F or 0x1F (the low byte of the port;
+    // A8-A15 are not decoded)
+    zonx,
+    // Quicksilva: memory writes to 0x7FFF select, to 0x7FFE write data; the
+    // RAM at those addresses is written as well.
+    quicksilva,
+};
+
 struct Sound {
     // What the front end sets.
     int sample_rate = 0;          // samples a second to make; 0: none (the state is still kept)

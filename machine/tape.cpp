@@ -2,34 +2,16 @@
 
 #include <algorithm>
 
-#include "basic_text.h"
 #include "zx81.h"
 
 namespace {
 
 constexpr uint8_t halt_opcode = 0x76;
+// A name is taken up to this long: longer than any the host can use.
+constexpr size_t longest_name_taken = 256;
 // A finished LOAD or SAVE goes on at the ROM's SLOW/FAST check, which
 // returns to the statement loop; BREAK during one stops at RST 8 with
 // report D.
-
-constexpr uint8_t end_mark = 0x80;
-constexpr size_t longest_file_name = 255;
-
-// The host form of a ZX81 character code 0-63 in a file name: space, the
-// symbols, digits and letters, as the ZX81's character set has them;
-// graphics have none, nor has '/', which Linux keeps for folders.
-std::string host_character(uint8_t code) {
-    constexpr uint8_t slash = 0x18, first_symbol = 0x0B;
-    if (code == slash || (code > 0 && code < first_symbol)) return {};
-    return zx81_text(code);
-}
-
-// A name character without its end mark; 0xFF for the codes that are no
-// characters (keywords, NEWLINE and the like).
-uint8_t character_code(uint8_t byte) {
-    const uint8_t code = byte & static_cast<uint8_t>(~end_mark);
-    return code < 64 ? code : 0xFF;
-}
 
 // Ends the waiting command: the processor leaves the HALT it was given and
 // goes on at `address`, with the stack as the ROM's command left it.
@@ -62,7 +44,7 @@ uint8_t fetch_in_tape_code(Zx81& machine, uint16_t address, int64_t now) {
     // inside it, which would end the name on a real tape, can be told.
     const bool empty = command.action == TapeAction::load && (cpu.AF.b.l & FLAG_C);
     if (!empty) {
-        const size_t length = std::min<size_t>(cpu.BC.w + 1u, longest_file_name + 1);
+        const size_t length = std::min<size_t>(cpu.BC.w + 1u, longest_name_taken);
         for (size_t i = 0; i < length; ++i)
             command.name.push_back(
                 machine.memory[decoded(machine.address_map, static_cast<uint16_t>(cpu.DE.w + i))]);
@@ -112,45 +94,6 @@ int32_t skip_loader_passes(Zx81& machine, Z80State& cpu, uint16_t pc, int64_t no
     b = pc == timing && high ? 0x1A : static_cast<uint8_t>(b - n);
     r = static_cast<uint8_t>((r & 0x80) | ((r + refreshes * n) & 0x7F));
     return static_cast<int32_t>(passes * pass);
-}
-
-HostName host_file_name(const std::vector<uint8_t>& zx81_name) {
-    std::string name;
-    for (size_t i = 0; i < zx81_name.size(); ++i) {
-        const uint8_t byte = zx81_name[i];
-        const uint8_t code = character_code(byte);
-        // Bit 7 of the last character is the ROM's end mark. Anywhere else
-        // it is the user's: the full block (an inverse space) is a graphic,
-        // the rest are inverse characters, at the first of which a real
-        // tape's name would end.
-        const bool inverse = (byte & end_mark) && i + 1 < zx81_name.size();
-        if (inverse && code == 0) return {{}, "a file name cannot hold graphics"};
-        if (inverse && code != 0xFF)
-            return {{}, "a file name cannot hold inverse characters (on a ZX81's tape the name would end at the "
-                        "first one)"};
-        const std::string shown = code == 0xFF ? std::string() : host_character(code);
-        if (shown.empty()) {
-            const char* what = code == 0x18 ? "'/'" : code == 0xFF ? "keywords or control codes" : "graphics";
-            return {{}, std::string("a file name cannot hold ") + what};
-        }
-        name += shown;
-    }
-    if (name.empty()) return {{}, "the name is empty"};
-    if (name.size() + 3 > longest_file_name) return {{}, "the name is too long for a file name"};
-    return {name, {}};
-}
-
-std::string printable_name(const std::vector<uint8_t>& zx81_name) {
-    std::string text;
-    for (uint8_t byte : zx81_name) {
-        const uint8_t code = character_code(byte);
-        const std::string shown = code == 0xFF ? std::string() : host_character(code);
-        if (code == 0x18)
-            text += '/';
-        else
-            text += shown.empty() ? "?" : shown;
-    }
-    return text;
 }
 
 void finish_tape_command(Zx81& machine) {

@@ -10,15 +10,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
-
-#include <memory>
 
 #include "device.h"
 #include "program_image.h"
 #include "rom_addresses.h"
-#include "tape_deck.h"
+#include "tape_state.h"
 
 struct Z80State;
 struct Zx81;
@@ -27,26 +26,6 @@ struct Zx81;
 // (the ROM has given report F for an empty one), and LOAD, whose carry says
 // whether the name is empty. The loader's two marks (rom_addresses.h) set
 // at_loader_pass for the boundary after them.
-
-enum class TapeAction { none, save, load };
-
-struct TapeCommand {
-    TapeAction action = TapeAction::none;
-    // The name's ZX81 characters, the last with its end mark (bit 7 set) as
-    // the ROM leaves them; empty for LOAD "".
-    std::vector<uint8_t> name;
-};
-
-struct Tape {
-    // The commands are caught. For real tape signals this is off, and the
-    // ROM's own tape routines run: LOAD starts the deck.
-    bool traps = true;
-    TapeCommand command;  // caught and not yet served
-    TapeDeck deck;        // the cassette recorder at the EAR socket
-    // The ROM loader's waits on the EAR socket are run at once where nothing
-    // can change in them (off: pass by pass, which ends the same).
-    bool quick_waits = true;
-};
 
 // At `pc`, just after one of the loader's marks, at cycle `now` with `budget`
 // cycles left in the period: runs at once the passes that cannot see a
@@ -75,20 +54,6 @@ constexpr bool in_tape_code(uint16_t address) {
 // plays the tape in the deck (Zx81::tape) into the socket, high while the
 // tape plays a high level.
 std::unique_ptr<Device> make_cassette_recorder();
-
-// The host's name for a ZX81 name: its letters, digits, spaces and the
-// symbols Linux allows in a file name; the last character counts without its
-// end mark. `problem` says why a name cannot be a file name (graphics,
-// inverse characters, keywords, '/', too long); `name` is then empty.
-struct HostName {
-    std::string name;
-    std::string problem;
-};
-HostName host_file_name(const std::vector<uint8_t>& zx81_name);
-
-// The ZX81 name as text for a message: characters it has no host form for
-// shown as '?'.
-std::string printable_name(const std::vector<uint8_t>& zx81_name);
 
 // Ends the waiting command as the ROM's own would end: a finished SAVE or
 // LOAD goes on through the ROM's SLOW/FAST check.

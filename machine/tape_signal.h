@@ -1,7 +1,7 @@
 // The ZX81's tape signal: what its SAVE sends for a program (name and data
 // as bursts of pulses, four for a 0 bit and nine for a 1, most significant
-// bit first) and how such a signal reads back into programs, as the ROM's
-// LOAD reads it: by bursts, whatever their exact timing.
+// bit first). How a signal reads back into programs is a format's
+// (tape_decoder.h).
 #pragma once
 
 #include <cstdint>
@@ -55,22 +55,6 @@ TapeSignal encode_programs(const std::vector<TapeProgram>& programs, uint64_t le
 // How long the signal of programs, as encode_programs makes it, lasts in
 // processor cycles: worked out from their bytes, without making it.
 uint64_t encoded_length(const std::vector<TapeProgram>& programs, uint64_t lead_in);
-
-// The number of pulses in each burst of a signal.
-std::vector<int> pulse_bursts(const TapeSignal& signal);
-
-// What reading a signal found: its programs, and what went wrong where
-// ("at 12.345 s, byte 17 of ...").
-struct DecodedTape {
-    std::vector<TapeProgram> programs;
-    std::vector<std::string> problems;
-};
-
-// Reads the programs on a signal as the ROM's loader does: bursts of 3 to 6
-// pulses are 0, of 7 to 13 are 1, fewer are noise and ignored; a program
-// starts at the first burst after 100 ms of silence, its name runs to the
-// byte with bit 7 set, and its data to the E_LINE it carries.
-DecodedTape decode_signal(const TapeSignal& signal);
 
 // The ZX81 characters of a file's name, for a program put on tape from a .P
 // (letters, digits and the symbols the ZX81 has; capitals); empty when a

@@ -6,15 +6,14 @@
 #include <cstdint>
 
 #include "debugger.h"
+#include "device.h"
 #include "display_file.h"
-#include "hardware_model.h"
 #include "key_feeder.h"
 #include "keyboard.h"
 #include "memory_map.h"
-#include "device.h"
 #include "sound.h"
-#include "sound_board.h"
-#include "tape.h"
+#include "tape_state.h"
+#include "ula.h"
 #include "z80.h"
 
 // How the machine is emulated. The simple model runs the processor flat out
@@ -133,10 +132,7 @@ void set_keys(Zx81& machine, const KeyMatrix& keys);
 // program has taken it.
 void type_key(Zx81& machine, ZxKey key, bool down);
 
-// A keyboard read by the processor, for the key feeder: whether the ROM's
-// display scan made it (rather than the program), from the last opcode
-// fetch and the return address on the stack.
-void note_key_read(Zx81& machine, uint16_t port, uint16_t last_fetch);
+
 
 // The picture of the ZX81 screen as it stands: the display file drawn now in
 // the simple model, the last frame shifted out in the hardware model.

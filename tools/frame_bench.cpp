@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "data_files.h"
 #include "desktop.h"
 #include "presenter.h"
 #include "screen_modes.h"

@@ -11,11 +11,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
 
 #include "basic_text.h"
+#include "ports.h"
 #include "program_image.h"
 #include "tape_signal.h"
 #include "zx81.h"
@@ -110,8 +112,10 @@ void real_tape_load(Zx81& zx81, const RomImage& rom) {
 int main(int argc, char** argv) {
     const std::string rom_path = argc > 1 ? argv[1] : "../shared/roms/zx81.rom";
     const double seconds = argc > 2 ? std::atof(argv[2]) : 60.0;
-    const RomFile rom = read_rom_file(rom_path);
-    if (!rom.ok) {
+    RomImage rom{};
+    std::ifstream rom_file(rom_path, std::ios::binary);
+    rom_file.read(reinterpret_cast<char*>(rom.data()), static_cast<std::streamsize>(rom.size()));
+    if (rom_file.gcount() != static_cast<std::streamsize>(rom.size())) {
         std::fprintf(stderr, "machine_bench: cannot read %s\n", rom_path.c_str());
         return 2;
     }
@@ -131,7 +135,7 @@ int main(int argc, char** argv) {
         for (const Case& c : cases) {
             zx81.model = model;
             zx81.sound.sample_rate = c.rate;
-            power_up(zx81, rom.image);
+            power_up(zx81, rom);
             if (c.chord) play_chord(zx81);
             const double mhz = run(zx81, seconds);
             if (c.rate == 0) first = mhz;
@@ -144,6 +148,6 @@ int main(int argc, char** argv) {
             std::printf("\n");
         }
     }
-    real_tape_load(zx81, rom.image);
+    real_tape_load(zx81, rom);
     return 0;
 }

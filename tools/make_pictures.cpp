@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "icon_art.h"
+#include "colours.h"
 #include "toolbar_layout.h"
 
 namespace {

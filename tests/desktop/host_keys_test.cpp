@@ -3,6 +3,7 @@
 // reads through its ports and types with its own ROM.
 #include <gtest/gtest.h>
 
+#include "data_files.h"
 #include "zx81_harness.h"
 
 #include <vector>

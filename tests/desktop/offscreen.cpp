@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <string>
 
+#include "data_files.h"
 #include "presenter.h"
 #include "screen_modes.h"
 

@@ -8,6 +8,7 @@
 
 #include "gdb_client.h"
 #include "gdb_stub.h"
+#include "program_image.h"
 #include "zx81_harness.h"
 
 namespace {

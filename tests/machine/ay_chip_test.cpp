@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "ay_chip.h"
+#include "ports.h"
 #include "sound.h"
 #include "zx81_harness.h"
 

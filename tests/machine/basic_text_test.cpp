@@ -61,14 +61,13 @@ TEST_F(BasicText, NumbersAsTheROMConvertsThem) {
 // Two machines in one process: each runs on its own bus, so keys and memory
 // of one never reach the other, in either model.
 TEST_F(TwoMachines, RunSideBySideWithoutTouchingEachOther) {
-    const RomFile rom = read_rom_file(harness::shared_path("roms/zx81.rom"));
-    ASSERT_TRUE(rom.ok);
+    const RomImage rom = harness::rom();
     for (Model other : {Model::simple, Model::hardware}) {
         auto first = std::make_unique<Zx81>();
         auto second = std::make_unique<Zx81>();
         second->model = other;
-        power_up(*first, rom.image);
-        power_up(*second, rom.image);
+        power_up(*first, rom);
+        power_up(*second, rom);
         const auto both = [&](int periods) {
             for (int i = 0; i < periods; ++i) {
                 run_period(*first);

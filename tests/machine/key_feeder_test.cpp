@@ -22,10 +22,8 @@ class KeyFeeder : public MachineTest {
 protected:
 std::unique_ptr<Zx81> booted(Model model) {
     auto machine = std::make_unique<Zx81>();
-    const RomFile rom = read_rom_file(harness::shared_path("roms/zx81.rom"));
-    EXPECT_TRUE(rom.ok);
     machine->model = model;
-    power_up(*machine, rom.image);
+    power_up(*machine, harness::rom());
     for (int i = 0; i < 600 && !shows_k_prompt(machine->memory); ++i) run_period(*machine);
     return machine;
 }

@@ -1,5 +1,6 @@
 #include "zx81_harness.h"
 
+#include <fstream>
 #include <sstream>
 
 namespace harness {
@@ -9,9 +10,12 @@ std::string shared_path(const std::string& relative) {
 }
 
 RomImage rom() {
-    const RomFile file = read_rom_file(shared_path("roms/zx81.rom"));
-    if (!file.ok) ADD_FAILURE() << "cannot read the ROM in " << shared_path("roms");
-    return file.image;
+    RomImage image{};
+    std::ifstream file(shared_path("roms/zx81.rom"), std::ios::binary);
+    file.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    if (file.gcount() != static_cast<std::streamsize>(image.size()))
+        ADD_FAILURE() << "cannot read the ROM in " << shared_path("roms");
+    return image;
 }
 
 }  // namespace harness

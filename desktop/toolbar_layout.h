@@ -1,16 +1,14 @@
-// The toolbar's geometry, the keyboard picture's size and the emulator's
-// sixteen colours, shared by the program (which draws and hit-tests the
-// toolbar) and make_pictures (which draws zxtool.pcx and zx81key.pcx at build
-// time).
+// The toolbar's geometry and the keyboard picture's size, shared by the
+// program (which draws and hit-tests the toolbar) and make_pictures (which
+// draws zxtool.pcx and zx81key.pcx at build time).
 #pragma once
 
-#include <array>
-#include <cstdint>
+#include "view.h"
 
 namespace toolbar {
 
 // The strip at the right edge of a window, and the parts of zxtool.pcx.
-constexpr int width = 25;
+constexpr int width = toolbar_width;
 constexpr int column_height = 166;  // rows 0-165 of the picture: the buttons
 constexpr int corner_top = 168;     // rows 168-192: the corner piece
 constexpr int corner_size = 25;
@@ -59,33 +57,3 @@ constexpr int keyboard_picture_height = 250;
 // window, for windows too small for the other.
 constexpr int small_keyboard_width = 297;
 constexpr int small_keyboard_height = 208;
-
-// The sixteen colours, as red, green and blue: normal intensity is 210,
-// bright 255. In 8-bit screen modes they live in palette entries 100-115, and
-// the pictures use those entries too.
-struct Rgb {
-    uint8_t r, g, b;
-};
-inline constexpr std::array<Rgb, 16> colour_table = {{
-    {0, 0, 0},   {0, 0, 210},   {210, 0, 0},   {210, 0, 210},
-    {0, 210, 0}, {0, 210, 210}, {210, 210, 0}, {210, 210, 210},
-    {0, 0, 0},   {0, 0, 255},   {255, 0, 0},   {255, 0, 255},
-    {0, 255, 0}, {0, 255, 255}, {255, 255, 0}, {255, 255, 255},
-}};
-constexpr int first_palette_entry = 100;
-
-// Two colours of the table that look the same (black and bright black):
-// ink and paper so would hide the screen.
-constexpr bool colours_look_alike(int a, int b) {
-    const Rgb& x = colour_table[static_cast<size_t>(a & 15)];
-    const Rgb& y = colour_table[static_cast<size_t>(b & 15)];
-    return x.r == y.r && x.g == y.g && x.b == y.b;
-}
-
-// The colour after `colour` in the table, going round, that does not look
-// like `other`.
-constexpr int next_colour(int colour, int other) {
-    int next = (colour + 1) % 16;
-    while (colours_look_alike(next, other)) next = (next + 1) % 16;
-    return next;
-}

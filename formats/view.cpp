@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "display_file.h"
-#include "toolbar_layout.h"
 
 namespace {
 
@@ -15,7 +14,7 @@ constexpr int window_frame_x = border_width - 7;
 constexpr int window_frame_y = border_height - 7;
 
 Layout scaled_window(int scale) {
-    return {(area_width_1x + toolbar::width) * scale,
+    return {(area_width_1x + toolbar_width) * scale,
             area_height_1x * scale,
             false,
             scale,

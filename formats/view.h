@@ -6,8 +6,6 @@
 
 #include <string>
 
-#include "zx81.h"
-
 // The screen modes as F4 goes through them; after them come the windows of
 // each larger scale that fits the desktop.
 constexpr int window_mode = 0;         // 297x208
@@ -15,6 +13,9 @@ constexpr int doubled_window_mode = 1; // 553x400, the picture doubled
 constexpr int full_screen_mode = 2;    // 320x240, or the desktop's own size
 constexpr int screen_mode_count = 3;
 constexpr int largest_scale = 16;      // the largest window scale taken
+// A window holds the picture area and, at its right edge, the toolbar's
+// strip, this many pixels wide at scale 1.
+constexpr int toolbar_width = 25;
 
 // What is shown: a screen mode, or a window `scale` times mode 0's size
 // (scale 0: the mode itself).

@@ -1,0 +1,36 @@
+#include "ports.h"
+
+#include "rom_addresses.h"
+#include "zx81.h"
+
+uint8_t port_read(Zx81& machine, uint16_t port, int64_t t) {
+    uint8_t value = 0xFF;
+    if (!(port & 1)) {
+        bool ear = false;
+        for (const auto& device : machine.devices) ear = device->ear(machine, t) || ear;
+        value = static_cast<uint8_t>(read_port(machine, port) | (ear ? 0x80 : 0x00));
+    }
+    for (const auto& device : machine.devices) value &= device->in(machine, port, t);
+    return value;
+}
+
+void boards_out(Zx81& machine, uint16_t port, uint8_t value, int64_t t) {
+    for (const auto& device : machine.devices) device->out(machine, port, value, t);
+}
+
+void tapped_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t) {
+    for (const auto& device : machine.devices)
+        if (device->tapped().holds(address)) device->memory_write(machine, address, value, t);
+}
+
+void note_key_read(Zx81& machine, uint16_t port, uint16_t last_fetch) {
+    KeyReader reader = KeyReader::program;
+    if (machine.known_rom && last_fetch == rom::break_check_read) {
+        reader = KeyReader::break_check;
+    } else if (machine.known_rom && rom::keyboard.holds(last_fetch)) {
+        const uint16_t sp = machine.cpu.SP.w;
+        const int returns_to = peek(machine, sp) | peek(machine, static_cast<uint16_t>(sp + 1)) << 8;
+        if (returns_to == rom::display_scan_return) reader = KeyReader::display_scan;
+    }
+    note_keyboard_read(machine.key_feeder, port, reader, peek(machine, sysvar::debounce));
+}

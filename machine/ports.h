@@ -1,0 +1,25 @@
+// The ZX81's ports and tapped memory as both models' buses reach them: the
+// ULA's keyboard and EAR socket on an even port, and every board on the
+// expansion bus (device.h), decoded in one place.
+#pragma once
+
+#include <cstdint>
+
+struct Zx81;
+
+// What an IN from `port` reads at cycle `t`: on an even port the ULA's
+// answer (the keyboard rows the high byte selects, and the EAR socket in bit
+// 7), ANDed with every board's.
+uint8_t port_read(Zx81& machine, uint16_t port, int64_t t);
+
+// An OUT from the processor reaches every board.
+void boards_out(Zx81& machine, uint16_t port, uint8_t value, int64_t t);
+
+// A memory write in the machine's tapped range (Zx81::taps) goes to the
+// boards that tap its address.
+void tapped_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t);
+
+// A keyboard read by the processor, for the key feeder: whether the ROM's
+// display scan or BREAK check made it (rather than the program), from the
+// last opcode fetch and the return address on the stack.
+void note_key_read(Zx81& machine, uint16_t port, uint16_t last_fetch);
