@@ -122,10 +122,10 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     }
     // The stub listens before any window opens: a port it cannot have ends
     // the run here.
-    if (line.options.gdb_port != 0) {
+    if (line.options.gdb) {
         std::string problem;
         desktop.debugger = GdbStub::listen(
-            {line.options.gdb_address, line.options.gdb_port, line.options.gdb_dezog}, problem);
+            gdb_settings(line.options.gdb_port, line.options.gdb_address, line.options.gdb_dezog), problem);
         if (!desktop.debugger) {
             std::fprintf(stderr, "orlix: %s\n", problem.c_str());
             return 2;

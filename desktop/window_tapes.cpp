@@ -40,18 +40,18 @@ bool load_program_named_at_start(Desktop& desktop, Zx81& machine) {
 }
 
 void serve_tape(Desktop& desktop, Zx81& machine) {
-    const TapeCommand& command = machine.tape.command;
-    TapeResult result;
-    if (command.action == TapeAction::load && command.name.empty() && !deck_has_next_program(machine)) {
+    // LOAD "" with no tape asks for the file in the F3 dialog; Cancel there
+    // is BREAK.
+    const auto choose = [&]() -> std::optional<std::string> {
         show_mouse(nullptr);
-        if (!choose_program_file(FileDialog::open, desktop.file_name, desktop.layout.scale)) {
-            break_tape_command(machine);
-            redraw_frame(desktop);
-            return;
-        }
-        result = load_tape_file(machine, desktop.file_name);
-    } else {
-        result = serve_tape_command(machine, tape_folder(desktop), desktop.save_format);
+        if (!choose_program_file(FileDialog::open, desktop.file_name, desktop.layout.scale)) return std::nullopt;
+        return desktop.file_name;
+    };
+    bool broken = false;
+    const TapeResult result = serve_tape_request(machine, {tape_folder(desktop), desktop.save_format, choose}, broken);
+    if (broken) {
+        redraw_frame(desktop);
+        return;
     }
     if (result.ok) {
         desktop.file_name = result.path;

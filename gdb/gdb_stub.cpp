@@ -227,3 +227,11 @@ void GdbStub::finish(int status) {
     close(client_);
     client_ = -1;
 }
+
+GdbSettings gdb_settings(int port, const std::string& address, bool dezog) {
+    GdbSettings settings;
+    if (port != 0) settings.port = port;
+    if (!address.empty()) settings.address = address;
+    settings.dezog = dezog;
+    return settings;
+}

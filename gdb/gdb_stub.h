@@ -14,9 +14,14 @@
 
 struct GdbSettings {
     std::string address = "127.0.0.1";  // where to listen: only this machine by default
+    // The port of the Spectranet's stub, which z88dk-gdb knows.
     int port = 1667;
     bool dezog = false;                  // Ctrl-C stops without a reply, as DeZog expects
 };
+
+// The settings with what the command line says instead of the defaults
+// where it says something: a port (0: none given), an address (empty: none).
+GdbSettings gdb_settings(int port, const std::string& address, bool dezog);
 
 class GdbStub {
 public:

@@ -190,9 +190,9 @@ int run_script(Session& session, const Options& options) {
 int run_headless(const Options& options) {
     Session session;
     std::unique_ptr<GdbStub> debugger;
-    if (options.gdb_port != 0 && !options.list) {
+    if (options.gdb && !options.list) {
         std::string problem;
-        debugger = GdbStub::listen({options.gdb_address, options.gdb_port, options.gdb_dezog}, problem);
+        debugger = GdbStub::listen(gdb_settings(options.gdb_port, options.gdb_address, options.gdb_dezog), problem);
         if (!debugger) {
             std::fprintf(stderr, "orlix: %s\n", problem.c_str());
             return 2;

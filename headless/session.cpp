@@ -32,13 +32,10 @@ void Session::run(int64_t periods) {
         run_period(*machine);
         if (recording) recording->add(machine->sound.samples);
         machine->sound.samples.clear();
-        const TapeCommand& command = machine->tape.command;
-        if (command.action == TapeAction::none) continue;
-        if (command.action == TapeAction::load && command.name.empty() && !deck_has_next_program(*machine)) {
-            break_tape_command(*machine);
-            continue;
-        }
-        const TapeResult result = serve_tape_command(*machine, tape_folder, save);
+        if (machine->tape.command.action == TapeAction::none) continue;
+        // LOAD "" with no tape: no one to choose a file, so BREAK.
+        bool broken = false;
+        const TapeResult result = serve_tape_request(*machine, {tape_folder, save, {}}, broken);
         if (!result.ok) std::fprintf(stderr, "orlix: %s\n", result.message.c_str());
     }
 }

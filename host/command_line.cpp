@@ -220,7 +220,7 @@ const OptionRow option_rows[] = {
      "a gdb remote stub for DeZog, z88dk-gdb or gdb on PORT (1667);\nwith --headless the run waits for the debugger",
      nullptr, false,
      [](Parse& p, const char* v) {
-         of(p).gdb_port = default_gdb_port;
+         of(p).gdb = true;
          if (!v) return std::string();
          for (int port = 1; port <= 65535; ++port)
              if (std::string(v) == std::to_string(port)) {
@@ -377,8 +377,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
         if (row->headless_only && !line.options.headless)
             return failed(std::string("--") + row->name + " is for --headless runs (try --help)");
     // Where to listen, or how the stub answers, asks for the stub.
-    if ((line.options.gdb_dezog || line.options.gdb_address != "127.0.0.1") && line.options.gdb_port == 0)
-        line.options.gdb_port = default_gdb_port;
+    if (line.options.gdb_dezog || !line.options.gdb_address.empty()) line.options.gdb = true;
     if (argc - optind > 1) return failed("only one PROGRAM can be loaded (try --help)");
     if (parse.listing_given && !line.options.headless) return failed("--listing is for --headless runs and --list (try --help)");
     if (line.options.list && optind >= argc) return failed("--list needs a PROGRAM to list (try --help)");

@@ -11,10 +11,6 @@
 #include "settings.h"
 #include "zx81.h"
 
-// The port a gdb stub listens on when --gdb names none: the one of the
-// Spectranet's stub, which z88dk-gdb knows.
-constexpr int default_gdb_port = 1667;
-
 // What the command line asks for, over the remembered settings: the
 // machine (--model, --ntsc, --ram, --real-tape, --sound-board, and whether
 // the ROM is the known one), then the rest.
@@ -27,9 +23,12 @@ struct Options : MachineOptions {
     SoundMode sound = SoundMode::on;          // --sound=off|on|mic
     std::string tape;                         // --tape FILE: in the deck at start
     SaveChoice save_format;                   // --save-format=wav|tzx|p
-    int gdb_port = 0;                         // --gdb[=PORT]: a gdb stub; 0: none
-    std::string gdb_address = "127.0.0.1";    // --gdb-address ADDR: where it listens
-    bool gdb_dezog = false;                   // --gdb-dezog: Ctrl-C as DeZog has it
+    // --gdb[=PORT], --gdb-address ADDR, --gdb-dezog: a gdb stub; where it
+    // listens is the stub's own default (gdb_stub.h) where they say nothing.
+    bool gdb = false;
+    int gdb_port = 0;                         // 0: the stub's default port
+    std::string gdb_address;                  // empty: the stub's default address
+    bool gdb_dezog = false;                   // Ctrl-C as DeZog has it
 
     // --headless and what only it takes (see batch.h).
     bool headless = false;

@@ -315,3 +315,15 @@ TapeResult load_program_file(Zx81& machine, const std::string& path, std::string
     if (!loaded.ok) return {false, path, "Cannot load " + path + "\n" + loaded.reason};
     return {true, path, {}};
 }
+
+TapeResult serve_tape_request(Zx81& machine, const TapeRequest& request, bool& broken) {
+    broken = false;
+    const TapeCommand& command = machine.tape.command;
+    if (command.action != TapeAction::load || !command.name.empty() || deck_has_next_program(machine))
+        return serve_tape_command(machine, request.folder, request.save);
+    const std::optional<std::string> chosen = request.choose ? request.choose() : std::nullopt;
+    if (chosen) return load_tape_file(machine, *chosen);
+    break_tape_command(machine);
+    broken = true;
+    return {true, {}, {}};
+}

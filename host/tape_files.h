@@ -2,6 +2,8 @@
 // the tape in the deck: the host's side of the commands that tape.h catches.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "tape.h"
@@ -63,6 +65,18 @@ TapeResult serve_tape_command(Zx81& machine, const std::string& folder, SaveChoi
 // Whether LOAD "" can be served from the deck (a tape with a program after
 // its place).
 bool deck_has_next_program(const Zx81& machine);
+
+// Serves the LOAD or SAVE the ZX81 waits on, as every front end does: as
+// serve_tape_command in `folder`, except LOAD "" with no program on the tape
+// in the deck, which takes the file `choose` names (a window's dialog), and
+// is BREAK when it names none (Cancel, or a script with no one to ask): then
+// `broken` is set, and the result is ok with no path.
+struct TapeRequest {
+    std::string folder;
+    SaveChoice save;
+    std::function<std::optional<std::string>()> choose;
+};
+TapeResult serve_tape_request(Zx81& machine, const TapeRequest& request, bool& broken);
 
 // Ends the LOAD waiting for a file with the program in `path`, loaded as the
 // ROM's LOAD loads it (from a tape file, its program of the name asked for,
