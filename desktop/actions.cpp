@@ -140,9 +140,7 @@ After screenshot(Desktop& desktop, Zx81&) {
     std::string problem;
     if (!write_screenshot(path, desktop.last_frame, desktop.layout, colour_table[desktop.ink],
                           colour_table[desktop.paper], problem)) {
-        show_mouse(nullptr);
-        warn("Cannot save " + path + "\n" + problem, desktop.layout.scale);
-        redraw_frame(desktop);
+        warn_over_picture(desktop, "Cannot save " + path + "\n" + problem);
     } else {
         tell(desktop, "saved " + path);
     }

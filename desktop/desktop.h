@@ -13,6 +13,7 @@
 #include "gdb_stub.h"
 #include "host_keys.h"
 #include "pacing.h"
+#include "printer_pages.h"
 #include "view.h"
 #include "settings.h"
 #include "sound_device.h"
@@ -54,6 +55,7 @@ struct Desktop {
     std::string file_name;        // the name the file dialogs offer
     std::string program_to_load;  // from the command line, loaded at the K prompt
     SaveChoice save_format;       // what SAVE "NAME" writes (--save-format)
+    PrinterPages printer_pages;   // where the ZX Printer's pages go
     int periods_run = 0;          // since start-up, while a program waits to load
     std::unique_ptr<GdbStub> debugger;  // --gdb: served between periods
     std::string debug_status;     // in the title: "debugger attached", "stopped at PC=..."

@@ -1,5 +1,7 @@
 #include "period_end.h"
 
+#include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,22 @@ void say_keys_given_up(Desktop& desktop, Zx81& machine) {
 
 }  // namespace
 
+void take_printout(Desktop& desktop, Zx81& machine, bool all) {
+    const PageWritten page = serve_printer(machine, desktop.printer_pages, std::time(nullptr), all);
+    if (page.path.empty()) return;
+    if (!page.problem.empty()) {
+        if (all) {
+            std::fprintf(stderr, "orlix: cannot save %s: %s\n", page.path.c_str(), page.problem.c_str());
+            return;
+        }
+        warn_over_picture(desktop, "Cannot save " + page.path + "\n" + page.problem);
+    } else if (all) {
+        std::fprintf(stderr, "orlix: printed to %s\n", page.path.c_str());
+    } else {
+        tell(desktop, "printed to " + page.path);
+    }
+}
+
 Step end_of_period(Desktop& desktop, Zx81& machine) {
     if (desktop.debugger) desktop.debugger->serve(machine);
     feed_host_keys(desktop.keyboard, machine);
@@ -68,6 +86,7 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
         save_settings(desktop, SettingField::model);
         desktop.switch_model = false;
     }
+    take_printout(desktop, machine, false);
     refresh_title(desktop, machine);
     return Step::go_on;
 }

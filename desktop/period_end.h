@@ -14,3 +14,8 @@ enum class Step { go_on, stop };
 // One end of period. Help, the file dialogs and the keyboard picture stop
 // the emulation until they are closed.
 Step end_of_period(Desktop& desktop, Zx81& machine);
+
+// A printout the ZX Printer has finished (its motor stood for a second)
+// goes to its picture, and the title says where; with `all`, at the end of
+// the run, whatever is on the paper goes, and standard error says where.
+void take_printout(Desktop& desktop, Zx81& machine, bool all);

@@ -151,6 +151,12 @@ void redraw_frame(Desktop& desktop) {
     if (!layout.full_screen && mouse_driver) show_mouse(screen);
 }
 
+void warn_over_picture(Desktop& desktop, const std::string& text) {
+    show_mouse(nullptr);
+    warn(text, desktop.layout.scale);
+    redraw_frame(desktop);
+}
+
 void load_toolbar(Desktop& desktop, const std::string& path) {
     PALETTE unused;  // the picture's palette is read but not applied
     desktop.toolbar = load_pcx(path.c_str(), unused);

@@ -37,6 +37,10 @@ void present_picture(Desktop& desktop);
 // the current colours, and the toolbar in windows.
 void redraw_frame(Desktop& desktop);
 
+// A box that says what went wrong, over the picture, which is drawn again
+// once it is closed.
+void warn_over_picture(Desktop& desktop, const std::string& text);
+
 // Loads the toolbar picture "zxtool.pcx" from `path`; warns "Cannot load
 // toolbar gfx!" and goes on without it when it cannot be loaded.
 void load_toolbar(Desktop& desktop, const std::string& path);

@@ -156,6 +156,7 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     machine_init(desktop, zx81, line.options);
     desktop.program_to_load = line.options.program;
     desktop.save_format = line.options.save_format;
+    desktop.printer_pages.file = line.options.printer_file;
     desktop.sound = line.options.sound;
     apply_sound(desktop, zx81);
 
@@ -166,6 +167,8 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     } while (end_of_period(desktop, zx81) == Step::go_on && (!observer || observer(desktop, zx81)));
 
     release_input_thread();
+    // What the printer put out and no page has taken yet is not lost.
+    take_printout(desktop, zx81, true);
     if (desktop.debugger) desktop.debugger->finish(0);
     desktop.sound_device.reset();
     destroy_bitmap(desktop.picture);

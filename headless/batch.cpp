@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 #include "basic_text.h"
@@ -10,6 +11,7 @@
 #include "key_sequence.h"
 #include "listing_entry.h"
 #include "program_files.h"
+#include "printer_pages.h"
 #include "screenshot.h"
 #include "session.h"
 
@@ -73,6 +75,16 @@ int write_results(Session& session, const Options& options) {
         const FileResult recorded = session.recording->finish();
         if (!recorded.ok) {
             std::fprintf(stderr, "orlix: cannot save %s: %s\n", options.audio.c_str(), recorded.reason.c_str());
+            return 2;
+        }
+    }
+    if (options.printer && !options.list) {
+        PrinterPages pages{options.printer_file, {}};
+        const PageWritten printed = serve_printer(machine, pages, std::time(nullptr), true);
+        if (printed.path.empty()) {
+            std::fprintf(stderr, "orlix: nothing was printed; %s not written\n", options.printer_file.c_str());
+        } else if (!printed.problem.empty()) {
+            std::fprintf(stderr, "orlix: cannot save %s: %s\n", printed.path.c_str(), printed.problem.c_str());
             return 2;
         }
     }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -199,6 +200,16 @@ const OptionRow option_rows[] = {
              return std::string();
          return std::string("--sound-board takes zonx, qs or none, not '") + v + "'";
      }},
+    {"printer", optional_argument, "[=FILE]",
+     "the ZX Printer for LPRINT, LLIST and COPY: each printout a\n"
+     "PNG in the pictures folder, or everything printed in FILE\n"
+     "(with --headless, FILE is needed: --printer FILE.png)",
+     "--printer needs the name of a PNG file", false,
+     [](Parse& p, const char* v) {
+         of(p).printer = true;
+         if (v) of(p).printer_file = v;
+         return std::string();
+     }},
     {"tape", required_argument, "FILE",
      "put a tape in the deck: a WAV recording, a TZX, a .P81, or a\n.P as the signal SAVE gives; LOAD takes its programs",
      "--tape needs the name of a tape file", false, set_text<&Options::tape>},
@@ -273,6 +284,15 @@ const OptionRow option_rows[] = {
     {"audio", required_argument, "FILE", "write what the machine played as a WAV (16-bit mono, 44.1 kHz)",
      "--audio needs the name of a WAV file", true, set_text<&Options::audio>},
 };
+
+// Whether the word after an option whose value is optional is its value:
+// a picture's name after --printer (no program file is a PNG).
+bool takes_next_word(const OptionRow& row, const std::string& word) {
+    if (std::string(row.name) != "printer" || word.size() < 5 || word[0] == '-') return false;
+    std::string suffix = word.substr(word.size() - 4);
+    for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return suffix == ".png";
+}
 
 // -h and -V, which have no row of their own.
 constexpr const char* help_and_version =
@@ -366,6 +386,10 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
             return failed("unknown option '" + word + "' (try --help)");
         } else {
             const OptionRow& row = option_rows[index];
+            // An optional value may also come as the next word when it
+            // cannot be the program: --printer paper.png.
+            if (row.value == optional_argument && !optarg && optind < argc && takes_next_word(row, argv[optind]))
+                optarg = argv[optind++];
             if (optarg && !*optarg && row.empty_problem) return failed(row.empty_problem);
             const std::string problem = row.take(parse, optarg);
             if (!problem.empty()) return failed(problem);
@@ -380,6 +404,8 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
     if (line.options.gdb_dezog || !line.options.gdb_address.empty()) line.options.gdb = true;
     if (argc - optind > 1) return failed("only one PROGRAM can be loaded (try --help)");
     if (parse.listing_given && !line.options.headless) return failed("--listing is for --headless runs and --list (try --help)");
+    if (line.options.headless && line.options.printer && line.options.printer_file.empty() && !line.options.list)
+        return failed("--printer needs a file with --headless, where the paper goes: --printer FILE.png (try --help)");
     if (line.options.list && optind >= argc) return failed("--list needs a PROGRAM to list (try --help)");
     const std::string script_problem = headless_problem(line.options);
     if (!script_problem.empty()) return failed(script_problem);

@@ -12,7 +12,7 @@
 #include "zx81.h"
 
 // What the command line asks for, over the remembered settings: the
-// machine (--model, --ntsc, --ram, --real-tape, --sound-board, and whether
+// machine (--model, --ntsc, --ram, --real-tape, --sound-board, --printer, and whether
 // the ROM is the known one), then the rest.
 struct Options : MachineOptions {
     std::string rom;       // --rom FILE; empty: zx81.rom is looked for
@@ -22,6 +22,7 @@ struct Options : MachineOptions {
     int ink = 0, paper = 7;       // as remembered; no option sets them
     SoundMode sound = SoundMode::on;          // --sound=off|on|mic
     std::string tape;                         // --tape FILE: in the deck at start
+    std::string printer_file;                 // --printer=FILE: everything printed; empty: a page a file
     SaveChoice save_format;                   // --save-format=wav|tzx|p
     // --gdb[=PORT], --gdb-address ADDR, --gdb-dezog: a gdb stub; where it
     // listens is the stub's own default (gdb_stub.h) where they say nothing.

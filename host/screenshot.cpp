@@ -60,17 +60,36 @@ std::string pictures_folder() {
     return ".";
 }
 
-std::string screenshot_path(std::time_t when) {
+std::string picture_path(const std::string& prefix, std::time_t when) {
     char stamp[32];
     std::tm local{};
     localtime_r(&when, &local);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     const std::filesystem::path folder = pictures_folder();
-    const std::string stem = std::string("orlix-") + stamp;
+    const std::string stem = prefix + stamp;
     std::filesystem::path path = folder / (stem + ".png");
     std::error_code error;
     for (int n = 2; std::filesystem::exists(path, error); ++n) path = folder / (stem + "-" + std::to_string(n) + ".png");
     return path.string();
+}
+
+std::string screenshot_path(std::time_t when) {
+    return picture_path("orlix-", when);
+}
+
+std::vector<uint8_t> png_of(const std::vector<uint8_t>& pixels, int width, int height, bool grey) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = grey ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
+    png_alloc_size_t size = 0;
+    if (width <= 0 || height <= 0 || !png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr))
+        return {};
+    std::vector<uint8_t> png(size);
+    if (!png_image_write_to_memory(&image, png.data(), &size, 0, pixels.data(), 0, nullptr)) return {};
+    png.resize(size);
+    return png;
 }
 
 std::vector<uint8_t> screenshot_png(const Frame& frame, const Layout& layout, Rgb ink, Rgb paper) {
@@ -87,22 +106,15 @@ std::vector<uint8_t> screenshot_png(const Frame& frame, const Layout& layout, Rg
             *p++ = c.g;
             *p++ = c.b;
         }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_RGB;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr)) return {};
-    std::vector<uint8_t> png(size);
-    if (!png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr)) return {};
-    png.resize(size);
-    return png;
+    return png_of(rgb, width, height, false);
 }
 
 bool write_screenshot(const std::string& path, const Frame& frame, const Layout& layout, Rgb ink, Rgb paper,
                       std::string& problem) {
-    const std::vector<uint8_t> png = screenshot_png(frame, layout, ink, paper);
+    return write_png_file(path, screenshot_png(frame, layout, ink, paper), problem);
+}
+
+bool write_png_file(const std::string& path, const std::vector<uint8_t>& png, std::string& problem) {
     if (png.empty()) {
         problem = "out of memory";
         return false;

@@ -182,7 +182,11 @@ struct HardwareBus {
         const int64_t t = time_at(m->ula, cycles_left);
         catch_up(m->ula, t);
         const int64_t heard = sound_time(cycles_left);
-        if (m->ula.vsync) end_vsync(m->ula, t);
+        if (m->ula.vsync) {
+            const uint64_t frames = m->ula.frames;
+            end_vsync(m->ula, t);
+            if (m->ula.frames != frames) boards_frame_end(*m);
+        }
         set_sync_line(m->sound, heard, false, false);
         boards_out(*m, port, value, heard);
         const UlaPortWrite ula = ula_port_write(port);

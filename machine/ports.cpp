@@ -18,6 +18,14 @@ void boards_out(Zx81& machine, uint16_t port, uint8_t value, int64_t t) {
     for (const auto& device : machine.devices) device->out(machine, port, value, t);
 }
 
+void boards_frame_end(Zx81& machine) {
+    for (const auto& device : machine.devices) device->frame_end(machine);
+}
+
+void boards_reset(Zx81& machine) {
+    for (const auto& device : machine.devices) device->reset(machine);
+}
+
 void tapped_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t) {
     for (const auto& device : machine.devices)
         if (device->tapped().holds(address)) device->memory_write(machine, address, value, t);

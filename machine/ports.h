@@ -15,6 +15,10 @@ uint8_t port_read(Zx81& machine, uint16_t port, int64_t t);
 // An OUT from the processor reaches every board.
 void boards_out(Zx81& machine, uint16_t port, uint8_t value, int64_t t);
 
+// The television's frame has ended, and the reset button: every board hears.
+void boards_frame_end(Zx81& machine);
+void boards_reset(Zx81& machine);
+
 // A memory write in the machine's tapped range (Zx81::taps) goes to the
 // boards that tap its address.
 void tapped_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t);

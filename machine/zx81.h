@@ -66,6 +66,7 @@ struct MachineOptions {
     bool known_rom = true;                   // the ROM is the ZX81's own: LOAD and SAVE are caught for files
     bool real_tape = false;                  // LOAD and SAVE run the ROM's own tape routines
     SoundBoard sound_board = SoundBoard::zonx;
+    bool printer = false;                    // the ZX Printer (zx_printer.h)
 };
 
 // Builds the machine as the options say, before power-up: its model, RAM

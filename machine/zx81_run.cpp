@@ -8,6 +8,7 @@
 #include "sound_board.h"
 #include "tape.h"
 #include "z80_execute.h"
+#include "zx_printer.h"
 #include "zx81.h"
 
 namespace {
@@ -137,6 +138,8 @@ void run_simple_period(Zx81& machine) {
     else
         small ? z80_execute(&machine.cpu, SimpleBus<true, false>{&machine})
               : z80_execute(&machine.cpu, SimpleBus<false, false>{&machine});
+    // The simple model's picture is the display file at the period's end.
+    if (machine.cpu.period_cycles == period_cycles) boards_frame_end(machine);
 }
 
 // The simple model runs on an instruction at a time to where the models can
@@ -199,6 +202,7 @@ void configure(Zx81& machine, const MachineOptions& options) {
     machine.devices.clear();
     machine.devices.push_back(make_cassette_recorder());
     if (auto board = make_sound_board(options.sound_board)) machine.devices.push_back(std::move(board));
+    if (options.printer) machine.devices.push_back(make_zx_printer());
     const AddressRange taps = tapped_by(machine.devices);
     machine.tap_first = taps.empty() ? 0 : taps.first;
     machine.tap_span = taps.empty() ? 0 : static_cast<uint16_t>(taps.last - taps.first);
@@ -218,6 +222,7 @@ void power_up(Zx81& machine, const RomImage& rom) {
 
 void reset(Zx81& machine) {
     reset_memory(machine.memory);
+    boards_reset(machine);
     machine.tape.command = {};
     start_model(machine);
     z80_reset(&machine.cpu);

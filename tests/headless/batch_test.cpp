@@ -229,3 +229,34 @@ TEST_F(Headless, AHiResDisplayRoutineGivesTheExpectedPicture) {
 }
 
 }  // namespace
+
+namespace {
+
+// --printer FILE: a program's LPRINT and COPY on one sheet, 8 rows for the
+// line, 176 for the screen; with nothing printed no file is written, and a
+// headless run must name one.
+TEST_F(Headless, PrinterPaperGoesToTheNamedPicture) {
+    write("print.bas", "10 LPRINT \"%A\"\n20 PRINT \"A\"\n30 COPY\n");
+    const Finished done = run_orlix({"--headless", "--type-file", "print.bas", "--keys", "R NEWLINE", "--run-for",
+                                     "12", "--printer", "paper.png"}, dir);
+    ASSERT_EQ(done.status, 0) << done.err;
+    const Png paper = read_png((dir / "paper.png").string());
+    ASSERT_EQ(paper.width, 256);
+    ASSERT_EQ(paper.height, 8 + 176);
+    // The inverse A's top row is solid; the screen's A (0x3C on its second
+    // row) is the first of the copy's lines.
+    for (int x = 0; x < 8; ++x) EXPECT_TRUE(paper.dark(x, 0)) << x;
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(paper.dark(x, 8 + 1), x >= 2 && x < 6) << x;
+    EXPECT_FALSE(paper.dark(8, 0));
+
+    const Finished idle = run_orlix({"--headless", "--run-for", "1", "--printer=idle.png"}, dir);
+    EXPECT_EQ(idle.status, 0);
+    EXPECT_FALSE(fs::exists(dir / "idle.png"));
+    EXPECT_NE(idle.err.find("nothing was printed"), std::string::npos) << idle.err;
+
+    const Finished unnamed = run_orlix({"--headless", "--printer"}, dir);
+    EXPECT_EQ(unnamed.status, 2);
+    EXPECT_NE(unnamed.err.find("--printer needs a file"), std::string::npos) << unnamed.err;
+}
+
+}  // namespace

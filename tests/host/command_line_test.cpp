@@ -99,6 +99,15 @@ TEST_F(CommandLineTest, OptionsSetWhatTheySay) {
     EXPECT_EQ(line.options.ram_kb, 16);
     EXPECT_EQ(parse({"--ram", "32"}).options.ram_kb, 32);
     EXPECT_EQ(parse({"--ram=1", "game.p"}).options.ram_kb, 1);
+    // --printer's file may follow as the next word; a program there is the program.
+    line = parse({"--printer", "Paper.PNG", "game.p"});
+    EXPECT_TRUE(line.options.printer);
+    EXPECT_EQ(line.options.printer_file, "Paper.PNG");
+    EXPECT_EQ(line.options.program, (dir / "game.p").string());
+    line = parse({"--printer", "game.p"});
+    EXPECT_TRUE(line.options.printer_file.empty());
+    EXPECT_EQ(line.options.program, (dir / "game.p").string());
+    EXPECT_EQ(parse({"--printer=a.png"}).options.printer_file, "a.png");
     EXPECT_EQ(parse({"-V"}).action, Action::version);
     EXPECT_EQ(parse({"--version", "--help"}).action, Action::help);
     EXPECT_EQ(parse({"-h", "missing.p"}).action, Action::help);  // help wins over a bad file
