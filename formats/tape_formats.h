@@ -1,7 +1,7 @@
-// Tapes as bytes and samples, with no file access: a TZX's blocks (ZX81
-// programs in block 0x19, the generalized data block), a .P81's names and
-// programs, a recording's samples turned into a signal, and the programs of
-// each found; a program as TZX bytes and as a recording's samples.
+// Tapes as bytes, with no file access: a TZX's blocks (ZX81 programs in
+// block 0x19, the generalized data block), a .P81's names and programs, and
+// the programs of each found; a program as TZX bytes and as a recording's
+// samples. Recordings are read in recording.h.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,9 @@ struct TapeImage {
     std::vector<std::string> warnings;   // what reading its signal found wrong, and where
     TapeSignal signal;                   // for the deck
     std::vector<TapeProgram> programs;   // for loading at once
+    // A recording whose programs could not be read is still a tape: the
+    // deck plays it into the ROM's own loader, which may make more of it.
+    bool playable = false;
 };
 
 // What a tape may hold: as long as a C90 cassette.
@@ -34,17 +37,6 @@ void read_p81(const std::vector<uint8_t>& bytes, TapeImage& image);
 // Programs put on tape as SAVE sends them, after the deck's lead-in; a tape
 // of programs longer than a C90 cassette is refused (counted first).
 void tape_of_programs(TapeImage& image);
-
-// A recording's samples (one channel, at `rate` samples a second): its
-// signal, and the programs decoded from it.
-void read_recording(const std::vector<float>& samples, int rate, TapeImage& image);
-
-// The signal of a recording: a level high where the sound rises well above
-// the middle of its recent swing and low where it falls well below (so an
-// AC-coupled recording reads like a clean one, at any volume), nothing
-// where the swing is no larger than the recording's own noise. Edges are
-// placed between samples, in processor cycles.
-TapeSignal signal_from_samples(const std::vector<float>& samples, int rate);
 
 // A program as a TZX with one block 0x19, as SAVE sends it.
 std::vector<uint8_t> tzx_bytes(const TapeProgram& program);

@@ -17,6 +17,7 @@
 #include "file_input.h"
 #include "file_output.h"
 #include "program_files.h"
+#include "recording.h"
 
 namespace {
 
@@ -53,6 +54,25 @@ std::string stem_of(const std::string& path) {
     return std::filesystem::path(path).stem().string();
 }
 
+// The slowest rate that still shows the tape's pulses (3.3 kHz).
+constexpr int slowest_rate = 8000;
+// Frames read at a time: the recording is read twice, a chunk at a time, so
+// that a long one takes little memory.
+constexpr sf_count_t chunk_frames = 65536;
+
+// Reads the file's frames a chunk at a time into `take`. False when
+// libsndfile cannot.
+template <typename Take>
+bool each_chunk(SNDFILE* file, const SF_INFO& info, Take take) {
+    if (sf_seek(file, 0, SEEK_SET) < 0) return false;
+    std::vector<float> chunk(static_cast<size_t>(chunk_frames) * static_cast<size_t>(info.channels));
+    for (;;) {
+        const sf_count_t read = sf_readf_float(file, chunk.data(), chunk_frames);
+        if (read <= 0) return sf_error(file) == SF_ERR_NO_ERROR;
+        take(chunk.data(), static_cast<size_t>(read));
+    }
+}
+
 void read_wav(const std::string& path, TapeImage& image) {
     const int fd = open_regular_file(path, image.problem);
     if (fd < 0) return;
@@ -62,34 +82,36 @@ void read_wav(const std::string& path, TapeImage& image) {
         image.problem = std::string("not a sound file libsndfile reads: ") + sf_strerror(nullptr);
         return;
     }
-    if (info.samplerate < 11000 || info.samplerate > 96000) {
-        image.problem = "recorded at " + std::to_string(info.samplerate) + " Hz (Orlix reads 11 to 96 kHz)";
+    const auto close = [&](std::string problem) {
+        image.problem = std::move(problem);
         sf_close(file);
-        return;
-    }
-    if (static_cast<double>(info.frames) / info.samplerate > longest_tape_seconds) {
-        image.problem = "longer than a C90 cassette";
-        sf_close(file);
-        return;
-    }
-    std::vector<float> frames(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
-    const sf_count_t read = sf_readf_float(file, frames.data(), info.frames);
+    };
+    if (info.samplerate < slowest_rate)
+        return close("recorded at " + std::to_string(info.samplerate) + " Hz (Orlix reads 8 kHz and more: the "
+                     "tape's pulses need it)");
+    if (info.channels < 1 || info.channels > 8)
+        return close("a recording of " + std::to_string(info.channels) + " channels (Orlix reads 1 to 8)");
+    if (static_cast<double>(info.frames) / info.samplerate > longest_tape_seconds)
+        return close("longer than a C90 cassette");
+    // Non-finite samples (a float file gone wrong) count as silence.
+    const auto clean = [](float* frames, size_t count, int channels) {
+        for (size_t i = 0; i < count * static_cast<size_t>(channels); ++i)
+            if (!std::isfinite(frames[i])) frames[i] = 0;
+    };
+    RecordingSurvey survey(info.samplerate, info.channels);
+    if (!each_chunk(file, info, [&](float* frames, size_t count) {
+            clean(frames, count, info.channels);
+            survey.add(frames, count);
+        }))
+        return close(std::string("cannot read the recording: ") + sf_strerror(file));
+    RecordingReader reader(info.samplerate, survey.levels());
+    if (!each_chunk(file, info, [&](float* frames, size_t count) {
+            clean(frames, count, info.channels);
+            reader.add(frames, count);
+        }))
+        return close(std::string("cannot read the recording: ") + sf_strerror(file));
     sf_close(file);
-    // Stereo: the louder channel.
-    const size_t channels = static_cast<size_t>(info.channels);
-    size_t loudest = 0;
-    double best = -1;
-    for (size_t c = 0; c < channels; ++c) {
-        double energy = 0;
-        for (sf_count_t i = 0; i < read; ++i) energy += std::pow(frames[static_cast<size_t>(i) * channels + c], 2);
-        if (energy > best) {
-            best = energy;
-            loudest = c;
-        }
-    }
-    std::vector<float> samples(static_cast<size_t>(read));
-    for (size_t i = 0; i < samples.size(); ++i) samples[i] = frames[i * channels + loudest];
-    read_recording(samples, info.samplerate, image);
+    reader.finish(image);
 }
 
 }  // namespace
