@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "view.h"
 
@@ -169,6 +170,7 @@ void set_title(const std::string& title);
 struct Browser;
 struct GuiCallbacks {
     Browser* browser = nullptr;
+    const std::vector<std::string>* list_lines = nullptr;  // a list dialog's lines
     BITMAP* canvas = nullptr;
     int canvas_scale = 1;
 };

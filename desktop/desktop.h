@@ -59,6 +59,7 @@ struct Desktop {
     int periods_run = 0;          // since start-up, while a program waits to load
     std::unique_ptr<GdbStub> debugger;  // --gdb: served between periods
     std::string debug_status;     // in the title: "debugger attached", "stopped at PC=..."
+    std::string tape_status;      // in the title while the deck plays: "tape GAME.WAV 0:12 / 7:05"
     std::string program_name;     // in the title: the program file last loaded or saved
     std::string title_shown;      // the title the window has now
     std::string note;             // over the picture (full screen) while note_periods last

@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -246,6 +247,59 @@ bool confirm(const std::string& line1, const char* line2) {
     return ask(line1, line2, "Yes", 'y', "No", 'n') == 1;
 }
 
+const char* line_getter(int index, int* size) {
+    const std::vector<std::string>& lines = *gui_callbacks().list_lines;
+    if (index < 0) {
+        *size = static_cast<int>(lines.size());
+        return nullptr;
+    }
+    return lines[static_cast<size_t>(index)].c_str();
+}
+
+// A dialog's canvas, at 1x, shown at the view's scale, and Allegro's GUI
+// pointed at it while the dialog runs; everything put back after it, and
+// the keys that closed it kept from the ZX81.
+struct DialogCanvas {
+    const InputThreadRuns input;  // Allegro's dialogs read its own key and mouse state
+    BITMAP* canvas = nullptr;
+    int fg = 0, bg = 0;
+    int (*pointer_x)() = nullptr;
+    int (*pointer_y)() = nullptr;
+
+    explicit DialogCanvas(int scale) {
+        if (!screen) return;
+        // A click that opened the dialog (the S and L buttons) is let go
+        // first: else the dialog would take it as a click on its list, and
+        // the typing would go there rather than to the name.
+        while (mouse_b & 1) rest(10);
+        GuiCallbacks& gui = gui_callbacks();
+        gui.canvas_scale = std::max(1, scale);
+        gui.canvas = canvas = create_bitmap(screen->w / gui.canvas_scale, screen->h / gui.canvas_scale);
+        if (!canvas) return;
+        gui_set_screen(canvas);
+        pointer_x = gui_mouse_x;
+        pointer_y = gui_mouse_y;
+        gui_mouse_x = canvas_mouse_x;
+        gui_mouse_y = canvas_mouse_y;
+        gui_fg_color = fg = makecol(0, 0, 0);
+        gui_bg_color = bg = makecol(224, 224, 224);
+        gui_mg_color = makecol(128, 128, 128);  // the selection of a list without focus
+        clear_keybuf();
+    }
+    ~DialogCanvas() {
+        if (!canvas) return;
+        gui_mouse_x = pointer_x;
+        gui_mouse_y = pointer_y;
+        gui_set_screen(nullptr);
+        destroy_bitmap(canvas);
+        gui_callbacks().canvas = nullptr;
+        for (int k : {KEY_ENTER, KEY_ESC, KEY_Y, KEY_N}) key[k] = 0;
+        forget_key_events();
+    }
+    DialogCanvas(const DialogCanvas&) = delete;
+    DialogCanvas& operator=(const DialogCanvas&) = delete;
+};
+
 }  // namespace
 
 bool name_fits(const std::string& path) {
@@ -262,27 +316,13 @@ std::string with_default_extension(const std::string& name) {
 }
 
 bool choose_program_file(FileDialog kind, std::string& name, int scale) {
-    const InputThreadRuns input;  // Allegro's dialogs read its own key and mouse state
-    if (!screen) return false;
-    // A click that opened the dialog (the S and L buttons) is let go first:
-    // else the dialog would take it as a click on its list, and the typing
-    // would go there rather than to the name.
-    while (mouse_b & 1) rest(10);
+    const DialogCanvas dialog(scale);
+    if (!dialog.canvas) return false;
     GuiCallbacks& gui = gui_callbacks();
-    gui.canvas_scale = std::max(1, scale);
-    gui.canvas = create_bitmap(screen->w / gui.canvas_scale, screen->h / gui.canvas_scale);
-    BITMAP* const canvas = gui.canvas;
-    if (!canvas) return false;
-    gui_set_screen(canvas);
-    int (*const pointer_x)() = gui_mouse_x;
-    int (*const pointer_y)() = gui_mouse_y;
-    gui_mouse_x = canvas_mouse_x;
-    gui_mouse_y = canvas_mouse_y;
-    const int w = canvas->w;
-    const int h = canvas->h;
+    const int w = dialog.canvas->w;
+    const int h = dialog.canvas->h;
     const int list_h = h - 104;
-    const int fg = makecol(0, 0, 0);
-    const int bg = makecol(224, 224, 224);
+    const int fg = dialog.fg, bg = dialog.bg;
     const char* caption = kind == FileDialog::save ? "Save Zx81 File" : "Open Zx81 File";
 
     std::error_code error;
@@ -313,11 +353,6 @@ bool choose_program_file(FileDialog kind, std::string& name, int scale) {
     };
     browser.items = items;
     items[name_edit].d2 = static_cast<int>(std::strlen(browser.text.data()));
-    gui_fg_color = fg;
-    gui_bg_color = bg;
-    gui_mg_color = makecol(128, 128, 128);  // the selection of a list without focus
-
-    clear_keybuf();
     bool chosen = false;
     for (;;) {
         const int closed_by = run_dialog(items, name_edit);
@@ -351,13 +386,31 @@ bool choose_program_file(FileDialog kind, std::string& name, int scale) {
         break;
     }
     gui.browser = nullptr;
-    gui_mouse_x = pointer_x;
-    gui_mouse_y = pointer_y;
-    gui_set_screen(nullptr);
-    destroy_bitmap(gui.canvas);
-    gui.canvas = nullptr;
-    // The keys that closed the dialog must not reach the ZX81.
-    for (int k : {KEY_ENTER, KEY_ESC, KEY_Y, KEY_N}) key[k] = 0;
-    forget_key_events();
     return chosen;
+}
+
+std::optional<size_t> choose_from_list(const std::string& caption, const std::vector<std::string>& lines, int scale) {
+    if (lines.empty()) return std::nullopt;
+    const DialogCanvas dialog(scale);
+    if (!dialog.canvas) return std::nullopt;
+    GuiCallbacks& gui = gui_callbacks();
+    gui.list_lines = &lines;
+    const int w = dialog.canvas->w, h = dialog.canvas->h, fg = dialog.fg, bg = dialog.bg;
+    const int list_h = std::min(h - 48, 12 + 8 * static_cast<int>(lines.size()));
+    enum { box, title, list, ok, cancel };
+    DIALOG items[] = {
+        {d_shadow_box_proc, 0, 0, w, h, fg, bg, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+        {d_ctext_proc, w / 2, 4, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>(caption.c_str()), nullptr, nullptr},
+        {list_proc, 6, 18, w - 12, list_h, fg, makecol(255, 255, 255), 0, D_EXIT, 0, 0,
+         reinterpret_cast<void*>(line_getter), nullptr, nullptr},
+        {d_button_proc, w / 2 - 84, h - 22, 72, 16, fg, bg, 0, D_EXIT, 0, 0, const_cast<char*>("OK"), nullptr,
+         nullptr},
+        {d_button_proc, w / 2 + 12, h - 22, 72, 16, fg, bg, 27, D_EXIT, 0, 0, const_cast<char*>("Cancel"), nullptr,
+         nullptr},
+        {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+    };
+    const int closed_by = run_dialog(items, list);
+    gui.list_lines = nullptr;
+    if (quit_requested() || (closed_by != ok && closed_by != list) || items[list].d1 < 0) return std::nullopt;
+    return static_cast<size_t>(items[list].d1);
 }

@@ -2,7 +2,9 @@
 // Allegro's file selector.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 enum class FileDialog { save, open };
 
@@ -20,3 +22,7 @@ std::string with_default_extension(const std::string& name);
 // Whether Linux takes the path: a file name of at most 255 bytes in a path of
 // at most 4095.
 bool name_fits(const std::string& path);
+
+// A list to choose one line from, under `caption` (the programs on a tape):
+// the line chosen, by OK, Enter or a double click; none on Cancel.
+std::optional<size_t> choose_from_list(const std::string& caption, const std::vector<std::string>& lines, int scale);

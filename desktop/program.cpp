@@ -110,6 +110,8 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     case Action::fail: std::fprintf(stderr, "orlix: %s\n", line.error.c_str()); return 2;
     case Action::run: break;
     }
+    // A tape's list needs no ZX81.
+    if (line.options.list_tape) return list_tape(line.options.tape);
     // The ROM is settled before any window: a file that is no ROM ends the
     // run here; one that is not found is reported in the window's box.
     const RomChoice rom = choose_rom(line.options.rom);

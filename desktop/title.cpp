@@ -23,6 +23,7 @@ std::string title_for(Model model, int ram_kb, const std::string& program) {
 
 std::string title_of(const Desktop& desktop) {
     std::string title = title_for(desktop.title_model, desktop.ram_kb, desktop.program_name);
+    if (!desktop.tape_status.empty()) title.append(" - ").append(desktop.tape_status);
     if (!desktop.debug_status.empty()) title.append(" - ").append(desktop.debug_status);
     return title;
 }
@@ -60,10 +61,26 @@ std::string debugger_status(const Desktop& desktop, const Zx81& machine) {
     return desktop.debugger->attached() ? "debugger attached" : "";
 }
 
+// The tape while the deck plays it: its file, where it is and how long it
+// is, to the second.
+std::string tape_status(const TapeDeck& deck) {
+    if (!deck.playing) return {};
+    const auto clock = [](uint64_t cycles) {
+        const uint64_t seconds = cycles / static_cast<uint64_t>(processor_clock);
+        char text[32];
+        std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(seconds / 60),
+                      static_cast<unsigned long long>(seconds % 60));
+        return std::string(text);
+    };
+    return "tape " + std::filesystem::path(deck.name).filename().string() + " " + clock(tape_position(deck)) + " / " +
+           clock(deck.length);
+}
+
 }  // namespace
 
 void refresh_title(Desktop& desktop, const Zx81& machine) {
     desktop.debug_status = debugger_status(desktop, machine);
+    desktop.tape_status = tape_status(machine.tape.deck);
     desktop.title_model = machine.model;
     if (desktop.title_note_periods > 0) --desktop.title_note_periods;
     if (desktop.note_periods > 0 && --desktop.note_periods == 0) redraw_frame(desktop);

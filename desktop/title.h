@@ -19,8 +19,8 @@ constexpr const char* window_title = "Orlix V." ORLIX_VERSION;
 // and a RAM size other than 16 KB.
 std::string title_for(Model model, int ram_kb = default_ram_kb, const std::string& program = {});
 
-// The desktop's title: as above, and what a debugger is doing with the
-// machine.
+// The desktop's title: as above, the tape while the deck plays it, and
+// what a debugger is doing with the machine.
 std::string title_of(const Desktop& desktop);
 
 // Sets the window's title to the desktop's.

@@ -2,6 +2,7 @@
 
 #include <allegro.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "desktop.h"
@@ -9,6 +10,7 @@
 #include "presenter.h"
 #include "reporters.h"
 #include "tape_files.h"
+#include "tape_images.h"
 #include "title.h"
 
 namespace {
@@ -20,13 +22,47 @@ std::string tape_folder(const Desktop& desktop) {
     return folder.empty() ? "." : folder;
 }
 
+// The programs on a tape as the list of them shows them.
+std::vector<std::string> program_lines(const std::vector<TapeProgram>& programs) {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < programs.size(); ++i) {
+        const uint64_t seconds = programs[i].start / static_cast<uint64_t>(processor_clock);
+        char line[96];
+        std::snprintf(line, sizeof line, "%2zu  %-16.16s %6zu bytes  at %llu:%02llu", i + 1,
+                      printable_name(programs[i].name).c_str(), programs[i].data.size(),
+                      static_cast<unsigned long long>(seconds / 60), static_cast<unsigned long long>(seconds % 60));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 }  // namespace
 
 void load_named_file(Desktop& desktop, Zx81& machine) {
-    const TapeResult loaded = load_program_file(machine, desktop.file_name);
-    if (loaded.ok) name_program(desktop, desktop.file_name);
+    const std::string& path = desktop.file_name;
+    TapeResult loaded;
+    if (tape_file_name(path)) {
+        // A tape of several programs: the user picks one.
+        TapeImage tape = read_tape_image(path);
+        size_t which = 0;
+        if (tape.programs.size() > 1) {
+            const std::optional<size_t> chosen = choose_from_list(
+                "Programs on " + std::filesystem::path(path).filename().string(), program_lines(tape.programs),
+                desktop.layout.scale);
+            redraw_frame(desktop);
+            if (!chosen) return;
+            which = *chosen;
+        }
+        std::string warnings;
+        loaded = open_read_tape(machine, path, std::move(tape), which, &warnings);
+        if (loaded.ok && !warnings.empty()) warn(path + "\n" + warnings, desktop.layout.scale);
+    } else {
+        loaded = load_program_file(machine, path);
+    }
+    if (loaded.ok) name_program(desktop, path);
     if (!loaded.ok) warn(loaded.message, desktop.layout.scale);
 }
+
 
 bool load_program_named_at_start(Desktop& desktop, Zx81& machine) {
     constexpr int longest_start = 1000;

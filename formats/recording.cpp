@@ -95,20 +95,23 @@ double pull(double seconds, int rate) {
 
 InputStage::InputStage(int rate)
     : rate_(rate), factor_(std::max(1, (stage_rate + rate - 1) / rate)),
-      history_(static_cast<size_t>(factor_ > 1 ? taps_per_phase : 0), 0.0),
+      history_(static_cast<size_t>(factor_ > 1 ? 2 * taps_per_phase : 0), 0.0),
       band_(band_pass(band_centre, band_q, rate * factor_)) {
     if (factor_ == 1) return;
     // A windowed sinc under the recording's half rate, `factor_` times as
-    // loud, so that the samples made keep the level.
+    // loud, so that the samples made keep the level; its taps kept phase by
+    // phase, for the newest sample first.
     const int length = taps_per_phase * factor_;
     const double centre = (length - 1) / 2.0, cutoff = 0.45 / factor_;
     taps_.resize(static_cast<size_t>(length));
-    for (int m = 0; m < length; ++m) {
-        const double x = m - centre;
-        const double sinc = x == 0 ? 2 * cutoff : std::sin(2 * std::numbers::pi * cutoff * x) / (std::numbers::pi * x);
-        const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * x / (centre + 1));
-        taps_[static_cast<size_t>(m)] = factor_ * sinc * window;
-    }
+    for (int phase = 0; phase < factor_; ++phase)
+        for (int k = 0; k < taps_per_phase; ++k) {
+            const double x = k * factor_ + phase - centre;
+            const double sinc =
+                x == 0 ? 2 * cutoff : std::sin(2 * std::numbers::pi * cutoff * x) / (std::numbers::pi * x);
+            const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * x / (centre + 1));
+            taps_[static_cast<size_t>(phase * taps_per_phase + k)] = factor_ * sinc * window;
+        }
 }
 
 void InputStage::settle(double x) {
@@ -141,59 +144,48 @@ void RecordingSurvey::add(const float* frames, size_t count) {
 void RecordingSurvey::take(Channel& channel, double x) {
     channel.mean += (x - channel.mean) * mean_pull_;
     const double swing = x - channel.mean;
-    channel.window_peak = std::max(channel.window_peak, std::abs(swing));
-    ++(swing >= 0 ? channel.above : channel.below)[static_cast<size_t>(bin_of(std::abs(swing), bins))];
+    channel.window_above = std::max(channel.window_above, swing);
+    channel.window_below = std::max(channel.window_below, -swing);
 }
 
 void RecordingSurvey::end_window() {
     if (++in_window_ < window_) return;
     in_window_ = 0;
     for (Channel& channel : channels_) {
-        ++channel.peaks[static_cast<size_t>(bin_of(channel.window_peak, bins))];
-        channel.window_peak = 0;
+        ++channel.peaks[static_cast<size_t>(bin_of(std::max(channel.window_above, channel.window_below), bins))];
+        ++channel.above[static_cast<size_t>(bin_of(channel.window_above, bins))];
+        ++channel.below[static_cast<size_t>(bin_of(channel.window_below, bins))];
+        channel.window_above = channel.window_below = 0;
     }
 }
 
 std::vector<ChannelLevels> RecordingSurvey::levels() const {
     std::vector<ChannelLevels> found;
     for (const Channel& channel : channels_) {
-        uint64_t windows = 0, samples = 0;
+        uint64_t windows = 0;
         for (uint64_t n : channel.peaks) windows += n;
-        for (size_t i = 0; i < channel.above.size(); ++i) samples += channel.above[i] + channel.below[i];
         ChannelLevels levels;
         if (windows > 0) {
             // The loudest second of windows, or a hundredth of a short
             // recording's: a program's bursts fill at least that, a click
             // or two does not.
-            const uint64_t loud_windows = std::clamp<uint64_t>(windows / 100, 20, 1000);
-            levels.loud = loudest(channel.peaks, std::min(loud_windows, windows));
+            const uint64_t loud_windows = std::min(std::clamp<uint64_t>(windows / 100, 20, 1000), windows);
+            levels.loud = loudest(channel.peaks, loud_windows);
             levels.hiss = quietest(channel.peaks, std::max<uint64_t>(1, windows / 10));
             levels.signal = levels.loud > clear_of_hiss * levels.hiss && levels.loud > quietest_signal;
-            // Which way the pulses swing: the loudest samples on each side.
-            const uint64_t loud_samples = std::max<uint64_t>(1, samples / 500);
-            levels.inverted = loudest(channel.below, loud_samples) > upside_down * loudest(channel.above, loud_samples);
+            // Which way the pulses swing: the loudest windows on each side.
+            levels.inverted = loudest(channel.below, loud_windows) > upside_down * loudest(channel.above, loud_windows);
         }
         found.push_back(levels);
     }
     return found;
 }
 
-EarComparator::EarComparator(int rate, const ChannelLevels& levels, Listener listener)
-    : input_(rate), cycles_per_sample_(processor_clock / input_.rate()), mean_pull_(pull(mean_time, input_.rate())),
-      peak_decay_(std::exp(-1.0 / (peak_time * input_.rate()))),
+EarComparator::EarComparator(int stage_rate, const ChannelLevels& levels, Listener listener)
+    : cycles_per_sample_(processor_clock / stage_rate), mean_pull_(pull(mean_time, stage_rate)),
+      peak_decay_(std::exp(-1.0 / (peak_time * stage_rate))),
       floor_(std::max(loud_share * levels.loud, over_hiss * levels.hiss)),
-      local_share_(listener == Listener::ear ? ear_share : decoder_share), inverted_(levels.inverted),
-      signal_(levels.signal) {}
-
-void EarComparator::add(float sample) {
-    if (!signal_) {
-        sample_ += static_cast<uint64_t>(input_.factor());
-        return;
-    }
-    const double x = inverted_ ? -sample : sample;
-    if (!started_) input_.settle(x), started_ = true;
-    input_.add(x, [this](double y) { take(y); });
-}
+      local_share_(listener == Listener::ear ? ear_share : decoder_share) {}
 
 void EarComparator::take(double x) {
     ++sample_;
@@ -224,19 +216,31 @@ TapeSignal EarComparator::finish() {
     return signal;
 }
 
-RecordingReader::RecordingReader(int rate, const std::vector<ChannelLevels>& levels) : channels_(levels.size()) {
-    for (const ChannelLevels& channel : levels) {
-        ear_.emplace_back(rate, channel, Listener::ear);
-        decoder_.emplace_back(rate, channel, Listener::decoder);
-    }
+RecordingReader::RecordingReader(int rate, const std::vector<ChannelLevels>& levels) {
+    const int stage_rate = InputStage(rate).rate();
+    for (const ChannelLevels& channel : levels)
+        channels_.push_back({InputStage(rate), EarComparator(stage_rate, channel, Listener::ear),
+                             EarComparator(stage_rate, channel, Listener::decoder), channel.inverted, channel.signal});
 }
 
 void RecordingReader::add(const float* frames, size_t count) {
-    for (size_t f = 0; f < count; ++f)
-        for (size_t c = 0; c < channels_; ++c) {
-            ear_[c].add(frames[f * channels_ + c]);
-            decoder_[c].add(frames[f * channels_ + c]);
+    const size_t n = channels_.size();
+    for (size_t c = 0; c < n; ++c) {
+        Channel& channel = channels_[c];
+        if (!channel.signal) {
+            channel.ear.skip(count * static_cast<uint64_t>(channel.input.factor()));
+            channel.decoder.skip(count * static_cast<uint64_t>(channel.input.factor()));
+            continue;
         }
+        for (size_t f = 0; f < count; ++f) {
+            const double x = channel.inverted ? -frames[f * n + c] : frames[f * n + c];
+            if (!channel.started) channel.input.settle(x), channel.started = true;
+            channel.input.add(x, [&](double y) {
+                channel.ear.take(y);
+                channel.decoder.take(y);
+            });
+        }
+    }
 }
 
 void RecordingReader::finish(TapeImage& image) {
@@ -244,8 +248,8 @@ void RecordingReader::finish(TapeImage& image) {
     // problems.
     size_t best = 0;
     DecodedTape chosen;
-    for (size_t c = 0; c < channels_; ++c) {
-        DecodedTape decoded = decode_signal(decoder_[c].finish());
+    for (size_t c = 0; c < channels_.size(); ++c) {
+        DecodedTape decoded = decode_signal(channels_[c].decoder.finish());
         const bool better = c == 0 || decoded.programs.size() > chosen.programs.size() ||
                             (decoded.programs.size() == chosen.programs.size() &&
                              decoded.problems.size() < chosen.problems.size());
@@ -253,7 +257,7 @@ void RecordingReader::finish(TapeImage& image) {
         best = c;
         chosen = std::move(decoded);
     }
-    image.signal = ear_[best].finish();
+    image.signal = channels_[best].ear.finish();
     image.programs = std::move(chosen.programs);
     image.warnings = std::move(chosen.problems);
     image.playable = true;

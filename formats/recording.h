@@ -42,13 +42,16 @@ public:
     template <typename Take>
     void add(double x, Take take) {
         if (factor_ == 1) return take(band_(x));
-        history_[at_] = x;
-        at_ = (at_ + 1) % history_.size();
+        // The history twice over, so that the last samples always lie in a
+        // row, newest first, from `at_`.
+        const size_t n = history_.size() / 2;
+        at_ = at_ == 0 ? n - 1 : at_ - 1;
+        history_[at_] = history_[at_ + n] = x;
+        const double* newest = &history_[at_];
         for (int phase = 0; phase < factor_; ++phase) {
+            const double* taps = &taps_[static_cast<size_t>(phase) * n];
             double sum = 0;
-            for (size_t k = 0; k < history_.size(); ++k)
-                sum += taps_[k * static_cast<size_t>(factor_) + static_cast<size_t>(phase)] *
-                       history_[(at_ + history_.size() - 1 - k) % history_.size()];
+            for (size_t k = 0; k < n; ++k) sum += taps[k] * newest[k];
             take(band_(sum));
         }
     }
@@ -83,9 +86,9 @@ private:
         InputStage input;
         double mean = 0;
         bool started = false;
-        double window_peak = 0;
+        double window_above = 0, window_below = 0;   // the window's peaks over and under the mean
         std::array<uint64_t, bins> peaks{};           // 1 ms windows' peaks, on a log scale
-        std::array<uint64_t, bins> above{}, below{};  // swings above and below the mean, the same
+        std::array<uint64_t, bins> above{}, below{};  // their peaks above and below the mean, the same
     };
     double mean_pull_;
     size_t window_, in_window_ = 0;
@@ -99,27 +102,26 @@ private:
 enum class Listener { ear, decoder };
 
 // One channel's comparator: a Schmitt trigger around a slowly moving mean
-// (the EAR input's AC coupling) after the input stage. High while the sound
-// stands above the mean by the rising threshold (over the hiss, and a share
-// of the recent loudness), low again once it falls back near the mean:
-// silence reads low, as the ROM's loader needs. Edges are placed between
-// samples, in processor cycles.
+// (the EAR input's AC coupling), on what the input stage makes of the
+// sound. High while the sound stands above the mean by the rising threshold
+// (over the hiss, and a share of the recent loudness), low again once it
+// falls back near the mean: silence reads low, as the ROM's loader needs.
+// Edges are placed between samples, in processor cycles.
 class EarComparator {
 public:
-    EarComparator(int rate, const ChannelLevels& levels, Listener listener);
-    void add(float sample);
+    EarComparator(int stage_rate, const ChannelLevels& levels, Listener listener);
+    // The input stage's next sample.
+    void take(double x);
+    // `count` samples of silence (a channel with no signal).
+    void skip(uint64_t count) { sample_ += count; }
     TapeSignal finish();
 
 private:
-    InputStage input_;
     double cycles_per_sample_, mean_pull_, peak_decay_, floor_, local_share_;
-    bool inverted_, signal_;
     double mean_ = 0, before_ = 0, peak_ = 0;
-    bool started_ = false, high_ = false;
+    bool high_ = false;
     uint64_t sample_ = 0, placed_ = 0;
     SignalBuilder builder_;
-
-    void take(double x);
 };
 
 // The second pass, after the survey: the same frames again.
@@ -132,8 +134,12 @@ public:
     void finish(TapeImage& image);
 
 private:
-    size_t channels_;
-    std::vector<EarComparator> ear_, decoder_;
+    struct Channel {
+        InputStage input;
+        EarComparator ear, decoder;
+        bool inverted, signal, started = false;
+    };
+    std::vector<Channel> channels_;
 };
 
 // A whole recording in memory (one channel), read as above.

@@ -31,6 +31,11 @@ constexpr uint64_t deck_lead_in = 1000 * cycles_per_ms;
 // cannot be played, named with its offset).
 void read_tzx(const std::vector<uint8_t>& bytes, TapeImage& image);
 
+// Name and data, one program after another, as a .P81 and a TZX's ZX81
+// block hold them. False, with what is wrong in `problem`, where the bytes
+// stop making programs; those before it are in `programs`.
+bool read_program_records(const uint8_t* bytes, size_t size, std::vector<TapeProgram>& programs, std::string& problem);
+
 // A .P81 file's bytes: names and programs, one after another.
 void read_p81(const std::vector<uint8_t>& bytes, TapeImage& image);
 

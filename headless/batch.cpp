@@ -14,6 +14,7 @@
 #include "printer_pages.h"
 #include "screenshot.h"
 #include "session.h"
+#include "tape_images.h"
 
 namespace {
 
@@ -198,6 +199,23 @@ int run_script(Session& session, const Options& options) {
 }
 
 }  // namespace
+
+int list_tape(const std::string& path) {
+    const TapeImage tape = read_tape_image(path);
+    for (const std::string& warning : tape.warnings)
+        std::fprintf(stderr, "orlix: %s: %s\n", path.c_str(), warning.c_str());
+    if (!tape.problem.empty()) std::fprintf(stderr, "orlix: %s: %s\n", path.c_str(), tape.problem.c_str());
+    if (!tape.playable && tape.programs.empty()) return 2;
+    const size_t count = tape.programs.size();
+    std::printf("%s: %zu program%s, %.3f s of tape\n", path.c_str(), count, count == 1 ? "" : "s",
+                static_cast<double>(tape.signal.length()) / processor_clock);
+    for (size_t i = 0; i < count; ++i) {
+        const TapeProgram& program = tape.programs[i];
+        std::printf("%3zu  %-20s %6zu bytes  at %.3f s\n", i + 1, printable_name(program.name).c_str(),
+                    program.data.size(), static_cast<double>(program.start) / processor_clock);
+    }
+    return count > 0 ? 0 : 1;
+}
 
 int run_headless(const Options& options) {
     Session session;

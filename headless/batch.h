@@ -12,3 +12,9 @@ struct Options;
 // status: 0, 1 when --until-text never showed or a listing line was not
 // taken, 2 when a file cannot be read or written.
 int run_headless(const Options& options);
+
+// --list-tape: the programs on the tape in the file at `path`, a line each
+// on standard output (number, name, length, where it starts), what reading
+// it found wrong on standard error. Returns 0, 1 when no program could be
+// read, 2 when the file is no tape.
+int list_tape(const std::string& path);

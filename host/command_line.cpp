@@ -281,6 +281,16 @@ const OptionRow option_rows[] = {
          of(p).headless = true;  // no window: the listing goes to standard output
          return std::string();
      }},
+    {"list-tape", no_argument, "",
+     "print the programs on the tape (--tape FILE, or PROGRAM): each\n"
+     "one's name, length and where it starts, and what is wrong\n"
+     "where; then exit (1 when none can be read)",
+     nullptr, false,
+     [](Parse& p, const char*) {
+         of(p).list_tape = true;
+         of(p).headless = true;  // no window: the list goes to standard output
+         return std::string();
+     }},
     {"audio", required_argument, "FILE", "write what the machine played as a WAV (16-bit mono, 44.1 kHz)",
      "--audio needs the name of a WAV file", true, set_text<&Options::audio>},
 };
@@ -407,17 +417,28 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
     if (line.options.headless && line.options.printer && line.options.printer_file.empty() && !line.options.list)
         return failed("--printer needs a file with --headless, where the paper goes: --printer FILE.png (try --help)");
     if (line.options.list && optind >= argc) return failed("--list needs a PROGRAM to list (try --help)");
+    // --list-tape reads the tape itself, and says what is wrong with it.
+    if (line.options.list_tape) {
+        if (optind < argc) line.options.tape = argv[optind];
+        if (line.options.tape.empty()) return failed("--list-tape needs a tape: --tape FILE, or PROGRAM (try --help)");
+        return line;
+    }
     const std::string script_problem = headless_problem(line.options);
     if (!script_problem.empty()) return failed(script_problem);
+    // With --real-tape the ROM's loader plays a recording whose programs
+    // could not be read: it may make more of it.
+    const auto usable_tape = [&](const TapeImage& tape) {
+        return tape.problem.empty() || (line.options.real_tape && tape.playable);
+    };
     if (!line.options.tape.empty()) {
         const TapeImage tape = read_tape_image(line.options.tape);
-        if (!tape.problem.empty()) return failed("cannot read the tape " + line.options.tape + ": " + tape_problem(tape));
+        if (!usable_tape(tape)) return failed("cannot read the tape " + line.options.tape + ": " + tape_problem(tape));
     }
     if (optind < argc) {
         const std::string program = argv[optind];
         if (tape_file_name(program)) {
             const TapeImage tape = read_tape_image(program);
-            if (!tape.problem.empty()) return failed("cannot load " + program + ": " + tape_problem(tape));
+            if (!usable_tape(tape)) return failed("cannot load " + program + ": " + tape_problem(tape));
         } else {
             const ProgramImage image = read_program_file(program, line.options.ram_kb);
             if (!image.result.ok) return failed("cannot load " + program + ": " + image.result.reason);

@@ -42,6 +42,7 @@ struct Options : MachineOptions {
     std::string type_file;    // --type-file LISTING (- for standard input)
     ListingStyle listing = ListingStyle::zxtext2p;  // --listing=STYLE
     bool list = false;        // --list: print PROGRAM as a listing
+    bool list_tape = false;   // --list-tape: print the programs on the tape
     std::string audio;        // --audio FILE.wav: what the machine played
 };
 

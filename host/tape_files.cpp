@@ -15,6 +15,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint8_t end_mark = 0x80;
+// Where a tape is wound to for the ROM to load a program on it: this much
+// before the program, in the silence the loader needs to see it start.
+constexpr uint64_t silence_before_next = 500 * cycles_per_ms;
 constexpr size_t longest_file_name = 255;
 
 // The host form of a ZX81 character code 0-63 in a file name: space, the
@@ -109,13 +112,25 @@ const TapeProgram* next_on_deck(const std::vector<TapeProgram>& programs, const 
     return nullptr;
 }
 
+// The programs on the deck's tape: as its file was read, or for a tape of
+// no file, read from its signal.
+std::vector<TapeProgram> programs_on(const TapeDeck& deck) {
+    return deck.programs.empty() ? decode_signal(deck.tape).programs : deck.programs;
+}
+
+// Puts a tape read from a file into the deck, with its programs.
+void insert_image(Zx81& machine, TapeImage& tape, const std::string& path) {
+    insert_tape(machine.tape.deck, std::move(tape.signal), path);
+    machine.tape.deck.programs = std::move(tape.programs);
+}
+
 // LOAD from the tape in the deck, as a real LOAD would find it, at once.
 // Nothing when the program is not on it after its place.
 bool load_from_deck(Zx81& machine, TapeResult& result) {
     TapeDeck& deck = machine.tape.deck;
     if (deck.tape.stretches.empty()) return false;
-    const DecodedTape decoded = decode_signal(deck.tape);
-    const TapeProgram* program = next_on_deck(decoded.programs, deck, machine.tape.command.name);
+    const std::vector<TapeProgram> programs = programs_on(deck);
+    const TapeProgram* program = next_on_deck(programs, deck, machine.tape.command.name);
     if (!program) return false;
     const ProgramImage image = check_program_image(program->data, machine.ram_kb);
     if (!image.result.ok) {
@@ -223,7 +238,7 @@ TapeFile find_tape_file(const std::string& folder, const std::string& name) {
 bool deck_has_next_program(const Zx81& machine) {
     const TapeDeck& deck = machine.tape.deck;
     if (deck.tape.stretches.empty()) return false;
-    return next_on_deck(decode_signal(deck.tape).programs, deck, {}) != nullptr;
+    return next_on_deck(programs_on(deck), deck, {}) != nullptr;
 }
 
 TapeResult serve_tape_command(Zx81& machine, const std::string& folder, SaveChoice save) {
@@ -249,7 +264,7 @@ TapeResult load_tape_file(Zx81& machine, const std::string& path) {
         finish_tape_load(machine, image);
         return {true, path, {}};
     }
-    const TapeImage tape = read_tape(path, nullptr);
+    TapeImage tape = read_tape(path, nullptr);
     if (!tape.problem.empty()) return failed(machine, "Cannot load " + path + "\n" + tape.problem, path);
     // The program of the name asked for, else the first; the tape in the
     // deck after it, for what the program loads next.
@@ -262,31 +277,57 @@ TapeResult load_tape_file(Zx81& machine, const std::string& path) {
         }
     const ProgramImage image = check_program_image(program->data, machine.ram_kb);
     if (!image.result.ok) return failed(machine, "Cannot load " + path + "\n" + image.result.reason, path);
-    insert_tape(machine.tape.deck, tape.signal, path);
-    wind_tape(machine.tape.deck, program->end ? program->end : tape.signal.length());
+    const uint64_t after = program->end ? program->end : tape.signal.length();
+    insert_image(machine, tape, path);
+    wind_tape(machine.tape.deck, after);
     finish_tape_load(machine, image);
     return {true, path, {}};
 }
 
+namespace {
+
+// A tape the ROM's own loader is to play: one whose programs could not be
+// read still goes into the deck, with why in the warnings.
+bool playable_by_rom(const Zx81& machine, TapeImage& tape, std::string* warnings) {
+    if (tape.problem.empty()) return true;
+    if (machine.tape.traps || !tape.playable) return false;
+    if (warnings) *warnings = tape.problem + (warnings->empty() ? "" : "\n" + *warnings);
+    return true;
+}
+
+}  // namespace
+
 TapeResult insert_tape_file(Zx81& machine, const std::string& path, std::string* warnings) {
     TapeImage tape = read_tape(path, warnings);
-    if (!tape.problem.empty()) return {false, path, "Cannot read the tape " + path + "\n" + tape.problem};
-    insert_tape(machine.tape.deck, std::move(tape.signal), path);
+    if (!playable_by_rom(machine, tape, warnings))
+        return {false, path, "Cannot read the tape " + path + "\n" + tape.problem};
+    insert_image(machine, tape, path);
     return {true, path, {}};
 }
 
 TapeResult open_tape(Zx81& machine, const std::string& path, std::string* warnings) {
-    TapeImage tape = read_tape(path, warnings);
-    if (!tape.problem.empty()) return {false, path, "Cannot load " + path + "\n" + tape.problem};
+    return open_read_tape(machine, path, read_tape(path, warnings), 0, warnings);
+}
+
+TapeResult open_read_tape(Zx81& machine, const std::string& path, TapeImage tape, size_t which,
+                          std::string* warnings) {
+    if (!playable_by_rom(machine, tape, warnings)) return {false, path, "Cannot load " + path + "\n" + tape.problem};
     if (!machine.tape.traps) {
-        insert_tape(machine.tape.deck, std::move(tape.signal), path);
+        // The ROM's LOAD "" is to find the program chosen next: the tape
+        // stands in the silence before it.
+        const uint64_t place = which > 0 && which < tape.programs.size()
+                                   ? std::max(tape.programs[which - 1].end, tape.programs[which].start - silence_before_next)
+                                   : 0;
+        insert_image(machine, tape, path);
+        wind_tape(machine.tape.deck, place);
         return {true, path, {}};
     }
-    const TapeProgram& first = tape.programs.front();
-    const ProgramImage image = check_program_image(first.data, machine.ram_kb);
+    if (which >= tape.programs.size()) return {false, path, "Cannot load " + path + "\nno such program on the tape"};
+    const TapeProgram& program = tape.programs[which];
+    const ProgramImage image = check_program_image(program.data, machine.ram_kb);
     if (!image.result.ok) return {false, path, "Cannot load " + path + "\n" + image.result.reason};
-    const uint64_t after = first.end ? first.end : tape.signal.length();
-    insert_tape(machine.tape.deck, std::move(tape.signal), path);
+    const uint64_t after = program.end ? program.end : tape.signal.length();
+    insert_image(machine, tape, path);
     wind_tape(machine.tape.deck, after);
     start_program(machine, image);
     return {true, path, {}};

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tape.h"
+#include "tape_formats.h"
 
 // The host's name for a ZX81 name: its letters, digits, spaces and the
 // symbols Linux allows in a file name; the last character counts without its
@@ -90,6 +91,11 @@ TapeResult load_tape_file(Zx81& machine, const std::string& path);
 // be read leaves the deck and memory as they were. `warnings` get what
 // reading its signal found wrong.
 TapeResult open_tape(Zx81& machine, const std::string& path, std::string* warnings = nullptr);
+
+// As open_tape, for a tape already read, with its program `which` (from 0)
+// loaded, or, with the catches off, the tape wound to just before it.
+TapeResult open_read_tape(Zx81& machine, const std::string& path, TapeImage tape, size_t which,
+                          std::string* warnings = nullptr);
 
 // Inserts a tape file into the deck without loading anything.
 TapeResult insert_tape_file(Zx81& machine, const std::string& path, std::string* warnings = nullptr);

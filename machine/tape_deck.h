@@ -15,16 +15,34 @@ struct TapeSignal {
     // Stretches of alternate levels, the first low: how long each lasts, in
     // processor cycles.
     std::vector<uint32_t> stretches;
+    // Where the deck stops by itself (a TZX's "stop the tape"), in cycles
+    // from the start, in order.
+    std::vector<uint64_t> stops;
 
     // The signal's length, in processor cycles.
     uint64_t length() const;
 };
 
+// A program on tape: its name (ZX81 characters, the last with bit 7 set)
+// and its data, the bytes from 0x4009 up to E_LINE.
+struct TapeProgram {
+    std::vector<uint8_t> name;
+    std::vector<uint8_t> data;
+    uint64_t start = 0;  // where its first burst is on the tape, in cycles
+    uint64_t end = 0;    // where its last one ends
+};
+
 struct TapeDeck {
     TapeSignal tape;        // the tape in the deck; none when empty
     std::string name;       // its file, for messages
+    // The programs on it, as reading the file found them (LOAD with the
+    // file catches takes them from here); empty for a tape of no file.
+    std::vector<TapeProgram> programs;
+    uint64_t length = 0;    // of the tape, in cycles
     size_t stretch = 0;     // where the tape is: the stretch playing
     uint64_t into = 0;      // and how far into it, in cycles
+    uint64_t at = 0;        // the same, from the start
+    size_t next_stop = 0;   // the first of the tape's stops after it
     bool playing = false;
     int64_t played_to = 0;  // the machine's cycle the place was last brought to
 };
@@ -39,8 +57,8 @@ void eject_tape(TapeDeck& deck);
 void start_tape(TapeDeck& deck, int64_t now);
 
 // The level at the EAR socket at cycle `now` (the tape brought there): true
-// while the signal is high; false with no tape, stopped, or past its end,
-// where the deck stops by itself.
+// while the signal is high; false with no tape, stopped, or past its end
+// or at one of its stops, where the deck stops by itself.
 bool tape_level(TapeDeck& deck, int64_t now);
 
 // The cycle after `now` at which the level at the EAR socket next changes

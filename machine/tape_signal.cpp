@@ -7,11 +7,7 @@
 #include "basic_text.h"
 #include "program_image.h"
 
-namespace {
-
 using namespace tape_timing;
-
-}  // namespace
 
 void SignalBuilder::add(bool high, uint64_t cycles) {
     if (cycles == 0) return;
@@ -47,20 +43,38 @@ TapeSignal encode_programs(const std::vector<TapeProgram>& programs, uint64_t le
     return builder.take();
 }
 
-uint64_t encoded_length(const std::vector<TapeProgram>& programs, uint64_t lead_in) {
+namespace {
+
+// How long a program's signal lasts, lead-in left out.
+uint64_t program_length(const TapeProgram& program) {
     constexpr uint64_t pulse = pulse_high + pulse_low;
     const auto byte_length = [](uint8_t byte, uint32_t byte_gap) {
         const int ones = std::popcount(byte);
         const uint64_t pulses = 9 * static_cast<uint64_t>(ones) + 4 * static_cast<uint64_t>(8 - ones);
         return pulses * pulse + 8 * (bit_end_low - pulse_low) + byte_gap;
     };
-    uint64_t total = 500 * cycles_per_ms;
-    for (const TapeProgram& program : programs) {
-        total += lead_in;
-        for (uint8_t byte : program.name) total += byte_length(byte, name_byte_gap);
-        for (uint8_t byte : program.data) total += byte_length(byte, data_byte_gap);
-    }
+    uint64_t total = 0;
+    for (uint8_t byte : program.name) total += byte_length(byte, name_byte_gap);
+    for (uint8_t byte : program.data) total += byte_length(byte, data_byte_gap);
     return total;
+}
+
+}  // namespace
+
+uint64_t encoded_length(const std::vector<TapeProgram>& programs, uint64_t lead_in) {
+    uint64_t total = 500 * cycles_per_ms;
+    for (const TapeProgram& program : programs) total += lead_in + program_length(program);
+    return total;
+}
+
+void place_encoded(std::vector<TapeProgram>& programs, uint64_t lead_in) {
+    uint64_t at = 0;
+    for (TapeProgram& program : programs) {
+        program.start = at + lead_in;
+        at = program.start + program_length(program);
+        // Its last burst ends where the last bit's long low begins.
+        program.end = at - (bit_end_low + data_byte_gap);
+    }
 }
 
 std::vector<uint8_t> tape_name_of(const std::string& text) {

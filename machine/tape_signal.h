@@ -24,15 +24,6 @@ constexpr uint32_t data_byte_gap = 136;
 constexpr uint32_t rom_lead_in = 16'588'328;
 }  // namespace tape_timing
 
-// A program on tape: its name (ZX81 characters, the last with bit 7 set)
-// and its data, the bytes from 0x4009 up to E_LINE.
-struct TapeProgram {
-    std::vector<uint8_t> name;
-    std::vector<uint8_t> data;
-    uint64_t start = 0;  // where its first burst is on the tape, in cycles
-    uint64_t end = 0;    // where its last one ends
-};
-
 // Builds a signal from levels, merging stretches of the same level.
 class SignalBuilder {
 public:
@@ -55,6 +46,10 @@ TapeSignal encode_programs(const std::vector<TapeProgram>& programs, uint64_t le
 // How long the signal of programs, as encode_programs makes it, lasts in
 // processor cycles: worked out from their bytes, without making it.
 uint64_t encoded_length(const std::vector<TapeProgram>& programs, uint64_t lead_in);
+
+// Where each program lies on the signal encode_programs makes of them:
+// from its first burst to the end of its last.
+void place_encoded(std::vector<TapeProgram>& programs, uint64_t lead_in);
 
 // The ZX81 characters of a file's name, for a program put on tape from a .P
 // (letters, digits and the symbols the ZX81 has; capitals); empty when a

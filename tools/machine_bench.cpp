@@ -19,6 +19,7 @@
 #include "basic_text.h"
 #include "ports.h"
 #include "program_image.h"
+#include "rom_load.h"
 #include "tape_signal.h"
 #include "zx81.h"
 
@@ -82,29 +83,11 @@ void real_tape_load(Zx81& zx81, const RomImage& rom) {
     program.data[sysvar::cdflag - program_start] &= static_cast<uint8_t>(~sysvar::slow_running);  // as SAVE leaves it
     const TapeSignal signal = encode_programs({program}, tape_timing::rom_lead_in);
     press(zx81, {a});  // NEW
-    insert_tape(zx81.tape.deck, signal, "bench");
-    for (auto keys : {std::initializer_list<ZxKey>{j}, {shift, p}, {shift, p}}) press(zx81, keys);
-    add_breakpoint(zx81.debug, WatchKind::execute, rom::slow_fast_check);  // LOAD has stored its last byte
-    KeyMatrix down = no_keys_down;
-    press_key(down, newline);
-    set_keys(zx81, down);
-    const uint64_t start_cycles = zx81.cycles_run;
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 10 && !zx81.debug.stopped; ++i) run_period(zx81);
-    set_keys(zx81, no_keys_down);
-    const uint64_t most = signal.length() / static_cast<uint64_t>(period_cycles) + 1000;
-    for (uint64_t i = 0; i < most && !zx81.debug.stopped; ++i) run_period(zx81);
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double emulated = static_cast<double>(zx81.cycles_run - start_cycles) / processor_clock;
-    const bool same = zx81.debug.stopped &&
-                      std::equal(program.data.begin(), program.data.end(), zx81.memory.begin() + program_start);
+    const RomLoad load = load_through_rom(zx81, signal, program.data);
     std::printf("hardware model, a %zu-byte program through the ROM's loader: %.1f s of signal, loaded in %.1f "
                 "emulated s and %.2f s here (%.0f times real time)%s\n",
-                program.data.size(), static_cast<double>(signal.length()) / processor_clock, emulated, elapsed,
-                emulated / elapsed, same ? "" : " (the memory differs!)");
-    clear_breakpoints(zx81.debug);
-    resume(zx81.debug);
-    eject_tape(zx81.tape.deck);
+                program.data.size(), static_cast<double>(signal.length()) / processor_clock, load.emulated,
+                load.elapsed, load.emulated / load.elapsed, load.loaded ? "" : " (the memory differs!)");
 }
 
 }  // namespace
@@ -113,9 +96,7 @@ int main(int argc, char** argv) {
     const std::string rom_path = argc > 1 ? argv[1] : "../shared/roms/zx81.rom";
     const double seconds = argc > 2 ? std::atof(argv[2]) : 60.0;
     RomImage rom{};
-    std::ifstream rom_file(rom_path, std::ios::binary);
-    rom_file.read(reinterpret_cast<char*>(rom.data()), static_cast<std::streamsize>(rom.size()));
-    if (rom_file.gcount() != static_cast<std::streamsize>(rom.size())) {
+    if (!read_rom(rom_path.c_str(), rom)) {
         std::fprintf(stderr, "machine_bench: cannot read %s\n", rom_path.c_str());
         return 2;
     }
