@@ -878,6 +878,34 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(self.title(app), "Orlix V.0.3 - hardware model")
         self.assertEqual(app.stop(), 0)
 
+    def test_a_tape_of_two_programs_offers_both_and_shows_while_playing(self):
+        # ONE.TZX and TWO.TZX saved headless, their blocks put on one tape.
+        blocks = []
+        for name, line in (("one", "10 PRINT 1"), ("two", "20 PRINT 2")):
+            with open(os.path.join(self.dir, name + ".bas"), "w") as f:
+                f.write(line + "\n")
+            made = run(PROGRAM, "--headless", "--type-file", name + ".bas", "--save", name + ".tzx", cwd=self.dir)
+            self.assertEqual(made.returncode, 0, made.stderr)
+            with open(os.path.join(self.dir, name + ".tzx"), "rb") as f:
+                blocks.append(f.read()[10:])
+        with open(os.path.join(self.dir, "both.tzx"), "wb") as f:
+            f.write(b"ZXTape!\x1a\x01\x14" + b"".join(blocks))
+        # Named at start, the tape's programs are listed; the second is picked.
+        app = self.start(args=["both.tzx"], boot=4)
+        self.assertTrue(box_shown(app.shot()), "the list of programs")
+        app.key("Down", "Return", hold=0.08)
+        time.sleep(0.8)
+        app.key("k", "Return")  # LIST
+        time.sleep(0.8)
+        s = app.shot()
+        self.assertTrue(glyph_matches(s, 7 + 16, 7, 0x1E), "2 of line 20 listed")
+        self.assertEqual(app.stop(), 0)
+        # Through the ROM's loader, the title shows the tape as it plays.
+        app = self.start(args=["--real-tape", "--tape", "both.tzx"])
+        app.key("j", "shift+p", "shift+p", "Return")
+        self.assertRegex(self.settled_title(app, "tape", timeout=3), r"tape both\.tzx 0:0\d / 0:\d\d")
+        self.assertEqual(app.stop(), 0)
+
     def test_missing_rom_is_fatal(self):
         os.remove(os.path.join(self.dir, "zx81.rom"))
         # A copy of the program, so that the ROM beside the built one is not

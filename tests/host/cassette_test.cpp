@@ -103,4 +103,31 @@ TEST_F(Cassettes, ADropoutIsNamedAndFailsThroughTheRom) {
     EXPECT_FALSE(loaded.ended && memory_holds(data));
 }
 
+// A 15 KB program saved as a WAV and as a TZX, as SAVE and --save write
+// them, loads back both ways byte for byte.
+TEST_F(Cassettes, A15KProgramSavedAsWavAndTzxLoadsBackBothWays) {
+    using namespace zx_key;
+    type({d, a});  // DIM A(3000): 15 KB of variables
+    press({shift, i});
+    type({digit3, digit0, digit0, digit0});
+    press({shift, o});
+    press({newline});
+    run_periods(50);
+    const std::vector<uint8_t> data = program_in_memory(zx81).bytes;
+    ASSERT_GT(data.size(), 15'000u);
+    for (const char* file : {"big.wav", "big.tzx"}) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(save_program_file(zx81, (dir / file).string()).ok);
+        const TapeImage image = read_tape_image((dir / file).string());
+        ASSERT_EQ(image.programs.size(), 1u) << image.problem;
+        EXPECT_TRUE(image.programs[0].data == data);
+    }
+    for (const char* file : {"big.wav", "big.tzx"}) {
+        SCOPED_TRACE(file);
+        fresh_machine();
+        const Loaded loaded = real_load(read_tape_image((dir / file).string()).signal);
+        EXPECT_TRUE(loaded.ended && memory_holds(data));
+    }
+}
+
 }  // namespace
