@@ -106,14 +106,7 @@ TEST_F(Cassettes, ADropoutIsNamedAndFailsThroughTheRom) {
 // A 15 KB program saved as a WAV and as a TZX, as SAVE and --save write
 // them, loads back both ways byte for byte.
 TEST_F(Cassettes, A15KProgramSavedAsWavAndTzxLoadsBackBothWays) {
-    using namespace zx_key;
-    type({d, a});  // DIM A(3000): 15 KB of variables
-    press({shift, i});
-    type({digit3, digit0, digit0, digit0});
-    press({shift, o});
-    press({newline});
-    run_periods(50);
-    const std::vector<uint8_t> data = program_in_memory(zx81).bytes;
+    const std::vector<uint8_t> data = fifteen_kilobytes();
     ASSERT_GT(data.size(), 15'000u);
     for (const char* file : {"big.wav", "big.tzx"}) {
         SCOPED_TRACE(file);

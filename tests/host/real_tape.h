@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "temporary_folder.h"
+#include "program_image.h"
 #include "tape_deck.h"
 #include "zx81_harness.h"
 
@@ -59,6 +60,18 @@ protected:
         const int limit = static_cast<int>(signal.length() / 32500) + 200;
         for (int i = 0; i < limit && !zx81.debug.stopped; ++i) run_periods(1);
         return {zx81.debug.stopped, zx81.cycles_run - typed, tape_position(zx81.tape.deck)};
+    }
+
+    // DIM A(3000) typed: the program in memory, with 15 KB of variables.
+    std::vector<uint8_t> fifteen_kilobytes() {
+        using namespace zx_key;
+        type({d, a});
+        press({shift, i});
+        type({digit3, digit0, digit0, digit0});
+        press({shift, o});
+        press({newline});
+        run_periods(50);
+        return program_in_memory(zx81).bytes;
     }
 
     bool memory_holds(const std::vector<uint8_t>& data) {

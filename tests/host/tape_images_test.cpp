@@ -216,13 +216,7 @@ TEST_F(RealTape, TheLoadersQuickWaitsEndAsPassByPass) {
 
 // 16 KB through the real loader take as long as the signal does.
 TEST_F(RealTape, A16KProgramLoadsInTheTimeItsSignalTakes) {
-    type({d, a});  // DIM A(3000): 15 KB of variables
-    press({shift, i});
-    type({digit3, digit0, digit0, digit0});
-    press({shift, o});
-    press({newline});
-    run_periods(50);
-    std::vector<uint8_t> data = program_in_memory(zx81).bytes;
+    std::vector<uint8_t> data = fifteen_kilobytes();
     ASSERT_GT(data.size(), 15'000u);
     std::mt19937 random(16);
     for (size_t i = word_at(zx81.memory, 0x4010) - 0x4009u + 6; i + 1 < data.size(); ++i)
