@@ -1,5 +1,7 @@
 #include "pacing.h"
 
+#include <algorithm>
+
 #include <allegro.h>
 
 #include <thread>
@@ -24,6 +26,12 @@ void start_timer(Pacing& pacing) {
 
 void timer_tick(Pacing& pacing) {
     ++pacing.ticks;
+}
+
+int ms_to_next_tick(const Pacing& pacing) {
+    if (!pacing.paced) return 0;
+    const auto left = pacing.next_period + period_length - std::chrono::steady_clock::now();
+    return std::max(0, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(left).count()));
 }
 
 void wait_for_tick(Pacing& pacing) {

@@ -23,3 +23,7 @@ void timer_tick(Pacing& pacing);
 // up. A request to quit ends the wait within the period. Then handles the
 // input that came meanwhile.
 void wait_for_tick(Pacing& pacing);
+
+// How long until the next period is due, in whole milliseconds (0 when it
+// is due, or when nothing paces the periods).
+int ms_to_next_tick(const Pacing& pacing);

@@ -60,7 +60,17 @@ void take_printout(Desktop& desktop, Zx81& machine, bool all) {
 }
 
 Step end_of_period(Desktop& desktop, Zx81& machine) {
-    if (desktop.debugger) desktop.debugger->serve(machine);
+    if (desktop.debugger) {
+        GdbStub& stub = *desktop.debugger;
+        stub.serve(machine);
+        // While the debugger holds the machine stopped, the period's wait
+        // answers it as its packets come: GDB reads the stack a word at a
+        // time at every stop, thousands of round trips that must not take
+        // a period each.
+        for (int left = ms_to_next_tick(desktop.pacing); left > 0 && machine.debug.stopped && stub.attached();
+             left = ms_to_next_tick(desktop.pacing))
+            stub.serve(machine, left);
+    }
     feed_host_keys(desktop.keyboard, machine);
     say_keys_given_up(desktop, machine);
     wait_for_tick(desktop.pacing);

@@ -2,18 +2,98 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <vector>
+#include <optional>
 #include <string_view>
 
 #include "remote_protocol.h"
 
 namespace {
 
-// The registers in the client's order: the numbers 0x00 to 0x0B.
-constexpr std::array<RegPair Z80State::*, 12> registers = {
-    &Z80State::AF,     &Z80State::BC,     &Z80State::DE,     &Z80State::HL, &Z80State::AF_alt, &Z80State::BC_alt,
-    &Z80State::DE_alt, &Z80State::HL_alt, &Z80State::IX,     &Z80State::IY, &Z80State::SP,     &Z80State::PC,
+// The registers, in the order of the target description, of `g` and `G`,
+// and numbered so by `p` and `P`: GDB's Z80 feature (all thirteen of its
+// names, in the order DeZog was written for, with `ir` after them), then
+// the ZX81's own. Values are the target's bytes, low first.
+struct Register {
+    const char* name;
+    int bits;
+    const char* type;
+    bool ours;  // in Orlix's feature, not GDB's
+    uint64_t (*read)(const Zx81&);
+    void (*write)(Zx81&, uint64_t);  // null: read only
 };
-constexpr uint32_t sp_number = 0x0A, pc_number = 0x0B;
+
+template <RegPair Z80State::*pair>
+constexpr Register pair_register(const char* name, const char* type = "int") {
+    return {name, 16, type, false, [](const Zx81& m) -> uint64_t { return (m.cpu.*pair).w; },
+            [](Zx81& m, uint64_t v) { (m.cpu.*pair).w = static_cast<uint16_t>(v); }};
+}
+
+template <uint8_t flag>
+constexpr Register flag_register(const char* name) {
+    return {name, 8, "uint8", true, [](const Zx81& m) -> uint64_t { return (m.cpu.IFF & flag) ? 1 : 0; },
+            [](Zx81& m, uint64_t v) {
+                m.cpu.IFF = static_cast<uint8_t>(v & 1 ? m.cpu.IFF | flag : m.cpu.IFF & ~flag);
+            }};
+}
+
+uint64_t interrupt_mode(const Zx81& m) {
+    return (m.cpu.IFF & IFF_IM2) ? 2 : (m.cpu.IFF & IFF_IM1) ? 1 : 0;
+}
+
+const Register registers[] = {
+    pair_register<&Z80State::AF>("af"),
+    pair_register<&Z80State::BC>("bc"),
+    pair_register<&Z80State::DE>("de"),
+    pair_register<&Z80State::HL>("hl"),
+    pair_register<&Z80State::AF_alt>("af'"),
+    pair_register<&Z80State::BC_alt>("bc'"),
+    pair_register<&Z80State::DE_alt>("de'"),
+    pair_register<&Z80State::HL_alt>("hl'"),
+    pair_register<&Z80State::IX>("ix"),
+    pair_register<&Z80State::IY>("iy"),
+    pair_register<&Z80State::SP>("sp", "data_ptr"),
+    pair_register<&Z80State::PC>("pc", "code_ptr"),
+    {"ir", 16, "int", false, [](const Zx81& m) -> uint64_t { return m.cpu.I << 8 | m.cpu.R; },
+     [](Zx81& m, uint64_t v) {
+         m.cpu.I = static_cast<uint8_t>(v >> 8);
+         m.cpu.R = static_cast<uint8_t>(v);
+     }},
+    flag_register<IFF1>("iff1"),
+    flag_register<IFF2>("iff2"),
+    {"im", 8, "uint8", true, interrupt_mode,
+     [](Zx81& m, uint64_t v) {
+         m.cpu.IFF = static_cast<uint8_t>((m.cpu.IFF & ~(IFF_IM1 | IFF_IM2)) | (v == 1 ? IFF_IM1 : v == 2 ? IFF_IM2 : 0));
+     }},
+    {"tstates", 64, "uint64", true, [](const Zx81& m) -> uint64_t { return m.cycles_run; }, nullptr},
+    {"frames", 64, "uint64", true, [](const Zx81& m) -> uint64_t { return m.frames; }, nullptr},
+};
+constexpr size_t register_count = std::size(registers);
+
+constexpr uint32_t number_of(std::string_view name) {
+    for (uint32_t i = 0; i < std::size(registers); ++i)
+        if (registers[i].name == name) return i;
+    return 0xFF;
+}
+
+std::string register_hex(const Register& r, uint64_t value) {
+    std::string out;
+    for (int byte = 0; byte < r.bits / 8; ++byte) out += hex_byte(static_cast<uint8_t>(value >> (8 * byte)));
+    return out;
+}
+
+// A register's value from its hex bytes, low first; none when they are not.
+std::optional<uint64_t> register_value(const Register& r, std::string_view hex) {
+    if (hex.size() != static_cast<size_t>(r.bits / 4)) return std::nullopt;
+    uint64_t value = 0;
+    for (int byte = r.bits / 8 - 1; byte >= 0; --byte) {
+        const std::optional<uint32_t> b = hex_value(hex.substr(2 * static_cast<size_t>(byte), 2));
+        if (!b) return std::nullopt;
+        value = value << 8 | *b;
+    }
+    return value;
+}
 
 const GdbAnswer error_reply{true, "E01"};
 const GdbAnswer ok_reply{true, "OK"};
@@ -27,14 +107,27 @@ struct Span {
     bool ok = false;
 };
 
+// GDB's arithmetic on Z80 addresses runs past 64K and below 0 (a return
+// address of 0, less 3; the stack read past 0xFFFF), in 32 or 64 bits:
+// those addresses are the Z80's 16 address lines' all the same, as the
+// processor's own arithmetic has them.
+std::optional<uint32_t> address_value(std::string_view digits) {
+    if (digits.empty() || digits.size() > 16) return std::nullopt;
+    const size_t low = digits.size() > 8 ? digits.size() - 8 : 0;
+    if (low > 0 && !hex_value(digits.substr(0, low))) return std::nullopt;
+    const std::optional<uint32_t> value = hex_value(digits.substr(low));
+    if (!value) return std::nullopt;
+    return *value & 0xFFFF;
+}
+
 Span span_of(std::string_view text) {
     Span span;
     const size_t comma = text.find(',');
     if (comma == std::string_view::npos) return span;
     const size_t colon = text.find(':', comma);
     const std::string_view length = text.substr(comma + 1, colon == std::string_view::npos ? colon : colon - comma - 1);
-    const std::optional<uint32_t> a = hex_value(text.substr(0, comma)), n = hex_value(length);
-    if (!a || !n || *a > 0xFFFF) return span;
+    const std::optional<uint32_t> a = address_value(text.substr(0, comma)), n = hex_value(length);
+    if (!a || !n) return span;
     span.address = *a;
     span.length = *n;
     if (colon != std::string_view::npos) span.rest = text.substr(colon + 1);
@@ -42,38 +135,46 @@ Span span_of(std::string_view text) {
     return span;
 }
 
-std::optional<uint16_t> word_le(std::string_view hex) {
-    if (hex.size() != 4) return std::nullopt;
-    const std::optional<uint32_t> low = hex_value(hex.substr(0, 2)), high = hex_value(hex.substr(2, 2));
-    if (!low || !high) return std::nullopt;
-    return static_cast<uint16_t>(*low | *high << 8);
-}
-
 std::string all_registers(const Zx81& machine) {
     std::string out;
-    for (RegPair Z80State::*r : registers) out += hex_word_le((machine.cpu.*r).w);
+    for (const Register& r : registers) out += register_hex(r, r.read(machine));
     return out;
 }
 
+// G: every register, or none when the packet is not every register's bytes;
+// the read-only ones are left as they are.
 GdbAnswer write_all_registers(Zx81& machine, std::string_view hex) {
-    if (hex.size() != 4 * registers.size()) return error_reply;
-    std::array<uint16_t, registers.size()> values{};
-    for (size_t i = 0; i < registers.size(); ++i) {
-        const std::optional<uint16_t> value = word_le(hex.substr(4 * i, 4));
+    std::array<uint64_t, register_count> values{};
+    size_t at = 0;
+    for (size_t i = 0; i < register_count; ++i) {
+        const size_t digits = static_cast<size_t>(registers[i].bits / 4);
+        const std::optional<uint64_t> value =
+            at + digits <= hex.size() ? register_value(registers[i], hex.substr(at, digits)) : std::nullopt;
         if (!value) return error_reply;
         values[i] = *value;
+        at += digits;
     }
-    for (size_t i = 0; i < registers.size(); ++i) (machine.cpu.*registers[i]).w = values[i];
+    if (at != hex.size()) return error_reply;
+    for (size_t i = 0; i < register_count; ++i)
+        if (registers[i].write) registers[i].write(machine, values[i]);
     return ok_reply;
+}
+
+GdbAnswer read_register(const Zx81& machine, std::string_view text) {
+    const std::optional<uint32_t> number = hex_value(text);
+    if (!number || *number >= register_count) return error_reply;
+    return {true, register_hex(registers[*number], registers[*number].read(machine))};
 }
 
 GdbAnswer write_register(Zx81& machine, std::string_view text) {
     const size_t equals = text.find('=');
     if (equals == std::string_view::npos) return error_reply;
     const std::optional<uint32_t> number = hex_value(text.substr(0, equals));
-    const std::optional<uint16_t> value = word_le(text.substr(equals + 1));
-    if (!number || *number >= registers.size() || !value) return error_reply;
-    (machine.cpu.*registers[*number]).w = *value;
+    if (!number || *number >= register_count) return error_reply;
+    const Register& r = registers[*number];
+    const std::optional<uint64_t> value = register_value(r, text.substr(equals + 1));
+    if (!value || !r.write) return error_reply;
+    r.write(machine, *value);
     return ok_reply;
 }
 
@@ -137,8 +238,8 @@ GdbAnswer change_breakpoint(Zx81& machine, std::string_view text, bool insert) {
 GdbAnswer go_on(GdbSession& session, Zx81& machine, std::string_view address, bool step) {
     if (!machine.debug.stopped) return no_reply;
     if (!address.empty()) {
-        const std::optional<uint32_t> pc = hex_value(address);
-        if (!pc || *pc > 0xFFFF) return error_reply;
+        const std::optional<uint32_t> pc = address_value(address);
+        if (!pc) return error_reply;
         machine.cpu.PC.w = static_cast<uint16_t>(*pc);
         machine.cpu.IFF &= static_cast<uint8_t>(~IFF_HALTED);
     }
@@ -159,47 +260,142 @@ GdbAnswer v_packet(GdbSession& session, Zx81& machine, std::string_view packet) 
     return error_reply;
 }
 
-GdbAnswer query(std::string_view packet) {
-    if (packet.starts_with("qSupported")) return {true, "PacketSize=4000;qXfer:features:read+;QStartNoAckMode+"};
-    if (packet == "qAttached") return {true, "1"};
-    constexpr std::string_view features = "qXfer:features:read:";
-    if (!packet.starts_with(features)) return empty_reply;
-    const std::string_view rest = packet.substr(features.size());
-    constexpr std::string_view annex = "target.xml:";
-    if (!rest.starts_with(annex)) return {true, "E00"};
-    const Span span = span_of(rest.substr(annex.size()));
+// `monitor` commands: what they print goes out as O packets, then OK.
+const char* const monitor_help =
+    "monitor help               these lines\n"
+    "monitor reset              the ZX81's reset button\n"
+    "monitor model simple|hardware   the model, from the next frame\n"
+    "monitor regs               I, R, IFF1, IFF2, IM and whether the processor is halted\n"
+    "monitor frames             television frames since power-up\n"
+    "monitor tstates            processor cycles (T-states) since power-up\n"
+    "monitor display skip|step  steps, Ctrl-C and watchpoints pass over the display (the default) or stop in it\n";
+
+GdbAnswer printed(const std::string& text) {
+    GdbAnswer answer = ok_reply;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+        std::string packet = "O";
+        for (size_t i = start; i < end; ++i) packet += hex_byte(static_cast<uint8_t>(text[i]));
+        answer.output.push_back(std::move(packet));
+        start = end;
+    }
+    return answer;
+}
+
+GdbAnswer monitor(Zx81& machine, std::string_view hex) {
+    std::string command;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        const std::optional<uint32_t> byte = hex_value(hex.substr(i, 2));
+        if (!byte) return error_reply;
+        command.push_back(static_cast<char>(*byte));
+    }
+    std::vector<std::string> words;
+    for (size_t at = 0; at < command.size();) {
+        const size_t space = command.find(' ', at);
+        const size_t end = space == std::string::npos ? command.size() : space;
+        if (end > at) words.push_back(command.substr(at, end - at));
+        at = end + 1;
+    }
+    const std::string verb = words.empty() ? "help" : words[0];
+    const std::string argument = words.size() > 1 ? words[1] : "";
+    char text[160];
+    if (verb == "help") return printed(monitor_help);
+    if (verb == "reset") {
+        reset(machine);
+        return printed("the ZX81 is reset: PC=0000\n");
+    }
+    if (verb == "model" && (argument == "simple" || argument == "hardware")) {
+        request_model(machine, argument == "simple" ? Model::simple : Model::hardware);
+        return printed("the " + argument + " model from the next frame\n");
+    }
+    if (verb == "model" && argument.empty())
+        return printed(std::string("the ") + model_name(machine.model) + " model\n");
+    if (verb == "regs") {
+        std::snprintf(text, sizeof text, "I=%02X R=%02X IFF1=%d IFF2=%d IM=%d HALT=%s\n", machine.cpu.I, machine.cpu.R,
+                      (machine.cpu.IFF & IFF1) ? 1 : 0, (machine.cpu.IFF & IFF2) ? 1 : 0,
+                      static_cast<int>(interrupt_mode(machine)), (machine.cpu.IFF & IFF_HALTED) ? "yes" : "no");
+        return printed(text);
+    }
+    if (verb == "frames") return printed(std::to_string(machine.frames) + " frames since power-up\n");
+    if (verb == "tstates") return printed(std::to_string(machine.cycles_run) + " T-states since power-up\n");
+    if (verb == "display" && (argument == "skip" || argument == "step")) {
+        machine.debug.skip_display = argument == "skip";
+        return printed(argument == "skip" ? "steps, Ctrl-C and watchpoints pass over the display\n"
+                                          : "steps, Ctrl-C and watchpoints stop in the display too\n");
+    }
+    return printed("unknown monitor command '" + command + "': try monitor help\n");
+}
+
+// A document served in parts by qXfer: offset,length of it.
+GdbAnswer part_of(const std::string& document, std::string_view where) {
+    const Span span = span_of(where);
     if (!span.ok || !span.rest.empty()) return error_reply;
-    const std::string& xml = target_description();
-    if (span.address >= xml.size()) return {true, "l"};
-    const size_t size = std::min<size_t>({span.length, xml.size() - span.address, largest_packet / 2});
-    std::string reply(span.address + size >= xml.size() ? "l" : "m");
-    reply.append(xml, span.address, size);
+    if (span.address >= document.size()) return {true, "l"};
+    const size_t size = std::min<size_t>({span.length, document.size() - span.address, largest_packet / 2});
+    std::string reply(span.address + size >= document.size() ? "l" : "m");
+    reply.append(document, span.address, size);
     return {true, reply};
+}
+
+// What is where in the processor's 64K, for GDB: the ROM as ROM (GDB sets
+// hardware breakpoints there), everything else as RAM. Every address of a
+// ZX81 answers: the ROM's copy at 0x2000, RAM (a small one repeating through
+// 0x4000-0x7FFF), and above 0x7FFF the echoes of both in the hardware model
+// (the display file runs in the one at 0xC000), memory of its own in the
+// simple model.
+std::string memory_map(const Zx81& machine) {
+    std::string map = "<?xml version=\"1.0\"?>\n<!DOCTYPE memory-map PUBLIC \"+//IDN gnu.org//DTD GDB Memory Map "
+                      "V1.0//EN\" \"http://sourceware.org/gdb/gdb-memory-map.dtd\">\n<memory-map>\n";
+    constexpr uint32_t block = 0x400;
+    const auto is_rom = [&](uint32_t address) {
+        return decoded(machine.address_map, static_cast<uint16_t>(address)) < rom_size;
+    };
+    for (uint32_t start = 0; start < 0x10000;) {
+        const bool rom = is_rom(start);
+        uint32_t end = start + block;
+        while (end < 0x10000 && is_rom(end) == rom) end += block;
+        char line[96];
+        std::snprintf(line, sizeof line, "<memory type=\"%s\" start=\"0x%x\" length=\"0x%x\"/>\n",
+                      rom ? "rom" : "ram", start, end - start);
+        map += line;
+        start = end;
+    }
+    // GDB's addresses past 64K, which wrap onto it (address_value).
+    return map + "<memory type=\"ram\" start=\"0x10000\" length=\"0xffffffffffff0000\"/>\n</memory-map>\n";
+}
+
+GdbAnswer query(Zx81& machine, std::string_view packet) {
+    if (packet.starts_with("qSupported"))
+        return {true, "PacketSize=4000;qXfer:features:read+;qXfer:memory-map:read+;QStartNoAckMode+"};
+    if (packet == "qAttached") return {true, "1"};
+    if (packet.starts_with("qRcmd,")) return monitor(machine, packet.substr(6));
+    constexpr std::string_view features = "qXfer:features:read:target.xml:", map = "qXfer:memory-map:read::";
+    if (packet.starts_with(features)) return part_of(target_description(), packet.substr(features.size()));
+    if (packet.starts_with(map)) return part_of(memory_map(machine), packet.substr(map.size()));
+    if (packet.starts_with("qXfer:")) return {true, "E00"};
+    return empty_reply;
 }
 
 }  // namespace
 
 const std::string& target_description() {
-    static const std::string xml =
-        "<?xml version=\"1.0\"?>\n"
-        "<!DOCTYPE target SYSTEM \"gdb-target.dtd\">\n"
-        "<target version=\"1.0\">\n"
-        "<architecture>z80</architecture>\n"
-        "<feature name=\"org.gnu.gdb.z80.cpu\">\n"
-        "<reg name=\"af\" bitsize=\"16\" type=\"int\"/>\n"
-        "<reg name=\"bc\" bitsize=\"16\" type=\"int\"/>\n"
-        "<reg name=\"de\" bitsize=\"16\" type=\"int\"/>\n"
-        "<reg name=\"hl\" bitsize=\"16\" type=\"int\"/>\n"
-        "<reg name=\"af'\" bitsize=\"16\" type=\"int\"/>\n"
-        "<reg name=\"bc'\" bitsize=\"16\" type=\"int\"/>\n"
-        "<reg name=\"de'\" bitsize=\"16\" type=\"int\"/>\n"
-        "<reg name=\"hl'\" bitsize=\"16\" type=\"int\"/>\n"
-        "<reg name=\"ix\" bitsize=\"16\" type=\"int\"/>\n"
-        "<reg name=\"iy\" bitsize=\"16\" type=\"int\"/>\n"
-        "<reg name=\"sp\" bitsize=\"16\" type=\"data_ptr\"/>\n"
-        "<reg name=\"pc\" bitsize=\"16\" type=\"code_ptr\"/>\n"
-        "</feature>\n"
-        "</target>\n";
+    static const std::string xml = [] {
+        std::string text =
+            "<?xml version=\"1.0\"?>\n"
+            "<!DOCTYPE target SYSTEM \"gdb-target.dtd\">\n"
+            "<target version=\"1.0\">\n"
+            "<architecture>z80</architecture>\n"
+            "<feature name=\"org.gnu.gdb.z80.cpu\">\n";
+        bool ours = false;
+        for (const Register& r : registers) {
+            if (r.ours && !ours) text += "</feature>\n<feature name=\"org.orlix.zx81\">\n";
+            ours = r.ours;
+            text += std::string("<reg name=\"") + r.name + "\" bitsize=\"" + std::to_string(r.bits) + "\" type=\"" +
+                    r.type + "\"" + (r.ours ? " group=\"zx81\"" : "") + "/>\n";
+        }
+        return text + "</feature>\n</target>\n";
+    }();
     return xml;
 }
 
@@ -211,13 +407,16 @@ std::string stop_reply(const Zx81& machine) {
                         : debug.reason == StopReason::access_watch ? "awatch:"
                                                                    : nullptr;
     if (watch) reply.append(watch).append(hex_byte(debug.address >> 8)).append(hex_byte(debug.address & 0xFF)).append(";");
-    reply.append(hex_byte(sp_number)).append(":").append(hex_word_le(machine.cpu.SP.w)).append(";");
-    reply.append(hex_byte(pc_number)).append(":").append(hex_word_le(machine.cpu.PC.w)).append(";");
+    for (const char* name : {"sp", "pc"}) {
+        const uint32_t n = number_of(name);
+        reply.append(hex_byte(static_cast<uint8_t>(n))).append(":").append(register_hex(registers[n], registers[n].read(machine))).append(";");
+    }
     return reply;
 }
 
 void end_session(Zx81& machine) {
     clear_breakpoints(machine.debug);
+    machine.debug.skip_display = true;
     machine.debug.step = machine.debug.stop_asked = false;
     resume(machine.debug);
 }
@@ -233,11 +432,7 @@ GdbAnswer answer_packet(GdbSession& session, Zx81& machine, const std::string& t
         return {true, stop_reply(machine)};
     case 'g': return {true, all_registers(machine)};
     case 'G': return write_all_registers(machine, rest);
-    case 'p': {
-        const std::optional<uint32_t> number = hex_value(rest);
-        if (!number || *number >= registers.size()) return error_reply;
-        return {true, hex_word_le((machine.cpu.*registers[*number]).w)};
-    }
+    case 'p': return read_register(machine, rest);
     case 'P': return write_register(machine, rest);
     case 'm': return read_memory(machine, rest);
     case 'M': return write_memory(machine, rest, false);
@@ -256,7 +451,7 @@ GdbAnswer answer_packet(GdbSession& session, Zx81& machine, const std::string& t
         return no_reply;
     case '!':
     case 'H': return ok_reply;
-    case 'q': return query(packet);
+    case 'q': return query(machine, packet);
     case 'Q':
         if (packet != "QStartNoAckMode") return empty_reply;
         session.no_ack = true;

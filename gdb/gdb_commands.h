@@ -1,12 +1,14 @@
 // What a gdb client's packets do to the ZX81, and what the stub answers:
-// the registers in the order DeZog and the target description give (AF BC
-// DE HL AF' BC' DE' HL' IX IY SP PC, 16 bits each, low byte first), memory
-// as the processor sees it, breakpoints and watchpoints, continue and step,
-// and the stop replies. Packets are answered between two periods, while
+// the registers of the target description (GDB's Z80 feature: AF BC DE HL
+// AF' BC' DE' HL' IX IY SP PC IR, 16 bits each, low byte first; then the
+// ZX81's own: IFF1, IFF2, IM, the T-states and frames since power-up),
+// memory as the processor sees it and a map of it, breakpoints and
+// watchpoints, continue and step, monitor commands, and the stop replies. Packets are answered between two periods, while
 // the machine runs as well as while it is stopped.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "zx81.h"
 
@@ -22,6 +24,9 @@ struct GdbSession {
 struct GdbAnswer {
     bool reply = true;
     std::string data;
+    std::vector<std::string> output;  // O packets (a monitor command's lines) sent before it
+
+    GdbAnswer(bool replies, std::string reply_data) : reply(replies), data(std::move(reply_data)) {}
 };
 
 GdbAnswer answer_packet(GdbSession& session, Zx81& machine, const std::string& packet);

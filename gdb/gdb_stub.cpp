@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,20 @@ namespace {
 // what may wait unsent for a client that does not read before it is let go.
 constexpr size_t read_budget = 256 * 1024;
 constexpr size_t largest_backlog = 4 * 1024 * 1024;
+// Connections the system holds for the stub before it takes them: clients
+// that connect in a rush are not made to wait for a retry.
+constexpr int listen_backlog = 16;
+// A new client that comes while one is attached waits this long for the
+// old connection's end (a client that closed and came again at once) before
+// it is refused.
+constexpr auto pending_wait = std::chrono::seconds(1);
+
+// Whether a connection has ended: the other side's close has arrived.
+bool connection_ended(int fd) {
+    char byte;
+    const ssize_t n = recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
 
 std::string address_text(const sockaddr* address) {
     std::array<char, NI_MAXHOST> host{};
@@ -53,7 +68,7 @@ std::unique_ptr<GdbStub> GdbStub::listen(const GdbSettings& settings, std::strin
         if (fd < 0) continue;
         const int yes = 1;
         setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, 4) == 0) {
+        if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, listen_backlog) == 0) {
             stub->listener_ = fd;
             // The port itself, also when the system chose it (port 0).
             sockaddr_storage bound{};
@@ -76,6 +91,7 @@ std::unique_ptr<GdbStub> GdbStub::listen(const GdbSettings& settings, std::strin
 }
 
 GdbStub::~GdbStub() {
+    if (pending_ >= 0) close(pending_);
     if (client_ >= 0) close(client_);
     if (listener_ >= 0) close(listener_);
 }
@@ -86,14 +102,28 @@ void GdbStub::take_client(Zx81& machine) {
     const int fd = accept4(listener_, reinterpret_cast<sockaddr*>(&from), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
     const std::string who = address_text(reinterpret_cast<sockaddr*>(&from));
-    if (client_ >= 0) {
-        // One client at a time: the second hears why, and goes.
-        const std::string refusal = framed("E.Orlix has a debugger attached already");
-        [[maybe_unused]] const ssize_t sent = ::send(fd, refusal.data(), refusal.size(), MSG_NOSIGNAL);
-        close(fd);
-        std::fprintf(stderr, "orlix: a second debugger (from %s) was refused: one is attached\n", who.c_str());
+    // A client that closed and came again at once: its old connection's end
+    // may not have been read yet.
+    if (client_ >= 0 && connection_ended(client_)) drop_client(machine, "went away");
+    if (client_ >= 0 && pending_ < 0) {
+        pending_ = fd;
+        pending_who_ = who;
+        pending_since_ = std::chrono::steady_clock::now();
         return;
     }
+    if (client_ >= 0) return refuse(fd, who);
+    adopt(machine, fd, who);
+}
+
+void GdbStub::refuse(int fd, const std::string& who) {
+    // One client at a time: the second hears why, and goes.
+    const std::string refusal = framed("E.Orlix has a debugger attached already");
+    [[maybe_unused]] const ssize_t sent = ::send(fd, refusal.data(), refusal.size(), MSG_NOSIGNAL);
+    close(fd);
+    std::fprintf(stderr, "orlix: a second debugger (from %s) was refused: one is attached\n", who.c_str());
+}
+
+void GdbStub::adopt(Zx81& machine, int fd, const std::string& who) {
     const int yes = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     client_ = fd;
@@ -104,6 +134,21 @@ void GdbStub::take_client(Zx81& machine) {
     last_reply_.clear();
     if (!machine.debug.stopped) stop_now(machine.debug, StopReason::attach);
     std::fprintf(stderr, "orlix: a debugger attached from %s\n", who.c_str());
+}
+
+// A client waiting for the attached one to go: taken once it has gone,
+// refused once it has waited long enough.
+void GdbStub::serve_pending(Zx81& machine) {
+    if (pending_ < 0) return;
+    if (client_ >= 0 && connection_ended(client_)) drop_client(machine, "went away");
+    const int fd = pending_;
+    if (client_ < 0) {
+        pending_ = -1;
+        adopt(machine, fd, pending_who_);
+    } else if (std::chrono::steady_clock::now() - pending_since_ > pending_wait) {
+        pending_ = -1;
+        refuse(fd, pending_who_);
+    }
 }
 
 void GdbStub::drop_client(Zx81& machine, const char* why) {
@@ -144,8 +189,14 @@ void GdbStub::handle(Zx81& machine, PacketReader::Event event) {
     case PacketReader::Event::bad:
         if (!session_.no_ack) send("-");
         return;
+    case PacketReader::Event::too_long:
+        // Whole, but more than it takes: the client hears so, in either mode.
+        if (!session_.no_ack) send("+");
+        last_reply_ = framed("E01");
+        send(last_reply_);
+        return;
     case PacketReader::Event::interrupt:
-        if (!machine.debug.stopped) stop_now(machine.debug, StopReason::asked);
+        stop_running(machine);
         if (session_.waiting_for_stop) {
             session_.waiting_for_stop = false;
             if (!session_.dezog) {
@@ -157,6 +208,7 @@ void GdbStub::handle(Zx81& machine, PacketReader::Event event) {
     case PacketReader::Event::packet: {
         if (!session_.no_ack) send("+");
         const GdbAnswer answer = answer_packet(session_, machine, reader_.packet());
+        for (const std::string& line : answer.output) send(framed(line));
         if (answer.reply) {
             last_reply_ = framed(answer.data);
             send(last_reply_);
@@ -189,8 +241,10 @@ void GdbStub::serve(Zx81& machine, int wait_ms) {
     // A stop reply owed is sent at once.
     if (session_.waiting_for_stop && machine.debug.stopped) wait_ms = 0;
     if (poll(watched.data(), count, wait_ms) < 0 && errno != EINTR) return;
-    if (watched[0].revents & POLLIN) take_client(machine);
+    // The attached client's end is read before a new one is taken.
     if (client_ >= 0 && count == 2 && (watched[1].revents & (POLLIN | POLLHUP | POLLERR))) read_client(machine);
+    if (watched[0].revents & POLLIN) take_client(machine);
+    serve_pending(machine);
     if (client_ < 0) return;
     if (session_.waiting_for_stop && machine.debug.stopped) {
         session_.waiting_for_stop = false;
@@ -209,6 +263,7 @@ void GdbStub::serve(Zx81& machine, int wait_ms) {
 }
 
 void GdbStub::wait_for_client(Zx81& machine) {
+    serve_pending(machine);
     while (client_ < 0) {
         pollfd incoming{listener_, POLLIN, 0};
         if (poll(&incoming, 1, -1) < 0 && errno != EINTR) return;

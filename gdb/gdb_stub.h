@@ -1,11 +1,13 @@
 // A gdb remote stub on TCP, for DeZog, z88dk-gdb or gdb itself: one client
-// at a time (another is refused with a message), served between two periods
+// at a time (another waits a moment for the one attached to go, else is
+// refused with a message), served between two periods
 // of the machine without ever waiting on the client, so that a client that
 // floods, stalls or vanishes cannot hang Orlix. A client that comes stops
 // the machine to look at it; one that goes, however it goes, leaves it
 // running with its breakpoints gone.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -52,6 +54,9 @@ public:
 private:
     GdbStub() = default;
     void take_client(Zx81& machine);
+    void adopt(Zx81& machine, int fd, const std::string& who);
+    void refuse(int fd, const std::string& who);
+    void serve_pending(Zx81& machine);
     void read_client(Zx81& machine);
     void handle(Zx81& machine, PacketReader::Event event);
     void send(const std::string& bytes);
@@ -60,6 +65,9 @@ private:
 
     int listener_ = -1;
     int client_ = -1;
+    int pending_ = -1;  // a new client waiting for the attached one's end
+    std::string pending_who_;
+    std::chrono::steady_clock::time_point pending_since_;
     bool dezog_ = false;
     std::string where_;
     GdbSession session_;

@@ -93,8 +93,8 @@ PacketReader::Event PacketReader::feed(char byte) {
     case State::checksum_low: {
         state_ = State::between;
         const int low = digit_value(byte);
-        if (low < 0 || too_long_ || given_sum_ + low != sum_) return Event::bad;
-        return Event::packet;
+        if (low < 0 || given_sum_ + low != sum_) return Event::bad;
+        return too_long_ ? Event::too_long : Event::packet;
     }
     }
     return Event::none;

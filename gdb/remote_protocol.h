@@ -28,7 +28,8 @@ public:
     enum class Event {
         none,       // nothing complete yet
         packet,     // a packet arrived whole: packet() has its data, unescaped
-        bad,        // a packet with a wrong checksum, or too long: dropped
+        bad,        // a packet with a wrong checksum: dropped
+        too_long,   // a whole packet longer than the stub takes: dropped, and answered with an error
         ack,        // '+'
         nack,       // '-': the last reply again
         interrupt,  // 0x03 outside a packet

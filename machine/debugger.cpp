@@ -3,8 +3,7 @@
 void add_breakpoint(Debugger& debugger, WatchKind kind, uint16_t address, uint16_t length) {
     if (debugger.counts.empty()) debugger.counts.assign(65536, {});
     for (uint32_t i = 0; i < length; ++i) {
-        uint8_t& count = debugger.counts[static_cast<uint16_t>(address + i)][static_cast<size_t>(kind)];
-        if (count < 255) ++count;
+        ++debugger.counts[static_cast<uint16_t>(address + i)][static_cast<size_t>(kind)];
     }
     ++debugger.set;
 }
@@ -23,23 +22,35 @@ void clear_breakpoints(Debugger& debugger) {
     debugger.set = 0;
 }
 
-StopReason stop_at_boundary(Debugger& debugger, uint16_t next_pc) {
-    StopReason reason = StopReason::none;
+StopReason stop_at_boundary(Debugger& debugger, uint16_t next_pc, bool program) {
+    // A display that never ends (interrupts off at a HALT) lets a waiting
+    // stop come after this many instructions all the same.
+    constexpr uint32_t longest_wait = 200'000;
+    StopReason reason = debugger.deferred;
+    uint16_t address = debugger.deferred_address;
     if (debugger.watch_hit != StopReason::none) {
         reason = debugger.watch_hit;
-        debugger.address = debugger.watch_address;
+        address = debugger.watch_address;
     } else if (debugger.step) {
         reason = StopReason::step;
     } else if (debugger.stop_asked) {
         reason = StopReason::asked;
-    } else if (has_breakpoint(debugger, WatchKind::execute, next_pc)) {
-        reason = StopReason::breakpoint;
     }
     debugger.watch_hit = StopReason::none;
-    if (reason == StopReason::none) return reason;
     debugger.step = debugger.stop_asked = false;
+    if (has_breakpoint(debugger, WatchKind::execute, next_pc)) {
+        if (reason == StopReason::none) reason = StopReason::breakpoint;
+    } else if (reason != StopReason::none && !program && debugger.deferred_for++ < longest_wait) {
+        debugger.deferred = reason;
+        debugger.deferred_address = address;
+        return StopReason::none;
+    }
+    if (reason == StopReason::none) return reason;
+    debugger.deferred = StopReason::none;
+    debugger.deferred_for = 0;
     debugger.stopped = true;
     debugger.reason = reason;
+    debugger.address = address;
     return reason;
 }
 
@@ -55,6 +66,8 @@ void stop_now(Debugger& debugger, StopReason reason) {
     debugger.reason = reason;
     debugger.step = debugger.stop_asked = false;
     debugger.watch_hit = StopReason::none;
+    debugger.deferred = StopReason::none;
+    debugger.deferred_for = 0;
     debugger.unspent = 0;
 }
 
@@ -67,10 +80,10 @@ bool stops_before_period(Debugger& debugger, uint16_t pc) {
 }
 
 bool quiet_between(const Debugger& debugger, uint16_t from, uint16_t to) {
-    if (debugger.step || debugger.stop_asked) return false;
+    if (debugger.step || debugger.stop_asked || debugger.deferred != StopReason::none) return false;
     if (debugger.counts.empty()) return true;
     for (uint32_t address = from; address <= to; ++address)
-        for (uint8_t count : debugger.counts[address])
+        for (uint32_t count : debugger.counts[address])
             if (count) return false;
     return true;
 }

@@ -32,13 +32,23 @@ struct Debugger {
     // How many breakpoints of each kind are at each address (two at one
     // address count as two: removing one leaves the other). Made when the
     // first is set.
-    std::vector<std::array<uint8_t, 4>> counts;
+    std::vector<std::array<uint32_t, 4>> counts;
     int set = 0;                 // how many there are in all
     bool step = false;           // stop after the next instruction
     bool stop_asked = false;     // stop before the next instruction
     // Set by the buses: a watched access in the instruction running.
     StopReason watch_hit = StopReason::none;
     uint16_t watch_address = 0;
+
+    // A step, a stop asked and a watchpoint's stop wait while the
+    // processor runs the display (the ROM's display
+    // routines, the display file, a HALT waiting for the next line): they
+    // come at the program's next instruction. A breakpoint set there stops
+    // there all the same. Off for whoever debugs display code.
+    bool skip_display = true;
+    StopReason deferred = StopReason::none;  // a stop waiting for the program's next instruction
+    uint16_t deferred_address = 0;
+    uint32_t deferred_for = 0;               // instructions it has waited
 
     bool stopped = false;
     bool resumed = false;        // going on from a stop: the first instruction runs unchecked
@@ -49,7 +59,7 @@ struct Debugger {
 
 // Whether the machine must run on its debugging buses.
 inline bool debugging(const Debugger& debugger) {
-    return debugger.set > 0 || debugger.step || debugger.stop_asked;
+    return debugger.set > 0 || debugger.step || debugger.stop_asked || debugger.deferred != StopReason::none;
 }
 
 // Adds or removes a breakpoint (execute) or watchpoint over `length`
@@ -73,7 +83,7 @@ bool quiet_between(const Debugger& debugger, uint16_t from, uint16_t to);
 // address).
 inline void watch_access(Debugger& debugger, uint16_t address, bool write) {
     if (debugger.counts.empty() || debugger.watch_hit != StopReason::none) return;
-    const std::array<uint8_t, 4>& here = debugger.counts[address];
+    const std::array<uint32_t, 4>& here = debugger.counts[address];
     const WatchKind kind = write ? WatchKind::write : WatchKind::read;
     if (here[static_cast<size_t>(kind)] || here[static_cast<size_t>(WatchKind::access)]) {
         debugger.watch_hit = here[static_cast<size_t>(kind)]
@@ -84,8 +94,9 @@ inline void watch_access(Debugger& debugger, uint16_t address, bool write) {
 }
 
 // Between two instructions on a debugging bus, with the next instruction's
-// address: the reason to stop there, or none.
-StopReason stop_at_boundary(Debugger& debugger, uint16_t next_pc);
+// address and whether it is the program's (not the display's, when display
+// is skipped): the reason to stop there, or none.
+StopReason stop_at_boundary(Debugger& debugger, uint16_t next_pc, bool program = true);
 
 // Goes on from a stop (the instruction at a breakpoint runs).
 void resume(Debugger& debugger);

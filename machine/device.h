@@ -61,7 +61,7 @@ public:
     // The reset button (the power stays on).
     virtual void reset(Zx81& machine);
     // The television's frame has ended (in the hardware model, at each long
-    // vertical sync; in the simple model, once a period).
+    // vertical sync; in the simple model, every other period).
     virtual void frame_end(Zx81& machine);
 };
 

@@ -133,6 +133,10 @@ struct HardwareBus {
             return fetch_in_tape_code(*m, address, sound_time(cycles_left) + offset);
         const uint8_t byte = memory_at(address);
         if (address < 0x8000 || (byte & 0x40)) return byte;
+        // The ULA's read of the display file, for a watchpoint on it when
+        // the display is debugged too.
+        if constexpr (Debug)
+            if (!m->debug.skip_display) watch_access(m->debug, decoded(m->address_map, address), false);
         const int64_t t = time_at(m->ula, cycles_left) + offset;
         catch_up(m->ula, t);
         // The ULA puts the character and the line counter on the ROM's low
@@ -226,7 +230,8 @@ struct HardwareBus {
             // breakpoint at 0x0038 or 0x0066 stops there.
             if (irq != IRQ_NONE && (irq == IRQ_NMI || !c.after_ei)) accept_interrupt(c, irq);
             irq = IRQ_NONE;
-            if (stop_at_boundary(m->debug, c.pc) != StopReason::none) {
+            if (stop_at_boundary(m->debug, c.pc, !m->debug.skip_display || program_instruction(*m, c.pc, c.s.IFF)) !=
+                StopReason::none) {
                 m->debug.unspent = c.cycles;
                 c.cycles = 0;
             }

@@ -19,6 +19,7 @@ void boards_out(Zx81& machine, uint16_t port, uint8_t value, int64_t t) {
 }
 
 void boards_frame_end(Zx81& machine) {
+    ++machine.frames;
     for (const auto& device : machine.devices) device->frame_end(machine);
 }
 
@@ -41,4 +42,11 @@ void note_key_read(Zx81& machine, uint16_t port, uint16_t last_fetch) {
         if (returns_to == rom::display_scan_return) reader = KeyReader::display_scan;
     }
     note_keyboard_read(machine.key_feeder, port, reader, peek(machine, sysvar::debounce));
+}
+
+bool program_instruction(const Zx81& machine, uint16_t pc, uint8_t iff) {
+    if (machine.model == Model::simple) return true;
+    if (pc >= 0x8000 || (iff & IFF_HALTED)) return false;
+    return !machine.known_rom || !(rom::interrupt_handler.holds(pc) || rom::nmi_handler.holds(pc) ||
+                                   rom::display_routines.holds(pc));
 }

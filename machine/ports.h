@@ -15,7 +15,8 @@ uint8_t port_read(Zx81& machine, uint16_t port, int64_t t);
 // An OUT from the processor reaches every board.
 void boards_out(Zx81& machine, uint16_t port, uint8_t value, int64_t t);
 
-// The television's frame has ended, and the reset button: every board hears.
+// The television's frame has ended (counted in Zx81::frames), and the reset
+// button: every board hears.
 void boards_frame_end(Zx81& machine);
 void boards_reset(Zx81& machine);
 
@@ -27,3 +28,12 @@ void tapped_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t);
 // display scan or BREAK check made it (rather than the program), from the
 // last opcode fetch and the return address on the stack.
 void note_key_read(Zx81& machine, uint16_t port, uint16_t last_fetch);
+
+// Whether the instruction at `pc` is the program's, not the display's: not
+// in the ROM's display routines or interrupt handlers, not the display
+// file run by the ULA (above 0x7FFF), not a HALT waiting for a line. A
+// debugger passes over the display's. In the simple model every instruction
+// is the program's: with no display hardware the ROM draws the picture as a
+// program, in the time that waits for a key, and passing over it would
+// leave nowhere to stop.
+bool program_instruction(const Zx81& machine, uint16_t pc, uint8_t iff);

@@ -49,6 +49,7 @@ struct Zx81 {
     Sound sound;                            // the sync line, and the sound chip a board may drive
     Debugger debug;                         // breakpoints, watchpoints, a stop
     uint64_t cycles_run = 0;                // processor cycles since power-up
+    uint64_t frames = 0;                    // television frames since power-up (50 or 60 a second)
     // What is plugged in: the expansion bus's boards and the recorder at
     // the EAR socket (device.h), made by configure(); until then the usual
     // ones (standard_devices).
@@ -90,6 +91,12 @@ void reset(Zx81& machine);
 // watchpoint or step ends the period early with the machine stopped; a
 // stopped machine does not run (resume() it first).
 void run_period(Zx81& machine);
+
+// A debugger's stop asked while the machine runs (Ctrl-C), between two
+// periods: at once, or, when the display is passed over and the processor is
+// in it, at the program's next instruction (the machine runs on to there,
+// within a frame or so).
+void stop_running(Zx81& machine);
 
 // Switches to the other model; memory and registers go on. The simple model
 // gives way at the end of its period. Entering the hardware model asks for

@@ -21,6 +21,9 @@ namespace {
 // instruction becomes its RET, and SLOW mode is never marked as running.
 constexpr uint8_t ret_opcode = 0xC9;
 
+// The simple model's frames: 50 a second.
+constexpr uint64_t simple_frame_cycles = 2 * period_cycles;
+
 // The time is worked out here, out of the processor's loop, from the cycles
 // left in the period at the fetch.
 [[gnu::cold, gnu::noinline]] uint8_t fetch_caught(Zx81& machine, uint16_t address, int32_t cycles_left) {
@@ -112,7 +115,8 @@ struct SimpleBus {
     static void unrecognized(const Z80State&, const char*) {}
     // The debugger's bus: a stop between two instructions ends the period.
     uint16_t boundary(Cpu<SimpleBus>& c) {
-        if (stop_at_boundary(m->debug, c.pc) != StopReason::none) {
+        if (stop_at_boundary(m->debug, c.pc, !m->debug.skip_display || program_instruction(*m, c.pc, c.s.IFF)) !=
+            StopReason::none) {
             m->debug.unspent = c.cycles;
             c.cycles = 0;
         }
@@ -132,14 +136,15 @@ void start_model(Zx81& machine) {
 void run_simple_period(Zx81& machine) {
     // The bus ends the run after one period.
     const bool small = machine.ram_kb < 16;
+    const uint64_t frame_before = machine.cycles_run / simple_frame_cycles;
     if (debugging(machine.debug))
         small ? z80_execute(&machine.cpu, SimpleBus<true, true>{&machine})
               : z80_execute(&machine.cpu, SimpleBus<false, true>{&machine});
     else
         small ? z80_execute(&machine.cpu, SimpleBus<true, false>{&machine})
               : z80_execute(&machine.cpu, SimpleBus<false, false>{&machine});
-    // The simple model's picture is the display file at the period's end.
-    if (machine.cpu.period_cycles == period_cycles) boards_frame_end(machine);
+    // The simple model's television: a frame every other period.
+    if (machine.cycles_run / simple_frame_cycles != frame_before) boards_frame_end(machine);
 }
 
 // The simple model runs on an instruction at a time to where the models can
@@ -287,6 +292,18 @@ void feed_keys(Zx81& machine) {
 void run_period(Zx81& machine) {
     run_one_period(machine);
     feed_keys(machine);
+}
+
+void stop_running(Zx81& machine) {
+    Debugger& debug = machine.debug;
+    if (debug.stopped) return;
+    if (debug.skip_display && !program_instruction(machine, machine.cpu.PC.w, machine.cpu.IFF)) {
+        // A few frames at most: a display with interrupts off at a HALT
+        // never ends, and the stop is then made where the processor is.
+        debug.stop_asked = true;
+        for (int period = 0; period < 8 && !debug.stopped; ++period) run_period(machine);
+    }
+    if (!debug.stopped) stop_now(debug, StopReason::asked);
 }
 
 void request_model(Zx81& machine, Model model) {

@@ -3,8 +3,15 @@
 // a session, and a flood of malformed packets.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
 #include <random>
+#include <regex>
 #include <thread>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "gdb_client.h"
 #include "gdb_stub.h"
@@ -14,6 +21,13 @@
 namespace {
 
 using RemoteProtocol = MachineTest;
+
+// Text as the hex of its bytes, as monitor commands travel.
+std::string hex_of(std::string_view text) {
+    std::string out;
+    for (char c : text) out += hex_byte(static_cast<uint8_t>(c));
+    return out;
+}
 
 // Strings one after another (GCC 12 warns wrongly about + on them here).
 std::string joined(std::initializer_list<std::string_view> parts) {
@@ -45,7 +59,7 @@ TEST_F(RemoteProtocol, FramingAndEscapes) {
         {"$a\x03" "b#c6", Event::packet},  // 0x03 inside a packet is data
         {joined({"$", std::string(largest_packet + 1, 'a'), "#",
                  hex_byte(packet_checksum(std::string(largest_packet + 1, 'a')))}),
-         Event::bad},
+         Event::too_long},
     };
     for (const auto& [stream, last] : streams) {
         PacketReader r;
@@ -61,9 +75,11 @@ protected:
     std::unique_ptr<GdbStub> stub;
     std::unique_ptr<GdbClient> client;
 
-    void start(Model model, bool dezog = false) {
-        start_machine(model);
-        boot();
+    // The stub and a client on a machine at its K prompt, or (not `booted`)
+    // at power-up, as `orlix --headless --gdb` waits for its debugger.
+    void start(Model model, bool dezog = false, bool booted = true, int ram_kb = default_ram_kb) {
+        start_machine(model, false, ram_kb);
+        if (booted) boot();
         std::string problem;
         stub = GdbStub::listen({"127.0.0.1", 0, dezog}, problem);
         ASSERT_TRUE(stub) << problem;
@@ -86,11 +102,27 @@ protected:
             run_period(zx81);
         };
     }
-    std::string ask(const std::string& packet) {
+    std::string ask(const std::string& packet, int tries = 200) {
         client->send_packet(packet);
-        return client->read_packet(turn());
+        return client->read_packet(turn(), tries);
+    }
+    // A monitor command: what it printed (its O packets), up to its OK.
+    std::string monitor(std::string_view command) {
+        client->send_packet(joined({"qRcmd,", hex_of(command)}));
+        std::string printed;
+        for (std::string reply = client->read_packet(turn()); reply.starts_with("O") && reply != "OK";
+             reply = client->read_packet(turn()))
+            for (size_t i = 1; i + 1 < reply.size(); i += 2) printed.push_back(static_cast<char>(*hex_value(reply.substr(i, 2))));
+        return printed;
     }
 };
+
+// Where the program runs: not the display file, not the ROM's display and
+// interrupt routines, not a HALT waiting for the display.
+bool in_program(const Zx81& machine) {
+    const uint16_t pc = machine.cpu.PC.w;
+    return pc < 0x8000 && !(machine.cpu.IFF & IFF_HALTED) && !(pc >= 0x38 && pc < 0x80) && !(pc >= 0x229 && pc <= 0x2E6);
+}
 
 TEST_F(Stub, RegistersMemoryAndTheTargetDescription) {
     start(Model::simple);
@@ -101,9 +133,13 @@ TEST_F(Stub, RegistersMemoryAndTheTargetDescription) {
     EXPECT_NE(supported.find("QStartNoAckMode+"), std::string::npos);
     const std::string xml = ask("qXfer:features:read:target.xml:0,fff");
     EXPECT_EQ(xml.substr(0, 6), "l<?xml");
-    size_t registers = 0;
-    for (size_t at = xml.find("<reg "); at != std::string::npos; at = xml.find("<reg ", at + 1)) ++registers;
-    EXPECT_EQ(registers, 12u);
+    // GDB's Z80 feature whole (GDB refuses one without `ir`), then Orlix's.
+    std::string names;
+    for (size_t at = xml.find("<reg name=\""); at != std::string::npos; at = xml.find("<reg name=\"", at + 1))
+        names += xml.substr(at + 11, xml.find('"', at + 11) - at - 11) + " ";
+    EXPECT_EQ(names, "af bc de hl af' bc' de' hl' ix iy sp pc ir iff1 iff2 im tstates frames ");
+    EXPECT_LT(xml.find("org.gnu.gdb.z80.cpu"), xml.find("\"ir\""));
+    EXPECT_LT(xml.find("\"ir\""), xml.find("org.orlix.zx81"));
 
     std::vector<uint8_t> bytes(142, 0);
     bytes[0x0B] = 0x97;  // E_LINE 0x4097: 142 bytes
@@ -130,12 +166,13 @@ TEST_F(Stub, RegistersMemoryAndTheTargetDescription) {
         {"m0000,1", hex_byte(rom_first)},
         {"mffff,10", hex_byte(peek(zx81, 0xFFFF))},  // the address space ends
         {"m4009", "E01"},
-        {"m10000,1", "E01"},
+        {"m10000,1", hex_byte(rom_first)},          // GDB's addresses wrap onto the 64K
+        {"mfffffffffffffffe,2", hex_byte(peek(zx81, 0xFFFE)) + hex_byte(peek(zx81, 0xFFFF))},
         {"M4100,2:ab", "E01"},
         {"M4100,1:zz", "E01"},
         {"Mffff,2:0000", "E01"},
         {"G00", "E01"},
-        {"p0c", "E01"},
+        {"p12", "E01"},
         {"Z9,0,0", ""},
         {"qUnknown", ""},
         {"vMustReplyEmpty", ""},
@@ -151,8 +188,8 @@ TEST_F(Stub, RegistersMemoryAndTheTargetDescription) {
     EXPECT_EQ(client->read_packet(turn()), "OK");
     EXPECT_EQ(ask("m4103,4"), "7d23242a");
     const std::string registers_hex = ask("g");
-    ASSERT_EQ(registers_hex.size(), 48u);
-    EXPECT_EQ(registers_hex.substr(40), "fc7f3412");  // SP, PC
+    ASSERT_EQ(registers_hex.size(), 13 * 4 + 3 * 2 + 2 * 16u);
+    EXPECT_EQ(registers_hex.substr(40, 8), "fc7f3412");  // SP, PC
     std::string changed = registers_hex;
     changed.replace(12, 4, "cdab");  // HL
     EXPECT_EQ(ask(joined({"G", changed})), "OK");
@@ -174,8 +211,18 @@ TEST_F(Stub, StopsAtBreakpointsStepsAndWatches) {
     EXPECT_EQ(stop.substr(0, 3), "T05");
     EXPECT_NE(stop.find("0b:3800;"), std::string::npos) << stop;
     EXPECT_EQ(zx81.cpu.PC.w, 0x0038);
+    // Inside the display, a step goes on to the program's next instruction
+    // (the breakpoint in the display aside); with the display stepped too,
+    // to the next instruction.
+    EXPECT_EQ(ask("z0,0038,0"), "OK");
+    stop = ask("s");
+    EXPECT_TRUE(in_program(zx81)) << stop;
+    EXPECT_EQ(ask("Z0,0038,0"), "OK");
+    EXPECT_NE(ask("c").find("0b:3800;"), std::string::npos);
+    EXPECT_NE(monitor("display step").find("stop in the display"), std::string::npos);
     stop = ask("s");  // DEC C, one byte
     EXPECT_NE(stop.find("0b:3900;"), std::string::npos) << stop;
+    monitor("display skip");
 
     EXPECT_EQ(ask("Z0,0038,0"), "OK");
     EXPECT_EQ(ask("z0,0038,0"), "OK");
@@ -204,7 +251,7 @@ TEST_F(Stub, CtrlCStopsTheMachineInBothModes) {
         const std::string reply = client->read_packet(turn(), dezog ? 20 : 200);
         EXPECT_TRUE(zx81.debug.stopped);
         EXPECT_EQ(reply.substr(0, 3), dezog ? GdbClient::nothing : "T02");
-        EXPECT_EQ(ask("g").size(), 48u);
+        EXPECT_EQ(ask("g").size(), 90u);
         TearDown();
     }
 }
@@ -239,7 +286,8 @@ TEST_F(Stub, TheMachineRunsOnWhenTheClientGoes) {
 TEST_F(Stub, ASecondClientIsRefused) {
     start(Model::simple);
     GdbClient second(port());
-    EXPECT_EQ(second.read_packet([this] { stub->serve(zx81, 1); }), "E.Orlix has a debugger attached already");
+    // It waits a second for the first to go, then hears why it cannot stay.
+    EXPECT_EQ(second.read_packet([this] { stub->serve(zx81, 10); }, 300), "E.Orlix has a debugger attached already");
     EXPECT_TRUE(second.closed());
     EXPECT_EQ(ask("?").substr(0, 3), "T05");
 }
@@ -331,6 +379,207 @@ TEST_F(Stub, TenThousandMutatedPacketsChangeNothingElse) {
     }
     EXPECT_GT(changed, 0) << "some M and X packets wrote";
     EXPECT_EQ(changed_elsewhere, 0);
+}
+
+// Registers of the ZX81's own feature through G and P: I and R, the
+// interrupt flags and mode written; the counts read only.
+TEST_F(Stub, TheZx81sRegistersWriteBack) {
+    start(Model::simple);
+    const uint64_t cycles = zx81.cycles_run;
+    std::string all = ask("g");
+    ASSERT_EQ(all.size(), 90u);
+    all.replace(48, 4, "cdab");  // ir: R low, I high
+    all.replace(52, 6, "010002");  // iff1, iff2, im
+    all.replace(58, 16, std::string(16, 'f'));  // tstates: read only
+    EXPECT_EQ(ask(joined({"G", all})), "OK");
+    EXPECT_EQ(zx81.cpu.I, 0xAB);
+    EXPECT_EQ(zx81.cpu.R, 0xCD);
+    EXPECT_EQ(zx81.cpu.IFF & (IFF1 | IFF2 | IFF_IM1 | IFF_IM2), IFF1 | IFF_IM2);
+    EXPECT_EQ(zx81.cycles_run, cycles);
+    const std::pair<const char*, std::string> exchanges[] = {
+        {"p0c", "cdab"}, {"p0d", "01"}, {"p0e", "00"}, {"p0f", "02"}, {"P0f=01", "OK"}, {"p0f", "01"},
+        {"P0c=0", "E01"}, {"P10=0000000000000000", "E01"}, {"p11", hex_byte(static_cast<uint8_t>(zx81.frames)) + "00000000000000"},
+    };
+    for (const auto& [packet, reply] : exchanges) EXPECT_EQ(ask(packet), reply) << packet;
+    EXPECT_EQ(zx81.cycles_run, cycles);
+}
+
+// Monitor commands print what they say, then OK.
+TEST_F(Stub, MonitorCommands) {
+    start(Model::hardware);
+    zx81.cpu.I = 0x1E;
+    zx81.cpu.R = 0x5A;
+    const std::pair<std::string, std::string> commands[] = {
+        {"regs", "I=1E R=5A IFF1=" + std::to_string((zx81.cpu.IFF & IFF1) ? 1 : 0) +
+                     " IFF2=" + std::to_string((zx81.cpu.IFF & IFF2) ? 1 : 0) + " IM=1 HALT=" +
+                     ((zx81.cpu.IFF & IFF_HALTED) ? "yes" : "no") + "\n"},
+        {"frames", std::to_string(zx81.frames) + " frames since power-up\n"},
+        {"tstates", std::to_string(zx81.cycles_run) + " T-states since power-up\n"},
+        {"model", "the hardware model\n"},
+        {"model  simple", "the simple model from the next frame\n"},
+        {"warp 9", "unknown monitor command 'warp 9': try monitor help\n"},
+        {"reset", "the ZX81 is reset: PC=0000\n"},
+    };
+    for (const auto& [command, printed] : commands) EXPECT_EQ(monitor(command), printed) << command;
+    EXPECT_EQ(zx81.cpu.PC.w, 0);
+    EXPECT_GT(zx81.frames, 0u) << "a reset keeps the count since power-up";
+    const std::string help = monitor("help");
+    for (const char* named : {"reset", "model simple|hardware", "regs", "frames", "tstates", "display skip|step"})
+        EXPECT_NE(help.find(named), std::string::npos) << named;
+    EXPECT_EQ(ask("p0b"), "0000");
+    turn()();
+    EXPECT_EQ(zx81.model, Model::simple);
+}
+
+// What GDB is told is where: the ROM (where it sets hardware breakpoints)
+// and RAM, each model and size as its address lines decode them.
+TEST_F(Stub, TheMemoryMapFollowsTheModelAndRam) {
+    struct Case {
+        Model model;
+        int ram_kb;
+        const char* regions;
+    };
+    const Case cases[] = {
+        {Model::simple, 16, "rom 0x0 0x2000,ram 0x2000 0xe000,"},
+        {Model::hardware, 16, "rom 0x0 0x2000,ram 0x2000 0x6000,rom 0x8000 0x2000,ram 0xa000 0x6000,"},
+        {Model::hardware, 1, "rom 0x0 0x2000,ram 0x2000 0x6000,rom 0x8000 0x2000,ram 0xa000 0x6000,"},
+        {Model::hardware, 32, "rom 0x0 0x2000,ram 0x2000 0xe000,"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.ram_kb) + "K");
+        start(c.model, false, false, c.ram_kb);
+        const std::string map = ask("qXfer:memory-map:read::0,fff");
+        EXPECT_EQ(map.substr(0, 6), "l<?xml");
+        std::string regions;
+        const std::regex region(R"re(<memory type="(\w+)" start="(\w+)" length="(\w+)"/>)re");
+        for (std::sregex_iterator m(map.begin(), map.end(), region), end; m != end; ++m)
+            if ((*m)[2] != "0x10000") regions += (*m)[1].str() + " " + (*m)[2].str() + " " + (*m)[3].str() + ",";
+        EXPECT_EQ(regions, c.regions);
+        TearDown();
+    }
+}
+
+// The edges of a session: a client that closes and comes again at once,
+// breakpoints by the hundred at one address, a packet too long in either
+// acknowledgement mode.
+TEST_F(Stub, SessionEdges) {
+    start(Model::simple);
+    for (int i = 0; i < 50; ++i) {
+        client.reset();  // closed without D or k
+        client = std::make_unique<GdbClient>(port());
+        ASSERT_EQ(ask("?", 400).substr(0, 3), "T05") << "reconnection " << i;
+    }
+    for (const char* packet : {"Z0,4100,0", "z0,4100,0"}) {
+        int ok = 0;
+        for (int i = 0; i < 300; ++i) ok += ask(packet) == "OK";
+        EXPECT_EQ(ok, 300) << packet;
+    }
+    EXPECT_EQ(zx81.debug.set, 0);
+    EXPECT_FALSE(has_breakpoint(zx81.debug, WatchKind::execute, 0x4100));
+    const std::string too_long = std::string(largest_packet + 1, 'm');
+    for (const bool ack : {true, false}) {
+        if (!ack) {
+            EXPECT_EQ(ask("QStartNoAckMode"), "OK");
+        }
+        const size_t acks = client->acks().size();
+        client->send_raw(joined({"$", too_long, "#", hex_byte(packet_checksum(too_long))}));
+        EXPECT_EQ(client->read_packet(turn()), "E01") << (ack ? "ack mode" : "no-ack mode");
+        EXPECT_EQ(client->acks().substr(acks), ack ? "+" : "");
+        EXPECT_EQ(ask("p0b").size(), 4u);
+    }
+}
+
+// Clients that connect in a rush are all connected at once, not after a
+// retry a second later.
+TEST_F(Stub, TwelveConnectsAtOnceAreQuick) {
+    start(Model::simple);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const auto began = std::chrono::steady_clock::now();
+    std::vector<int> sockets;
+    for (int i = 0; i < 12; ++i) {
+        sockets.push_back(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        EXPECT_EQ(connect(sockets.back(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(500));
+    for (int fd : sockets) close(fd);
+}
+
+// In the hardware model Ctrl-C stops in the program, never in the display;
+// the display file's reads by the display hardware fire a read watchpoint
+// only when the display is debugged too.
+TEST_F(Stub, TheDisplayIsPassedOverUnlessAsked) {
+    start(Model::hardware);
+    for (int i = 0; i < 5; ++i) {
+        client->send_packet("c");
+        for (int t = 0; t < 3 + i; ++t) turn()();
+        client->send_raw("\x03");
+        EXPECT_EQ(client->read_packet(turn()).substr(0, 3), "T02");
+        EXPECT_TRUE(in_program(zx81)) << "PC " << zx81.cpu.PC.w;
+    }
+    const uint16_t line_one = static_cast<uint16_t>(word_at(zx81.memory, sysvar::d_file) + 1);
+    char watch[32];
+    std::snprintf(watch, sizeof watch, "Z3,%x,1", line_one);
+    EXPECT_EQ(ask(watch), "OK");
+    client->send_packet("c");
+    for (int t = 0; t < 20; ++t) turn()();
+    EXPECT_FALSE(zx81.debug.stopped) << "the K prompt's loop reads no display file";
+    client->send_raw("\x03");
+    EXPECT_EQ(client->read_packet(turn()).substr(0, 3), "T02");
+    monitor("display step");
+    char fired[32];
+    std::snprintf(fired, sizeof fired, "T05rwatch:%04x;", line_one);
+    EXPECT_EQ(ask("c").substr(0, 15), fired);
+    EXPECT_GE(zx81.cpu.PC.w, 0x8000) << "in the display file's echo";
+}
+
+// GDB's own conversation (tests/gdb/fixtures/gdb_session.txt, recorded from
+// a real GDB by RealGdb.RecordsASession) replayed: every reply as GDB had it.
+TEST_F(Stub, ARealGdbSessionReplays) {
+    struct Exchange {
+        std::string sent;
+        std::vector<std::string> replies;
+    };
+    // GDB's debug log shows a newline as \n and a backslash as \\.
+    const auto unescaped = [](std::string_view text) {
+        std::string out;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] != '\\' || i + 1 == text.size()) {
+                out += text[i];
+                continue;
+            }
+            const char next = text[++i];
+            if (next == 'x' && i + 2 < text.size()) {
+                out += static_cast<char>(*hex_value(text.substr(i + 1, 2)));
+                i += 2;
+            } else {
+                out += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
+            }
+        }
+        return out;
+    };
+    std::ifstream file(ORLIX_SOURCE_DIR "/tests/gdb/fixtures/gdb_session.txt");
+    std::vector<Exchange> exchanges;
+    for (std::string line; std::getline(file, line);) {
+        if (line.starts_with("> ")) {
+            exchanges.push_back({unescaped(line.substr(2)), {}});
+        } else if (line.starts_with("< ") && !exchanges.empty()) {
+            exchanges.back().replies.push_back(unescaped(line.substr(2)));
+        }
+    }
+    ASSERT_GT(exchanges.size(), 300u);
+    start(Model::hardware, false, false);
+    size_t replayed = 0;
+    for (const Exchange& e : exchanges) {
+        client->send_packet(e.sent);
+        for (const std::string& expected : e.replies) ASSERT_EQ(client->read_packet(turn(), 5000), expected) << e.sent;
+        ++replayed;
+    }
+    EXPECT_EQ(replayed, exchanges.size());
+    EXPECT_TRUE(client->closed(turn())) << "D ends the session";
+    EXPECT_FALSE(zx81.debug.stopped);
 }
 
 }  // namespace

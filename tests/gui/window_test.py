@@ -18,6 +18,7 @@ PROGRAM = sys.argv.pop(1)
 PICTURES = sys.argv.pop(1)
 SHARED = sys.argv.pop(1)
 ROM = os.path.join(SHARED, "roms", "zx81.rom")
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 with open(ROM, "rb") as f:
     ROM_BYTES = f.read()
 
@@ -716,6 +717,54 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(self.title(app), "Orlix V.0.3 - hardware model")
         self.print_two_plus_two(app, wait=2)
         self.assertEqual(app.stop(), 0)
+
+    def test_a_real_gdb_drives_the_window(self):
+        """GDB for the Z80 (tools/z80-gdb.sh builds it) takes the window's
+        ZX81 in both models: every register, a breakpoint, a step, a
+        watchpoint on FRAMES, a disassembly, $pc set, a monitor command,
+        detach; then again, and kill; the ZX81 runs on."""
+        gdb = os.environ.get("ORLIX_Z80_GDB") or run(os.path.join(SOURCE, "tools", "z80-gdb.sh"), "--path").stdout.strip()
+        if not gdb:
+            self.skipTest("no Z80 GDB here: tools/z80-gdb.sh builds one")
+        with open(os.path.join(SOURCE, "tests", "gdb", "fixtures", "first_session.gdb")) as f:
+            session = f.read()
+
+        def run_gdb(port, commands):
+            script = os.path.join(self.dir, "session.gdb")
+            with open(script, "w") as f:
+                f.write("set pagination off\nset confirm off\nset width 0\n")
+                f.write("target remote 127.0.0.1:%d\n%s" % (port, commands))
+            done = subprocess.run([gdb, "-nx", "-batch", "-x", script], stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT, text=True, timeout=600)
+            return done.stdout
+
+        for model in ("simple", "hardware"):
+            with self.subTest(model=model):
+                with socket.socket() as probe:
+                    probe.bind(("127.0.0.1", 0))
+                    port = probe.getsockname()[1]
+                app = self.start(args=["--gdb=%d" % port, "--model", model])
+                first = run_gdb(port, session)
+                for name in ("af", "bc", "de", "hl", "sp", "pc", "ix", "iy", "af'", "bc'", "de'", "hl'", "ir",
+                             "iff1", "iff2", "im", "tstates", "frames"):
+                    self.assertRegex(first, r"\n%s +0x[0-9a-f]+" % re.escape(name))
+                self.assertIn("Breakpoint 1, 0x00000038", first)
+                self.assertRegex(first, r"\$1 = 0x38\n")
+                sp = int(re.search(r"\$2 = (0x[0-9a-f]+)", first).group(1), 16)
+                self.assertTrue(0x4000 <= sp < 0x8000, hex(sp))
+                self.assertRegex(first, r"\$3 = 0x39\n")
+                old = int(re.search(r"Old value = (\d+)", first).group(1))
+                self.assertEqual(int(re.search(r"New value = (\d+)", first).group(1)), old - 1, "FRAMES counts down")
+                self.assertRegex(first, r"=> 0x[0-9a-f]+:\t\w+")
+                self.assertRegex(first, r"\$4 = 0x1234\n")
+                self.assertRegex(first, r"I=[0-9A-F]{2} R=[0-9A-F]{2} IFF1=[01] IFF2=[01] IM=1 HALT=(yes|no)")
+                self.assertIn("[Inferior 1 (Remote target) detached]", first)
+                second = run_gdb(port, "p/x $pc\nkill\n")
+                self.assertRegex(second, r"\$1 = 0x[0-9a-f]+")
+                self.assertIn("[Inferior 1 (Remote target) killed]", second)
+                self.assertNotIn("debugger", self.settled_title(app, r"^Orlix V\.[0-9.]+( - hardware model)?$"))
+                self.assertEqual(app.stop(), 0)
+                self.assertNotIn("refused", app.proc.stderr.read().decode(errors="replace"))
 
     def test_windows_fit_the_desktop(self):
         """A first start opens at the largest scale that takes two thirds of

@@ -38,6 +38,12 @@ Finished run_orlix(const std::vector<std::string>& args, const std::filesystem::
             const rlimit limit{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
+#if defined(__SANITIZE_ADDRESS__)
+        // AddressSanitizer reserves terabytes of shadow address space at
+        // start, so an address-space limit would stop the program before
+        // main; the optimised build checks the memory bound.
+        memory_limit = -1;
+#endif
         if (memory_limit >= 0) {
             const rlimit limit{static_cast<rlim_t>(memory_limit), static_cast<rlim_t>(memory_limit)};
             setrlimit(RLIMIT_AS, &limit);
