@@ -101,8 +101,8 @@ Z80_INLINE void out_step(Cpu<Bus>& c) {
     Z80State& s = c.s;
     const uint8_t v = c.bus.read(s.HL.w);
     s.HL.w = static_cast<uint16_t>(s.HL.w + Dir);
-    c.bus.out(s.BC.b.l, v, c.cycles);
-    --s.BC.b.h;
+    --s.BC.b.h;  // B counts down first: the port carries the new B
+    c.bus.out(s.BC.w, v, c.cycles);
     io_step_flags(s);
 }
 
@@ -143,14 +143,15 @@ template <class Bus>
     case 0x70: in_c(c); break;  // IN F,(C): flags only
     case 0x78: a = in_c(c); break;
 
-    // OUT (C),r: only C goes out as the port number.
-    case 0x41: c.bus.out(s.BC.b.l, s.BC.b.h, c.cycles); break;
-    case 0x49: c.bus.out(s.BC.b.l, s.BC.b.l, c.cycles); break;
-    case 0x51: c.bus.out(s.BC.b.l, s.DE.b.h, c.cycles); break;
-    case 0x59: c.bus.out(s.BC.b.l, s.DE.b.l, c.cycles); break;
-    case 0x61: c.bus.out(s.BC.b.l, s.HL.b.h, c.cycles); break;
-    case 0x69: c.bus.out(s.BC.b.l, s.HL.b.l, c.cycles); break;
-    case 0x79: c.bus.out(s.BC.b.l, a, c.cycles); break;
+    // OUT (C),r: B and C make the port address, as for IN (boards decode
+    // the high byte: Chroma at $7FEF, ZXpand at $E007).
+    case 0x41: c.bus.out(s.BC.w, s.BC.b.h, c.cycles); break;
+    case 0x49: c.bus.out(s.BC.w, s.BC.b.l, c.cycles); break;
+    case 0x51: c.bus.out(s.BC.w, s.DE.b.h, c.cycles); break;
+    case 0x59: c.bus.out(s.BC.w, s.DE.b.l, c.cycles); break;
+    case 0x61: c.bus.out(s.BC.w, s.HL.b.h, c.cycles); break;
+    case 0x69: c.bus.out(s.BC.w, s.HL.b.l, c.cycles); break;
+    case 0x79: c.bus.out(s.BC.w, a, c.cycles); break;
 
     case 0x42: sbc16(s, s.BC.w); break;
     case 0x52: sbc16(s, s.DE.w); break;

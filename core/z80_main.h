@@ -176,7 +176,7 @@ Z80_INLINE void exec_main_single(Cpu<Bus>& c) {
         break;
     }
     case 0xD3:  // OUT (n),A
-        c.bus.out(fetch8(c), a, c.cycles);
+        c.bus.out(static_cast<uint16_t>(a << 8 | fetch8(c)), a, c.cycles);  // A on the high address lines
         break;
     case 0xF3:  // DI
         s.IFF &= static_cast<uint8_t>(~IFF1);

@@ -157,6 +157,17 @@ After toggle_sound(Desktop& desktop, Zx81& machine) {
     return After::next;
 }
 
+// With a joystick fitted: the arrows and Right Ctrl move it, or press the
+// ZX81's 5 6 7 8 again for a program that reads them as keys.
+After toggle_arrows(Desktop& desktop, Zx81&) {
+    if (desktop.joystick == JoystickKind::none) return After::next;
+    HostKeyboard& keyboard = desktop.keyboard;
+    keyboard.arrows_move_stick = !keyboard.arrows_move_stick;
+    keyboard.stick = {};
+    note_in_title(desktop, keyboard.arrows_move_stick ? "the arrows move the joystick" : "the arrows are keys 5 6 7 8");
+    return After::next;
+}
+
 struct Action {
     const char* keys;             // as the help names them
     int key, other_key;           // Allegro's codes; 0 for none
@@ -185,6 +196,8 @@ const Action actions[] = {
     {"F9", KEY_F9, 0, nullptr, Half::whole, false, "the other model (simple or hardware)", other_model},
     {"F10 or Print Screen", KEY_F10, KEY_PRTSCR, nullptr, Half::whole, false, "a picture of the screen (a PNG)",
      screenshot},
+    {"Scroll Lock", KEY_SCRLOCK, 0, nullptr, Half::whole, false,
+     "with --joystick: the arrows and Right Ctrl as keys 5 6 7 8, and back to the joystick", toggle_arrows},
 };
 
 // Alt+F4, which end_of_period looks at before everything: for the help.

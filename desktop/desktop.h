@@ -45,7 +45,9 @@ struct Desktop {
     HostKeyboard keyboard;  // the character key being typed
 
     Model title_model = Model::simple;  // the model the window's title names
-    int ram_kb = default_ram_kb;        // the machine's RAM, which the title names
+    std::string fitted;                 // the RAM and expansions, as the title names them
+    JoystickKind joystick = JoystickKind::none;  // the arrows, Right Ctrl and a gamepad move it
+    bool gamepad = false;               // a gamepad was found
     int title_note_periods = 0;         // the title says where a picture went, or the sound's state, for this long
     SoundMode sound = SoundMode::on;    // what is heard; F12 turns it off and on
     SoundMode sound_when_on = SoundMode::on;  // what F12 turns it on to: on, or mic

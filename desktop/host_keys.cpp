@@ -161,18 +161,32 @@ std::vector<ZxKeyEvent> host_key_event(HostKeyboard& keyboard, int allegro_key, 
     return events;
 }
 
+bool move_stick(JoystickState& stick, int allegro_key, bool down) {
+    switch (allegro_key) {
+    case KEY_UP: stick.up = down; return true;
+    case KEY_DOWN: stick.down = down; return true;
+    case KEY_LEFT: stick.left = down; return true;
+    case KEY_RIGHT: stick.right = down; return true;
+    case KEY_RCONTROL: stick.fire = down; return true;
+    default: return false;
+    }
+}
+
 void feed_host_keys(HostKeyboard& keyboard, Zx81& machine) {
     KeyEvent event;
     bool any = false;
     while (next_key_event(event)) {
-        feed(machine, host_key_event(keyboard, event.code, event.down));
         any = true;
+        if (keyboard.arrows_move_stick && move_stick(keyboard.stick, event.code, event.down)) continue;
+        feed(machine, host_key_event(keyboard, event.code, event.down));
     }
     if (any) return;
-    for (int code = 1; code < KEY_MAX; ++code)
+    for (int code = 1; code < KEY_MAX; ++code) {
+        if (keyboard.arrows_move_stick && move_stick(keyboard.stick, code, key[code] != 0)) continue;
         if ((key[code] != 0) != keyboard.down[static_cast<size_t>(code)] &&
             (is_position_key(code) || is_character_key(code)))
             feed(machine, host_key_event(keyboard, code, key[code] != 0));
+    }
 }
 
 void forget_key_events() {

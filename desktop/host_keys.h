@@ -33,7 +33,15 @@ struct HostKeyboard {
     int character = 0;                 // the character key being typed; 0 when none
     TypedKey typed{};                  // chosen when it went down, by host Shift then
     uint64_t pressed = 0;              // the ZX81 keys the host keys press now (bits row*5+bit)
+    // With a joystick fitted, the arrows and Right Ctrl (fire) move it
+    // rather than press ZX81 keys; Scroll Lock gives them back.
+    bool arrows_move_stick = false;
+    JoystickState stick;               // what they hold
 };
+
+// The stick key (an arrow, or Right Ctrl for fire) going down or up moves
+// `stick`; false for any other key.
+bool move_stick(JoystickState& stick, int allegro_key, bool down);
 
 // What the character key with this Allegro code types, with host Shift up or
 // down; false when it is no character key or types nothing so (the ZX81 has

@@ -8,6 +8,7 @@
 #include "actions.h"
 #include "allegro_glue.h"
 #include "desktop.h"
+#include "gamepad.h"
 #include "host_keys.h"
 #include "key_sequence.h"
 #include "presenter.h"
@@ -72,6 +73,9 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
             stub.serve(machine, left);
     }
     feed_host_keys(desktop.keyboard, machine);
+    if (desktop.joystick != JoystickKind::none)
+        machine.joystick = either(desktop.keyboard.arrows_move_stick ? desktop.keyboard.stick : JoystickState{},
+                                  desktop.gamepad ? read_gamepad() : JoystickState{});
     say_keys_given_up(desktop, machine);
     wait_for_tick(desktop.pacing);
     if (frame_due(desktop, machine)) draw_frame(desktop, machine);

@@ -50,6 +50,26 @@ void paint_row(const Desktop& desktop, const uint8_t* in, uint8_t* out, size_t p
         std::memcpy(out, patterns + in[k] * pattern_size, pattern_size);
 }
 
+// The same for a frame a colour board colours: each byte of pixels in its
+// own ink and paper.
+void paint_coloured_row(const Desktop& desktop, const uint8_t* in, const uint8_t* colours, uint8_t* out) {
+    const int scale = scale_of(desktop);
+    const bool wide = pixel_bytes(desktop) == 2;
+    for (int k = 0; k < frame_row_bytes; ++k) {
+        const int ink = desktop.colours[colours[k] & 15], paper = desktop.colours[colours[k] >> 4];
+        for (int x = 0; x < 8 * scale; ++x) {
+            const int colour = (in[k] & (0x80 >> (x / scale))) ? ink : paper;
+            if (wide) {
+                const uint16_t pixel = static_cast<uint16_t>(colour);
+                std::memcpy(out, &pixel, 2);
+                out += 2;
+            } else {
+                *out++ = static_cast<uint8_t>(colour);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 void build_pixel_patterns(Desktop& desktop) {
@@ -84,7 +104,7 @@ void make_picture(Desktop& desktop) {
 }
 
 bool paint_frame(Desktop& desktop, const Frame& frame) {
-    const bool whole = desktop.picture_stale;
+    const bool whole = desktop.picture_stale || frame.coloured != desktop.last_frame.coloured;
     desktop.picture_stale = false;
     if (!desktop.picture) {
         desktop.last_frame = frame;
@@ -99,9 +119,14 @@ bool paint_frame(Desktop& desktop, const Frame& frame) {
     const int last = std::clamp(layout.frame_y + (layout.area_height + scale - 1) / scale, first, frame_height);
     for (int y = first; y < last; ++y) {
         const size_t at = static_cast<size_t>(y * frame_row_bytes);
-        if (!whole && std::memcmp(&frame.pixels[at], &desktop.last_frame.pixels[at], frame_row_bytes) == 0) continue;
+        if (!whole && std::memcmp(&frame.pixels[at], &desktop.last_frame.pixels[at], frame_row_bytes) == 0 &&
+            (!frame.coloured || std::memcmp(&frame.colours[at], &desktop.last_frame.colours[at], frame_row_bytes) == 0))
+            continue;
         uint8_t* out = desktop.picture->line[y * scale];
-        paint_row(desktop, &frame.pixels[at], out, desktop.pattern_size);
+        if (frame.coloured)
+            paint_coloured_row(desktop, &frame.pixels[at], &frame.colours[at], out);
+        else
+            paint_row(desktop, &frame.pixels[at], out, desktop.pattern_size);
         for (int copy = 1; copy < scale; ++copy) std::memcpy(desktop.picture->line[y * scale + copy], out, row_size);
         desktop.changed_first = std::min(desktop.changed_first, y);
         desktop.changed_last = std::max(desktop.changed_last, y);

@@ -16,12 +16,14 @@
 #include "data_files.h"
 #include "desktop.h"
 #include "host_keys.h"
+#include "gamepad.h"
 #include "pacing.h"
 #include "period_end.h"
 #include "presenter.h"
 #include "reporters.h"
 #include "screen_modes.h"
 #include "settings.h"
+#include "title.h"
 #include "zx81.h"
 
 namespace {
@@ -144,7 +146,10 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     install_keyboard();
     prepare_icon();
     desktop.title_model = line.options.model;
-    desktop.ram_kb = line.options.ram_kb;
+    desktop.fitted = fitted_text(line.options);
+    desktop.joystick = line.options.joystick;
+    desktop.keyboard.arrows_move_stick = desktop.joystick != JoystickKind::none;
+    if (desktop.joystick != JoystickKind::none) desktop.gamepad = start_gamepad();
     set_view(desktop, starting_view(line.options, first_start));
     if (!icon_was_set()) warn("Cannot find Icon :-(", desktop.layout.scale);
     set_close_button_callback(request_quit);

@@ -9,7 +9,7 @@
 #include "desktop.h"
 #include "presenter.h"
 
-std::string title_for(Model model, int ram_kb, const std::string& program) {
+std::string title_for(Model model, const std::string& fitted, const std::string& program) {
     std::string title = window_title;
     if (!program.empty()) title.append(" - ").append(program);
     const char* separator = " - ";
@@ -17,12 +17,27 @@ std::string title_for(Model model, int ram_kb, const std::string& program) {
         title.append(separator).append(model_name(model)).append(" model");
         separator = ", ";
     }
-    if (ram_kb != default_ram_kb) title.append(separator).append(std::to_string(ram_kb)).append("K");
+    if (!fitted.empty()) title.append(separator).append(fitted);
     return title;
 }
 
+std::string fitted_text(const MachineOptions& options) {
+    std::string text;
+    const auto add = [&](const std::string& part) { text.append(text.empty() ? "" : ", ").append(part); };
+    const RamChoice ram = ram_of(options);
+    if (ram.kb != default_ram_kb || ram.low) add(std::string(ram_name(ram.kb, ram.low)) + "K");
+    if (options.chroma) add("Chroma 81");
+    constexpr const char* boards[] = {"", "UDG", "CHR$128", "QS characters"};
+    if (options.chars != CharBoard::none) add(boards[static_cast<int>(options.chars)]);
+    constexpr const char* sticks[] = {"", "Kempston joystick", "cursor joystick", "ZXpand joystick"};
+    if (options.joystick != JoystickKind::none) add(sticks[static_cast<int>(options.joystick)]);
+    if (options.zxpand && options.joystick != JoystickKind::zxpand) add("ZXpand");
+    if (options.printer) add("printer");
+    return text;
+}
+
 std::string title_of(const Desktop& desktop) {
-    std::string title = title_for(desktop.title_model, desktop.ram_kb, desktop.program_name);
+    std::string title = title_for(desktop.title_model, desktop.fitted, desktop.program_name);
     if (!desktop.tape_status.empty()) title.append(" - ").append(desktop.tape_status);
     if (!desktop.debug_status.empty()) title.append(" - ").append(desktop.debug_status);
     return title;

@@ -14,10 +14,15 @@ struct Desktop;
 
 constexpr const char* window_title = "Orlix V." ORLIX_VERSION;
 
-// The title for the program, the model and the RAM: the name of the program
-// file last loaded or saved, when there is one, the hardware model's name,
-// and a RAM size other than 16 KB.
-std::string title_for(Model model, int ram_kb = default_ram_kb, const std::string& program = {});
+// The title for the program, the model and what is fitted: the name of the
+// program file last loaded or saved, when there is one, the hardware
+// model's name, and `fitted` (fitted_text).
+std::string title_for(Model model, const std::string& fitted = {}, const std::string& program = {});
+
+// What the options fit besides a 16K ZX81, as the title names it: a RAM
+// size other than 16 KB ("1K", "16+8K"), Chroma 81, a character board, a
+// joystick, ZXpand, the printer.
+std::string fitted_text(const MachineOptions& options);
 
 // The desktop's title: as above, the tape while the deck plays it, and
 // what a debugger is doing with the machine.

@@ -339,17 +339,17 @@ GdbAnswer part_of(const std::string& document, std::string_view where) {
 }
 
 // What is where in the processor's 64K, for GDB: the ROM as ROM (GDB sets
-// hardware breakpoints there), everything else as RAM. Every address of a
-// ZX81 answers: the ROM's copy at 0x2000, RAM (a small one repeating through
-// 0x4000-0x7FFF), and above 0x7FFF the echoes of both in the hardware model
-// (the display file runs in the one at 0xC000), memory of its own in the
-// simple model.
+// hardware breakpoints there) and its echo at 0x2000 (RAM there when the
+// machine has RAM at 8-16K), everything else as RAM. Every address of a
+// ZX81 answers: RAM (a small one repeating through 0x4000-0x7FFF), and
+// above 0x7FFF the echoes of both in the hardware model (the display file
+// runs in the one at 0xC000), memory of its own in the simple model.
 std::string memory_map(const Zx81& machine) {
     std::string map = "<?xml version=\"1.0\"?>\n<!DOCTYPE memory-map PUBLIC \"+//IDN gnu.org//DTD GDB Memory Map "
                       "V1.0//EN\" \"http://sourceware.org/gdb/gdb-memory-map.dtd\">\n<memory-map>\n";
     constexpr uint32_t block = 0x400;
     const auto is_rom = [&](uint32_t address) {
-        return decoded(machine.address_map, static_cast<uint16_t>(address)) < rom_size;
+        return decoded(machine.address_map, static_cast<uint16_t>(address)) < machine.address_map.writable_from;
     };
     for (uint32_t start = 0; start < 0x10000;) {
         const bool rom = is_rom(start);

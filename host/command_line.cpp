@@ -167,15 +167,19 @@ const OptionRow option_rows[] = {
      }},
     {"ntsc", no_argument, "", "the 60 Hz (American) machine, in the hardware model", nullptr, false,
      set_flag<MachineOptions, &MachineOptions::ntsc>},
-    {"ram", required_argument, "N", "the RAM, in KB: 1 (the basic ZX81), 2, 16 (the default,\nwith the 16K pack) or 32",
+    {"ram", required_argument, "N",
+     "the RAM, in KB: 1 (the basic ZX81), 2, 16 (the default,\n"
+     "with the 16K pack) or 32; 16+8 and 40 add 8 KB at\n"
+     "8-16K (0x2000-0x3FFF) to 16 or 32, for UDG and CHR$128\ncharacter sets",
      nullptr, false,
      [](Parse& p, const char* v) {
-         for (int kb : ram_sizes_kb)
-             if (std::string(v) == std::to_string(kb)) {
-                 of(p).ram_kb = kb;
+         for (const RamName& n : ram_names)
+             if (std::string(v) == n.name) {
+                 of(p).ram_kb = n.ram.kb;
+                 of(p).low_ram = n.ram.low;
                  return std::string();
              }
-         return std::string("--ram takes 1, 2, 16 or 32 (KB), not '") + v + "'";
+         return std::string("--ram takes 1, 2, 16, 32, 16+8 or 40 (KB), not '") + v + "'";
      }},
     {"sound", required_argument, "MODE",
      "on (the default): the ZX81's one-bit sound and its sound\n"
@@ -210,6 +214,41 @@ const OptionRow option_rows[] = {
          if (v) of(p).printer_file = v;
          return std::string();
      }},
+    {"chroma", no_argument, "",
+     "Chroma 81 colour: port $7FEF, its colours at $C000-$FFFF,\n"
+     "character-code and attribute-file modes, the border",
+     nullptr, false, set_flag<MachineOptions, &MachineOptions::chroma>},
+    {"chars", required_argument, "BOARD",
+     "a character board: udg (patterns in RAM at 8-16K, I $20-$3F),\n"
+     "chr128 (128 characters with I's bit 0 set; chr128-plain: the\n"
+     "second 64 not inverted), qs (QS board, 1 KB at $8400); the\n"
+     "UDG and CHR$128 boards bring RAM at 8-16K",
+     nullptr, false,
+     [](Parse& p, const char* v) {
+         const std::string name = v;
+         of(p).chr128_inverts = name != "chr128-plain";
+         if (one_of(v, std::array{"udg", "chr128", "chr128-plain", "qs", "none"},
+                    std::array{CharBoard::udg, CharBoard::chr128, CharBoard::chr128, CharBoard::qs, CharBoard::none},
+                    of(p).chars))
+             return std::string();
+         return "--chars takes udg, chr128, chr128-plain, qs or none, not '" + name + "'";
+     }},
+    {"joystick", required_argument, "KIND",
+     "kempston (IN $1F), cursor (keys 5 6 7 8 and 0), zxpand\n"
+     "(ZXpand's, at $E007) or none: the arrow keys and Right Ctrl\n"
+     "(fire), or a gamepad, move it",
+     nullptr, false,
+     [](Parse& p, const char* v) {
+         if (one_of(v, std::array{"kempston", "cursor", "zxpand", "none"},
+                    std::array{JoystickKind::kempston, JoystickKind::cursor, JoystickKind::zxpand, JoystickKind::none},
+                    of(p).joystick))
+             return std::string();
+         return std::string("--joystick takes kempston, cursor, zxpand or none, not '") + v + "'";
+     }},
+    {"zxpand", no_argument, "",
+     "ZXpand without its SD card: found by programs, its joystick,\n"
+     "32 KB of RAM and its map of RAM at 8-16K",
+     nullptr, false, set_flag<MachineOptions, &MachineOptions::zxpand>},
     {"tape", required_argument, "FILE",
      "put a tape in the deck: a WAV recording, a TZX, a .P81, or a\n.P as the signal SAVE gives; LOAD takes its programs",
      "--tape needs the name of a tape file", false, set_text<&Options::tape>},
@@ -374,6 +413,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
     line.options.view = remembered.view;
     line.options.model = remembered.model;
     line.options.ram_kb = remembered.ram_kb;
+    line.options.low_ram = remembered.low_ram;
     line.options.ink = remembered.ink;
     line.options.paper = remembered.paper;
     line.options.sound = remembered.sound;

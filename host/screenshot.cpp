@@ -24,8 +24,13 @@ Region shown_region(const Layout& layout) {
             std::min((layout.area_height + scale - 1) / scale, frame_height - y)};
 }
 
-bool frame_ink(const Frame& frame, int x, int y) {
-    return ink_at(frame, x - border_width, y - border_height);
+// The colour of frame pixel (x, y): the user's ink or paper, or a colour
+// board's.
+Rgb frame_colour(const Frame& frame, int x, int y, Rgb ink, Rgb paper) {
+    const bool on = ink_at(frame, x - border_width, y - border_height);
+    if (!frame.coloured) return on ? ink : paper;
+    const uint8_t colour = frame.colours[static_cast<size_t>(y * frame_row_bytes + x / 8)];
+    return colour_table[on ? colour & 15 : colour >> 4];
 }
 
 }  // namespace
@@ -101,7 +106,7 @@ std::vector<uint8_t> screenshot_png(const Frame& frame, const Layout& layout, Rg
     uint8_t* p = rgb.data();
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const Rgb c = frame_ink(frame, region.x + x / scale, region.y + y / scale) ? ink : paper;
+            const Rgb c = frame_colour(frame, region.x + x / scale, region.y + y / scale, ink, paper);
             *p++ = c.r;
             *p++ = c.g;
             *p++ = c.b;

@@ -32,12 +32,6 @@ struct Reading {
     int bad_values = 0;
 };
 
-std::optional<int> from_list(const std::string& text, const auto& list) {
-    for (int n : list)
-        if (text == std::to_string(n)) return n;
-    return std::nullopt;
-}
-
 // Each key of the file: the setting it belongs to, how it is read (false
 // for a value not understood) and how it is written.
 struct SettingKey {
@@ -88,11 +82,15 @@ constexpr SettingKey setting_keys[] = {
      [](const Settings& s) { return std::string(model_name(s.model)); }},
     {"ram", SettingField::ram,
      [](Settings& s, const std::string& v) {
-         const auto n = from_list(v, ram_sizes_kb);
-         if (n) s.ram_kb = *n;
-         return n.has_value();
+         for (const RamName& n : ram_names)
+             if (v == n.name) {
+                 s.ram_kb = n.ram.kb;
+                 s.low_ram = n.ram.low;
+                 return true;
+             }
+         return false;
      },
-     [](const Settings& s) { return std::to_string(s.ram_kb); }},
+     [](const Settings& s) { return std::string(ram_name(s.ram_kb, s.low_ram)); }},
     {"sound", SettingField::sound,
      [](Settings& s, const std::string& v) {
          for (SoundMode mode : {SoundMode::off, SoundMode::on, SoundMode::mic})

@@ -21,6 +21,7 @@ struct Settings {
     int paper = 7;
     Model model = Model::simple;
     int ram_kb = default_ram_kb;
+    bool low_ram = false;  // RAM at 8-16K too
     SoundMode sound = SoundMode::on;
     bool operator==(const Settings&) const = default;
 };

@@ -12,14 +12,22 @@ AddressRange Device::tapped() const {
     return {};
 }
 
-void Device::memory_write(Zx81&, uint16_t, uint8_t, int64_t) {}
+bool Device::memory_write(Zx81&, uint16_t, uint8_t, int64_t) {
+    return false;
+}
 
 bool Device::ear(Zx81&, int64_t) {
     return false;
 }
 
-std::optional<PatternRow> Device::pattern(Zx81&, uint16_t, uint8_t, uint8_t, uint8_t) {
-    return std::nullopt;
+bool Device::shapes_picture() const {
+    return false;
+}
+
+void Device::pattern(Zx81&, const PatternFetch&, PatternRow&) {}
+
+int Device::border_colour(const Zx81&) const {
+    return -1;
 }
 
 void Device::reset(Zx81&) {}

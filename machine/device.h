@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
 struct Zx81;
@@ -23,12 +22,25 @@ struct AddressRange {
     constexpr bool holds(uint16_t address) const { return address >= first && address <= last; }
 };
 
-// What the ULA's pattern fetch gives: the row of eight pixels it shifts out
-// (the ULA's own inversion of codes with bit 7 already made), and its
-// colours where a board gives the picture colour (-1: the user's own).
+// The ULA's fetch of a character's pattern: the display-file byte `code`
+// the processor fetched at `address` (above 0x7FFF, where the display runs),
+// the glyph row, and I as the processor has it.
+struct PatternFetch {
+    uint16_t address;
+    uint8_t code;
+    uint8_t row;
+    uint8_t i;
+};
+
+// What the fetch gives the picture: the row of eight pixels (before the
+// ULA's inversion, which `invert` asks for: codes with bit 7 set), and a
+// colour byte where a board colours the picture (high nibble paper, low
+// nibble ink, each I G R B as colours.h numbers them).
 struct PatternRow {
     uint8_t pixels;
-    int8_t ink = -1, paper = -1;
+    bool invert;
+    uint8_t colour = 0;
+    bool coloured = false;
 };
 
 class Device {
@@ -46,17 +58,23 @@ public:
 
     // The addresses whose memory writes it takes; none by default.
     virtual AddressRange tapped() const;
-    // A memory write to a tapped address (memory is written as well).
-    virtual void memory_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t);
+    // A memory write to a tapped address: true when the board took it for
+    // its own memory (the machine's memory is then not written), false when
+    // memory is written as well.
+    virtual bool memory_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t);
 
     // The level it plays into the EAR socket at cycle `t`: true for high.
     virtual bool ear(Zx81& machine, int64_t t);
 
-    // The pattern row the ULA shifts out for display-file byte `code` at
-    // `address` (where the processor fetched it) on glyph row `row`, with I
-    // as the processor has it; none where the board leaves the fetch to the
-    // machine.
-    virtual std::optional<PatternRow> pattern(Zx81& machine, uint16_t address, uint8_t code, uint8_t row, uint8_t i);
+    // Whether it takes part in the ULA's pattern fetch (below); most boards
+    // do not, and the fetch then costs nothing more.
+    virtual bool shapes_picture() const;
+    // The pattern row the ULA shifts out for `fetch`: `row` holds what the
+    // ZX81 alone would give, and the board changes it (its own pixels, a
+    // colour).
+    virtual void pattern(Zx81& machine, const PatternFetch& fetch, PatternRow& row);
+    // The colour of the television's border it gives (I G R B), or -1.
+    virtual int border_colour(const Zx81& machine) const;
 
     // The reset button (the power stays on).
     virtual void reset(Zx81& machine);

@@ -1,5 +1,7 @@
 #include "display_file.h"
 
+#include <algorithm>
+
 #include "rom_addresses.h"
 
 namespace {
@@ -44,8 +46,34 @@ void glyph_rows(const Memory& memory, uint8_t code, uint8_t rows[8]) {
 
 }  // namespace
 
+void colour_whole_frame(Frame& frame, int colour) {
+    frame.colours.fill(static_cast<uint8_t>((colour & 15) << 4 | (colour & 15)));
+    frame.coloured = true;
+}
+
+void decode_display_file(const Memory& memory, Frame& frame,
+                         const std::function<CellRow(uint16_t address, uint8_t code, uint8_t row)>& rows) {
+    frame.pixels.fill(0);
+    uint16_t address = first_display_line(memory);
+    for (int line = 0; line < lines; ++line) {
+        const DisplayLine shown = display_line(memory, address);
+        for (int k = 0; k < std::min(columns, shown.length); ++k) {
+            const uint16_t at = static_cast<uint16_t>(address + k);
+            if (byte_at(memory, at) & 0x40) continue;  // no character: blank
+            for (int y = 0; y < 8; ++y) {
+                const CellRow row = rows(static_cast<uint16_t>(at | 0x8000), byte_at(memory, at), static_cast<uint8_t>(y));
+                const size_t cell = static_cast<size_t>((border_height + 8 * line + y) * frame_row_bytes + border_width / 8 + k);
+                frame.pixels[cell] = row.pixels;
+                if (row.coloured) frame.colours[cell] = row.colour;
+            }
+        }
+        address = shown.next;
+    }
+}
+
 void decode_display_file(const Memory& memory, Frame& frame) {
     frame.pixels.fill(0);
+    frame.coloured = false;
     uint16_t address = first_display_line(memory);
     for (int line = 0; line < lines; ++line) {
         const DisplayLine shown = display_line(memory, address);

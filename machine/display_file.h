@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "memory_map.h"
 
@@ -20,10 +21,17 @@ constexpr int frame_row_bytes = frame_width / 8;
 
 // A television picture of ZX81 pixels, ink or paper: each byte eight pixels,
 // bit 7 the leftmost, 1 for ink. The ZX81's own picture starts at
-// (border_width, border_height).
+// (border_width, border_height). A colour board colours it: then each byte
+// of pixels has a colour byte, paper in the high nibble and ink in the low
+// one (I G R B, as colours.h numbers them); else the user's ink and paper.
 struct Frame {
     std::array<uint8_t, frame_row_bytes * frame_height> pixels{};
+    std::array<uint8_t, frame_row_bytes * frame_height> colours{};
+    bool coloured = false;
 };
+
+// Every colour byte of the frame the border's: paper and ink `colour`.
+void colour_whole_frame(Frame& frame, int colour);
 
 // Ink at (x, y) of the ZX81's picture; negative and larger coordinates reach
 // into the border.
@@ -44,6 +52,19 @@ inline uint8_t picture_byte(const Frame& frame, int column, int y) {
 // A line ends at its NEWLINE; a line with none in its 33 bytes shows 32 codes
 // and the next starts 33 bytes on.
 void decode_display_file(const Memory& memory, Frame& frame);
+
+// A character row as a board shows it: its eight pixels (inversion made)
+// and its colour byte (with `coloured`).
+struct CellRow {
+    uint8_t pixels;
+    uint8_t colour;
+    bool coloured;
+};
+// The same, each character's rows given by `rows` from the display-file
+// byte's address (where the display runs it: above 0x7FFF), its code and
+// the glyph row. Cells past a line's NEWLINE keep the frame's colour.
+void decode_display_file(const Memory& memory, Frame& frame,
+                         const std::function<CellRow(uint16_t address, uint8_t code, uint8_t row)>& rows);
 
 // The character code shown at (column, line); 0 (space) beyond a short line.
 uint8_t display_code(const Memory& memory, int column, int line);

@@ -66,6 +66,15 @@ void shift_out(Ula& ula, int64_t t, uint8_t pixels) {
     if (shift != 0 && column + 1 < frame_row_bytes) row[column + 1] |= static_cast<uint8_t>(pixels << (8 - shift));
 }
 
+// The colour of the eight pixels shifted out from time `t`: the cell they
+// fall in most, and the rest of the next.
+void colour_out(Ula& ula, int64_t t, uint8_t colour) {
+    const int64_t y = ula.line - (ula.ntsc ? picture_top_60hz : picture_top_50hz) + border_height;
+    const int64_t x = 2 * (t - ula.line_start - picture_left) + border_width + 4;
+    if (y < 0 || y >= frame_height || x < 0 || x >= frame_width) return;
+    ula.building.colours[static_cast<size_t>(y * frame_row_bytes + x / 8)] = colour;
+}
+
 void start_vsync(Ula& ula, int64_t t) {
     ula.vsync = true;
     ula.vsync_start = t;
@@ -143,10 +152,17 @@ struct HardwareBus {
         // address lines; RAM answers the processor's own refresh address.
         const uint16_t refresh_address = static_cast<uint16_t>((s.I << 8) | refresh);
         uint8_t pixels;
-        if (refresh_address & 0x4000)
+        if (refresh_address & 0x4000) {
             pixels = memory_at(refresh_address);
-        else
+        } else {
             pixels = memory_at(static_cast<uint16_t>(((s.I & 0xFE) << 8) | ((byte & 0x3F) << 3) | m->ula.line_counter));
+            if (m->pattern_boards) [[unlikely]] {
+                const PatternRow row = boards_pattern(*m, {address, byte, m->ula.line_counter, s.I}, pixels);
+                if (row.coloured) colour_out(m->ula, t + 4, row.colour);
+                shift_out(m->ula, t + 4, static_cast<uint8_t>(row.invert ? ~row.pixels : row.pixels));
+                return 0x00;
+            }
+        }
         if (byte & 0x80) pixels = static_cast<uint8_t>(~pixels);
         shift_out(m->ula, t + 4, pixels);
         return 0x00;
@@ -159,7 +175,7 @@ struct HardwareBus {
     void write(uint16_t address, uint8_t value) {
         if constexpr (Debug) watch_access(m->debug, address, true);
         if (static_cast<uint16_t>(address - m->tap_first) <= m->tap_span) [[unlikely]]
-            tapped_write(*m, address, value, sound_time(fetched_left));
+            if (tapped_write(*m, address, value, sound_time(fetched_left))) return;
         write_memory(m->memory, m->address_map, address, value);
     }
 
@@ -189,7 +205,12 @@ struct HardwareBus {
         if (m->ula.vsync) {
             const uint64_t frames = m->ula.frames;
             end_vsync(m->ula, t);
-            if (m->ula.frames != frames) boards_frame_end(*m);
+            if (m->ula.frames != frames) {
+                boards_frame_end(*m);
+                // A colour board's border, from the new frame's first line.
+                if (m->pattern_boards) [[unlikely]]
+                    if (const int border = boards_border(*m); border >= 0) colour_whole_frame(m->ula.building, border);
+            }
         }
         set_sync_line(m->sound, heard, false, false);
         boards_out(*m, port, value, heard);

@@ -1,12 +1,13 @@
 // What is where in the ZX81's 64 KB, and how memory starts out: the 8 KB ROM
-// at 0x0000-0x1FFF (write-protected), a copy of it at 0x2000-0x3FFF that
-// programs may change until the next reset, and RAM from 0x4000 up, as much
-// as the machine has, seen through the address lines its chips decode.
+// at 0x0000-0x1FFF, seen again at 0x2000-0x3FFF (where an 8 KB RAM board
+// may sit instead), and RAM from 0x4000 up, as much as the machine has, seen
+// through the address lines its chips decode.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 using Memory = std::array<uint8_t, 65536>;
 
@@ -17,12 +18,19 @@ constexpr uint16_t ram_start = 0x4000;
 // rest 0.
 using RomImage = std::array<uint8_t, rom_size>;
 
-// Power-up: the ROM and its copy in place, RAM all 0xFF.
-void power_up_memory(Memory& memory, const RomImage& rom);
+// Where the processor may write: from 0x4000, or from 0x2000 with RAM at
+// 8-16K (`low_ram`). Writes below that change nothing.
+constexpr uint16_t writable_from(bool low_ram) {
+    return low_ram ? rom_size : ram_start;
+}
 
-// Reset: RAM back to 0xFF and the ROM copy restored from the ROM; the ROM
+// Power-up: the ROM in place and seen again at 0x2000 (RAM there instead
+// with `low_ram`), RAM all 0xFF.
+void power_up_memory(Memory& memory, const RomImage& rom, bool low_ram = false);
+
+// Reset: RAM back to 0xFF and what 0x2000-0x3FFF shows put back; the ROM
 // itself is not read again.
-void reset_memory(Memory& memory);
+void reset_memory(Memory& memory, bool low_ram = false);
 
 // The system variables that the machine itself looks at.
 namespace sysvar {
@@ -57,6 +65,30 @@ inline uint16_t word_at(const Memory& memory, uint16_t address) {
 constexpr std::array<int, 4> ram_sizes_kb = {1, 2, 16, 32};
 constexpr int default_ram_kb = 16;
 
+// The memory a machine has: RAM from 0x4000, and perhaps 8 KB more at
+// 0x2000-0x3FFF (the boards that UDG and CHR$128 character sets need, and
+// ZXpand's RAM map).
+struct RamChoice {
+    int kb = default_ram_kb;
+    bool low = false;
+};
+// As --ram and the settings name them: "16", "16+8", "40" (32 + 8)...
+struct RamName {
+    const char* name;
+    RamChoice ram;
+};
+constexpr std::array<RamName, 6> ram_names = {{
+    {"1", {1, false}}, {"2", {2, false}}, {"16", {16, false}}, {"32", {32, false}},
+    {"16+8", {16, true}}, {"40", {32, true}},
+}};
+
+// Its name as --ram gives it ("16", "16+8", "40"...).
+constexpr const char* ram_name(int kb, bool low) {
+    for (const RamName& n : ram_names)
+        if (n.ram.kb == kb && n.ram.low == low) return n.name;
+    return "16";
+}
+
 // The first address past the machine's RAM (0x4400 for 1 KB, 0x8000 for
 // 16 KB, 0xC000 for 32 KB): what a program may fill.
 constexpr uint32_t ram_end(int kb) {
@@ -76,13 +108,15 @@ constexpr uint32_t ram_end(int kb) {
 // each display line on the real machine.
 struct AddressMap {
     std::array<uint16_t, 4> masks;  // by A15 and A14: the address bits the chips see
+    uint16_t writable_from = ram_start;  // below this, writes change nothing
 };
 
-constexpr AddressMap address_map_for(int ram_kb, bool upper_echoes) {
+constexpr AddressMap address_map_for(int ram_kb, bool upper_echoes, bool low_ram = false) {
     const uint16_t ram = static_cast<uint16_t>(ram_start | (ram_kb >= 16 ? 0x3FFF : 1024 * ram_kb - 1));
-    if (!upper_echoes) return {{0xFFFF, ram, 0xFFFF, 0xFFFF}};
+    const uint16_t floor = writable_from(low_ram);
+    if (!upper_echoes) return {{0xFFFF, ram, 0xFFFF, 0xFFFF}, floor};
     const uint16_t upper = ram_kb >= 32 ? 0xFFFF : 0x3FFF;
-    return {{0xFFFF, ram, upper, ram}};
+    return {{0xFFFF, ram, upper, ram}, floor};
 }
 
 // Where an address of the processor lands in memory.
@@ -90,8 +124,8 @@ inline uint16_t decoded(const AddressMap& map, uint16_t address) {
     return address & map.masks[address >> 14];
 }
 
-// A write through the bus: dropped where it lands below 0x2000.
+// A write through the bus: dropped where it lands on the ROM.
 inline void write_memory(Memory& memory, const AddressMap& map, uint16_t address, uint8_t value) {
     const uint16_t to = decoded(map, address);
-    if (to >= rom_size) memory[to] = value;
+    if (to >= map.writable_from) memory[to] = value;
 }

@@ -18,6 +18,20 @@ void boards_out(Zx81& machine, uint16_t port, uint8_t value, int64_t t) {
     for (const auto& device : machine.devices) device->out(machine, port, value, t);
 }
 
+PatternRow boards_pattern(Zx81& machine, const PatternFetch& fetch, uint8_t stock) {
+    PatternRow row{stock, (fetch.code & 0x80) != 0};
+    for (const auto& device : machine.devices)
+        if (device->shapes_picture()) device->pattern(machine, fetch, row);
+    return row;
+}
+
+int boards_border(const Zx81& machine) {
+    int colour = -1;
+    for (const auto& device : machine.devices)
+        if (const int border = device->border_colour(machine); border >= 0) colour = border;
+    return colour;
+}
+
 void boards_frame_end(Zx81& machine) {
     ++machine.frames;
     for (const auto& device : machine.devices) device->frame_end(machine);
@@ -27,9 +41,11 @@ void boards_reset(Zx81& machine) {
     for (const auto& device : machine.devices) device->reset(machine);
 }
 
-void tapped_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t) {
+bool tapped_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t) {
+    bool taken = false;
     for (const auto& device : machine.devices)
-        if (device->tapped().holds(address)) device->memory_write(machine, address, value, t);
+        if (device->tapped().holds(address)) taken |= device->memory_write(machine, address, value, t);
+    return taken;
 }
 
 void note_key_read(Zx81& machine, uint16_t port, uint16_t last_fetch) {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "device.h"
+
 struct Zx81;
 
 // What an IN from `port` reads at cycle `t`: on an even port the ULA's
@@ -20,9 +22,16 @@ void boards_out(Zx81& machine, uint16_t port, uint8_t value, int64_t t);
 void boards_frame_end(Zx81& machine);
 void boards_reset(Zx81& machine);
 
+// The ULA's pattern fetch through the boards that shape the picture
+// (Zx81::pattern_boards): `stock` is the row the ZX81 alone fetched.
+PatternRow boards_pattern(Zx81& machine, const PatternFetch& fetch, uint8_t stock);
+// The border's colour a board gives (I G R B), or -1 for none.
+int boards_border(const Zx81& machine);
+
 // A memory write in the machine's tapped range (Zx81::taps) goes to the
-// boards that tap its address.
-void tapped_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t);
+// boards that tap its address: true when one took it for its own memory
+// (the machine's is then not written).
+bool tapped_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t);
 
 // A keyboard read by the processor, for the key feeder: whether the ROM's
 // display scan or BREAK check made it (rather than the program), from the

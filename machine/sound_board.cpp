@@ -26,11 +26,12 @@ public:
 
     AddressRange tapped() const override { return {data_address, select_address}; }
 
-    void memory_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t) override {
+    bool memory_write(Zx81& machine, uint16_t address, uint8_t value, int64_t t) override {
         if (address == select_address)
             sound_select_register(machine.sound, value);
         else
             sound_write_register(machine.sound, t, value);
+        return false;
     }
 };
 

@@ -44,8 +44,3 @@ void set_keys(Zx81& machine, const KeyMatrix& keys) {
 
 
 
-const Frame& latest_frame(Zx81& machine) {
-    if (machine.model == Model::hardware) return machine.ula.shown;
-    decode_display_file(machine.memory, machine.frame);
-    return machine.frame;
-}

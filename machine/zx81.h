@@ -8,6 +8,7 @@
 #include "debugger.h"
 #include "device.h"
 #include "display_file.h"
+#include "expansions.h"
 #include "key_feeder.h"
 #include "keyboard.h"
 #include "memory_map.h"
@@ -32,10 +33,12 @@ Devices standard_devices();
 struct Zx81 {
     Memory memory{};
     int ram_kb = default_ram_kb;            // RAM from 0x4000, set before power-up
+    bool low_ram = false;                   // and RAM at 0x2000-0x3FFF
     AddressMap address_map = address_map_for(default_ram_kb, false);  // for the model and RAM
     Z80State cpu{};
     KeyMatrix keys = no_keys_down;          // the keys the ZX81 sees down
     KeyFeeder key_feeder;                   // presses waiting for the program to take them
+    JoystickState joystick;                 // the stick a joystick interface reads
     Model model = Model::simple;
     Model requested_model = Model::simple;  // a switch waiting for a frame boundary
     bool ntsc = false;                      // the hardware model's 60 Hz machine
@@ -57,6 +60,9 @@ struct Zx81 {
     // Memory writes from tap_first to tap_first + tap_span go to the boards
     // too; with none, only the ROM's address 0, where writes do nothing.
     uint16_t tap_first = 0, tap_span = 0;
+    // A board takes part in the ULA's pattern fetch (a character board, a
+    // colour board): the display's fetches go through the boards.
+    bool pattern_boards = false;
 };
 
 // How a machine is built, as the command line and the settings choose it.
@@ -64,11 +70,21 @@ struct MachineOptions {
     Model model = Model::simple;
     bool ntsc = false;                       // the 60 Hz machine, in the hardware model
     int ram_kb = default_ram_kb;
+    bool low_ram = false;                    // RAM at 8-16K too
     bool known_rom = true;                   // the ROM is the ZX81's own: LOAD and SAVE are caught for files
     bool real_tape = false;                  // LOAD and SAVE run the ROM's own tape routines
     SoundBoard sound_board = SoundBoard::zonx;
     bool printer = false;                    // the ZX Printer (zx_printer.h)
+    bool chroma = false;                     // Chroma 81 colour (chroma.h)
+    CharBoard chars = CharBoard::none;       // a character board (char_board.h)
+    bool chr128_inverts = true;              // the ULA inverts CHR$128's second set
+    JoystickKind joystick = JoystickKind::none;  // joystick.h
+    bool zxpand = false;                     // ZXpand's joystick and RAM map (zxpand.h)
 };
+
+// The RAM a machine of these options has: ZXpand gives 32 KB, UDG and
+// CHR$128 boards bring RAM at 8-16K.
+RamChoice ram_of(const MachineOptions& options);
 
 // Builds the machine as the options say, before power-up: its model, RAM
 // and ROM, and what is plugged in. Every front end makes its machine so.

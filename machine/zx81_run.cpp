@@ -1,15 +1,20 @@
 // The machine run: power, reset and its options, a period at a time on the
 // simple model's bus or the hardware model's, the switch between them, and
 // the key feeder's turn between two periods.
+#include <algorithm>
 #include <memory>
 
+#include "char_board.h"
+#include "chroma.h"
 #include "hardware_model.h"
+#include "joystick.h"
 #include "ports.h"
 #include "sound_board.h"
 #include "tape.h"
 #include "z80_execute.h"
-#include "zx_printer.h"
 #include "zx81.h"
+#include "zx_printer.h"
+#include "zxpand.h"
 
 namespace {
 
@@ -76,9 +81,9 @@ struct SimpleBus {
     void write(uint16_t address, uint8_t value) {
         if constexpr (Debug) watch_access(m->debug, address, true);
         if (static_cast<uint16_t>(address - m->tap_first) <= m->tap_span) [[unlikely]]
-            tapped_write(*m, address, value, time(fetched_left));
+            if (tapped_write(*m, address, value, time(fetched_left))) return;
         if constexpr (SmallRam) address = decoded(m->address_map, address);
-        if (address >= rom_size) m->memory[address] = value;
+        if (address >= m->address_map.writable_from) m->memory[address] = value;
     }
     // An even port is the keyboard and the EAR socket; reading it with the
     // NMI generator off starts a vertical sync, which is all the sound the
@@ -127,7 +132,7 @@ struct SimpleBus {
 // The processor's period and the display hardware, fresh, for the model.
 void start_model(Zx81& machine) {
     const bool hardware = machine.model == Model::hardware;
-    machine.address_map = address_map_for(machine.ram_kb, hardware);
+    machine.address_map = address_map_for(machine.ram_kb, hardware, machine.low_ram);
     machine.cpu.period_cycles = period_cycles;
     machine.cpu.cycles_left = machine.cpu.period_cycles;
     if (hardware) start_hardware(machine.ula, machine.ntsc);
@@ -198,24 +203,37 @@ Devices standard_devices() {
     return devices;
 }
 
+RamChoice ram_of(const MachineOptions& options) {
+    const bool zxpand = options.zxpand || options.joystick == JoystickKind::zxpand;
+    return {zxpand ? std::max(options.ram_kb, 32) : options.ram_kb, options.low_ram || needs_low_ram(options.chars)};
+}
+
 void configure(Zx81& machine, const MachineOptions& options) {
     machine.model = options.model;
     machine.ntsc = options.ntsc;
-    machine.ram_kb = options.ram_kb;
+    const RamChoice ram = ram_of(options);
+    machine.ram_kb = ram.kb;
+    machine.low_ram = ram.low;
     machine.known_rom = options.known_rom;
     machine.tape.traps = !options.real_tape;
     machine.devices.clear();
     machine.devices.push_back(make_cassette_recorder());
     if (auto board = make_sound_board(options.sound_board)) machine.devices.push_back(std::move(board));
     if (options.printer) machine.devices.push_back(make_zx_printer());
+    if (options.chroma) machine.devices.push_back(make_chroma());
+    if (auto board = make_char_board(options.chars, options.chr128_inverts)) machine.devices.push_back(std::move(board));
+    if (auto stick = make_joystick(options.joystick)) machine.devices.push_back(std::move(stick));
+    if (options.zxpand || options.joystick == JoystickKind::zxpand) machine.devices.push_back(make_zxpand());
     const AddressRange taps = tapped_by(machine.devices);
     machine.tap_first = taps.empty() ? 0 : taps.first;
     machine.tap_span = taps.empty() ? 0 : static_cast<uint16_t>(taps.last - taps.first);
+    machine.pattern_boards = std::any_of(machine.devices.begin(), machine.devices.end(),
+                                         [](const auto& device) { return device->shapes_picture(); });
 }
 
 
 void power_up(Zx81& machine, const RomImage& rom) {
-    power_up_memory(machine.memory, rom);
+    power_up_memory(machine.memory, rom, machine.low_ram);
     reset_sound(machine.sound, static_cast<int64_t>(machine.cycles_run));
     machine.tape.command = {};
     machine.keys = no_keys_down;
@@ -226,7 +244,7 @@ void power_up(Zx81& machine, const RomImage& rom) {
 }
 
 void reset(Zx81& machine) {
-    reset_memory(machine.memory);
+    reset_memory(machine.memory, machine.low_ram);
     boards_reset(machine);
     machine.tape.command = {};
     start_model(machine);
@@ -314,4 +332,29 @@ void type_key(Zx81& machine, ZxKey key, bool down) {
     feed_key(machine.key_feeder, key, down);
     // Shown at once where it may be: a key typed at rest needs no period's wait.
     feed_keys(machine);
+}
+
+const Frame& latest_frame(Zx81& machine) {
+    if (machine.model == Model::hardware) return machine.ula.shown;
+    if (!machine.pattern_boards && !machine.low_ram) {
+        decode_display_file(machine.memory, machine.frame);
+        return machine.frame;
+    }
+    // The patterns as the ULA would fetch them: from the ROM's character
+    // set, or with I pointing there, from RAM at 8-16K; then the boards'.
+    Frame& frame = machine.frame;
+    const int border = boards_border(machine);
+    frame.coloured = false;
+    if (border >= 0) colour_whole_frame(frame, border);
+    const uint8_t i = machine.cpu.I;
+    const bool own_set = machine.low_ram && i >= 0x20 && i < 0x40;
+    const uint16_t base = own_set ? static_cast<uint16_t>((i & 0xFE) << 8) : rom::character_set;
+    decode_display_file(machine.memory, frame, [&](uint16_t address, uint8_t code, uint8_t row) {
+        const uint8_t stock = machine.memory[static_cast<uint16_t>(base + 8 * (code & 0x3F) + row)];
+        const PatternRow shown = machine.pattern_boards ? boards_pattern(machine, {address, code, row, i}, stock)
+                                                        : PatternRow{stock, (code & 0x80) != 0};
+        if (shown.coloured) frame.coloured = true;
+        return CellRow{static_cast<uint8_t>(shown.invert ? ~shown.pixels : shown.pixels), shown.colour, shown.coloured};
+    });
+    return frame;
 }

@@ -61,7 +61,7 @@ TEST_F(EdGroup, PortInputAndOutputThroughC) {
     EXPECT_EQ(run_one(&s), 0);   // ED 71 is not implemented
     EXPECT_EQ(traffic(),
               (std::vector<BusEvent>{rd(0x4000, 0xED), rd(0x4001, 0x78), in(0x7FFE, 0x00),
-                                     rd(0x4002, 0xED), rd(0x4003, 0x79), out(0x00FE, 0x00),
+                                     rd(0x4002, 0xED), rd(0x4003, 0x79), out(0x7FFE, 0x00),
                                      rd(0x4004, 0xED), rd(0x4005, 0x70), in(0x7FFE, 0x80),
                                      rd(0x4006, 0xED), rd(0x4007, 0x71)}));
 }
@@ -206,7 +206,7 @@ TEST_F(EdGroup, BlockInputAndOutput) {
     EXPECT_EQ(s.BC.b.h, 2);
     EXPECT_EQ(s.PC.w, 0x4000);
     EXPECT_EQ(traffic(), (std::vector<BusEvent>{rd(0x4001, 0xB3), rd(0x5000, 0x00),
-                                                out(0x0010, 0x00)}));
+                                                out(0x0210, 0x00)}));
 
     SetUp();  // OUTD, single step
     set_regs({.af = 0x00FF, .bc = 0x0110, .hl = 0x5000});

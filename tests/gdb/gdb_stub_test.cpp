@@ -437,16 +437,19 @@ TEST_F(Stub, TheMemoryMapFollowsTheModelAndRam) {
     struct Case {
         Model model;
         int ram_kb;
+        bool low_ram;
         const char* regions;
     };
     const Case cases[] = {
-        {Model::simple, 16, "rom 0x0 0x2000,ram 0x2000 0xe000,"},
-        {Model::hardware, 16, "rom 0x0 0x2000,ram 0x2000 0x6000,rom 0x8000 0x2000,ram 0xa000 0x6000,"},
-        {Model::hardware, 1, "rom 0x0 0x2000,ram 0x2000 0x6000,rom 0x8000 0x2000,ram 0xa000 0x6000,"},
-        {Model::hardware, 32, "rom 0x0 0x2000,ram 0x2000 0xe000,"},
+        {Model::simple, 16, false, "rom 0x0 0x4000,ram 0x4000 0xc000,"},
+        {Model::hardware, 16, false, "rom 0x0 0x4000,ram 0x4000 0x4000,rom 0x8000 0x4000,ram 0xc000 0x4000,"},
+        {Model::hardware, 1, false, "rom 0x0 0x4000,ram 0x4000 0x4000,rom 0x8000 0x4000,ram 0xc000 0x4000,"},
+        {Model::hardware, 32, false, "rom 0x0 0x4000,ram 0x4000 0xc000,"},
+        {Model::hardware, 16, true, "rom 0x0 0x2000,ram 0x2000 0x6000,rom 0x8000 0x2000,ram 0xa000 0x6000,"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.ram_kb) + "K");
+        SCOPED_TRACE(std::to_string(c.ram_kb) + (c.low_ram ? "+8K" : "K"));
+        zx81.low_ram = c.low_ram;
         start(c.model, false, false, c.ram_kb);
         const std::string map = ask("qXfer:memory-map:read::0,fff");
         EXPECT_EQ(map.substr(0, 6), "l<?xml");

@@ -927,6 +927,54 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(self.title(app), "Orlix V.0.3 - hardware model")
         self.assertEqual(app.stop(), 0)
 
+    def test_chroma_colours_and_a_joystick_in_the_window(self):
+        """A program that turns Chroma's attribute mode on and colours one
+        cell shows those colours pixel for pixel, border included, and the
+        title names what is fitted; the arrows and Right Ctrl move the
+        Kempston joystick (a program prints what IN 31 reads), and Scroll
+        Lock gives the arrows back to the keys."""
+        with open(os.path.join(self.dir, "chroma.bas"), "w") as f:
+            f.write("10 POKE 32000,62\n20 POKE 32001,52\n30 POKE 32002,1\n40 POKE 32003,239\n"
+                    "50 POKE 32004,127\n60 POKE 32005,237\n70 POKE 32006,121\n80 POKE 32007,201\n"
+                    "90 PRINT \"A\"\n100 POKE PEEK 16396+256*PEEK 16397+32769,23\n110 RAND USR 32000\n"
+                    "112 LET D=PEEK 16396+256*PEEK 16397+32769+5*33\n114 FOR K=0 TO 3\n116 POKE D+K,112\n"
+                    "118 NEXT K\n"
+                    "120 POKE 32008,219\n130 POKE 32009,31\n140 POKE 32010,79\n150 POKE 32011,6\n"
+                    "160 POKE 32012,0\n170 POKE 32013,201\n180 PRINT AT 5,0;USR 32008;\" \"\n190 GOTO 180\n")
+        made = run(PROGRAM, "--headless", "--type-file", "chroma.bas", "--save", "chroma.p", cwd=self.dir)
+        self.assertEqual(made.returncode, 0, made.stderr)
+        app = self.start(args=["--chroma", "--joystick", "kempston", "chroma.p"], boot=4)
+        self.assertEqual(self.title(app), "Orlix V.0.3 - chroma.p - Chroma 81, Kempston joystick")
+        app.key("r", "Return")
+        time.sleep(1.5)
+        s = app.shot()
+        blue, white, green = (0, 0, 210), (210, 210, 210), (0, 210, 0)
+        self.assertTrue(near(s.pixel(0, 0), green), "the border: %s" % (s.pixel(0, 0),))
+        for x in range(8):
+            self.assertTrue(near(s.pixel(7 + x, 8), white if 2 <= x < 6 else blue), (x, s.pixel(7 + x, 8)))  # A's second row
+            self.assertTrue(near(s.pixel(7 + x, 7), blue), (x, s.pixel(7 + x, 7)))
+
+        # Line 5 black on white (112), where the program shows what IN 31 reads.
+        def number_shown():
+            shot = app.shot()
+            return [code for code in range(0x1C, 0x26) if glyph_matches(shot, 7, 7 + 5 * 8, code)]
+
+        self.assertEqual(number_shown(), [0x1C], "0 with nothing held")
+        app.xdo("keydown", "Up")
+        app.xdo("keydown", "Control_R")
+        time.sleep(0.5)
+        shot = app.shot()
+        app.xdo("keyup", "Control_R")
+        app.xdo("keyup", "Up")
+        # 24 = up 8 + fire 16: "2" then "4".
+        self.assertTrue(glyph_matches(shot, 7, 7 + 5 * 8, 0x1E) and glyph_matches(shot, 15, 7 + 5 * 8, 0x20))
+        app.key("Scroll_Lock")
+        app.xdo("keydown", "Up")
+        time.sleep(0.5)
+        self.assertEqual(number_shown(), [0x1C], "the arrow is key 7 now, not the stick")
+        app.xdo("keyup", "Up")
+        self.assertEqual(app.stop(), 0)
+
     def test_a_tape_of_two_programs_offers_both_and_shows_while_playing(self):
         # ONE.TZX and TWO.TZX saved headless, their blocks put on one tape.
         blocks = []

@@ -260,3 +260,36 @@ TEST_F(Headless, PrinterPaperGoesToTheNamedPicture) {
 }
 
 }  // namespace
+
+namespace {
+
+// Chroma 81 from BASIC: a few POKEd bytes turn attribute mode on with a
+// green border, and a POKE colours the first cell white on blue: the
+// screenshot shows those colours pixel for pixel, and the rest stays black
+// on white paper where colour is not set (paper 0 ink 0 is black).
+TEST_F(Headless, ChromaAttributesColourTheScreenshot) {
+    write("chroma.bas",
+          "10 POKE 32000,62\n20 POKE 32001,52\n30 POKE 32002,1\n40 POKE 32003,239\n50 POKE 32004,127\n"
+          "60 POKE 32005,237\n70 POKE 32006,121\n80 POKE 32007,201\n90 PRINT \"A\"\n"
+          "100 POKE PEEK 16396+256*PEEK 16397+32769,23\n110 RAND USR 32000\n");
+    for (const char* model : {"simple", "hardware"}) {
+        SCOPED_TRACE(model);
+        const Finished done = run_orlix({"--headless", "--chroma", std::string("--model=") + model, "--type-file",
+                                         "chroma.bas", "--keys", "R NEWLINE", "--run-for", "2", "--screenshot",
+                                         "chroma.png"}, dir);
+        ASSERT_EQ(done.status, 0) << done.err;
+        const Png png = read_png((dir / "chroma.png").string());
+        ASSERT_EQ(png.width, 320);
+        constexpr uint32_t blue = 0x0000D2, white = 0xD2D2D2, green = 0x00D200;
+        EXPECT_EQ(png.colour(0, 0), green) << "the border";
+        EXPECT_EQ(png.colour(319, 239), green);
+        // A's cell: its second row is ..XXXX.. (0x3C).
+        for (int x = 0; x < 8; ++x) {
+            EXPECT_EQ(png.colour(32 + x, 24 + 1), x >= 2 && x < 6 ? white : blue) << x;
+            EXPECT_EQ(png.colour(32 + x, 24), blue) << "A's first row is paper";
+        }
+    }
+}
+
+}  // namespace
+

@@ -130,7 +130,7 @@ TEST_F(CommandLineTest, ProgramAnswersWithoutADisplay) {
         {{"--model=real"}, 2, "", "orlix: --model takes simple or hardware, not 'real'\n"},
         {{"missing.p"}, 2, "", "orlix: cannot load missing.p: No such file or directory\n"},
         {{"short.p"}, 2, "", "orlix: cannot load short.p: not a ZX81 program: the file ends before E_LINE 0x40D1 (it has 40 of the 200 bytes up to it)\n"},
-        {{"--ram", "4"}, 2, "", "orlix: --ram takes 1, 2, 16 or 32 (KB), not '4'\n"},
+        {{"--ram", "4"}, 2, "", "orlix: --ram takes 1, 2, 16, 32, 16+8 or 40 (KB), not '4'\n"},
         {{"--scale", "0"}, 2, "", "orlix: --scale takes a whole number from 1 to 16, not '0'\n"},
         {{"--keys", "P"}, 2, "", "orlix: --keys is for --headless runs (try --help)\n"},
         {{"--headless", "--run-for", "soon"}, 2, "", "orlix: --run-for takes seconds (2.5) or frames (150f), not 'soon'\n"},

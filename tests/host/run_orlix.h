@@ -26,5 +26,10 @@ struct Png {
     int width = 0, height = 0;
     std::vector<uint8_t> rgb;
     bool dark(int x, int y) const { return rgb[static_cast<size_t>(3 * (y * width + x))] < 100; }
+    // The pixel's red, green and blue as one number: 0xRRGGBB.
+    uint32_t colour(int x, int y) const {
+        const size_t at = static_cast<size_t>(3 * (y * width + x));
+        return static_cast<uint32_t>(rgb[at] << 16 | rgb[at + 1] << 8 | rgb[at + 2]);
+    }
 };
 Png read_png(const std::string& path);
