@@ -8,6 +8,7 @@
 
 #include "desktop.h"
 #include "file_dialogs.h"
+#include "gamepad.h"
 #include "overlays.h"
 #include "presenter.h"
 #include "reporters.h"
@@ -168,6 +169,38 @@ After toggle_arrows(Desktop& desktop, Zx81&) {
     return After::next;
 }
 
+// What is fitted, chosen in a dialog: the ZX81 starts again with it, and
+// the settings keep it.
+After expansions(Desktop& desktop, Zx81& machine) {
+    MachineOptions options = desktop.machine_options;
+    const bool chosen = choose_expansions(options, desktop.layout.scale);
+    redraw_frame(desktop);
+    if (!chosen) return After::next;
+    RomImage rom{};
+    std::copy_n(machine.memory.begin(), rom.size(), rom.begin());  // the ROM, which no write changes
+    desktop.machine_options = options;
+    configure(machine, options);
+    power_up(machine, rom);
+    desktop.fitted = fitted_text(options);
+    desktop.joystick = options.joystick;
+    desktop.keyboard.arrows_move_stick = options.joystick != JoystickKind::none;
+    desktop.keyboard.stick = {};
+    if (desktop.joystick != JoystickKind::none && !desktop.gamepad) desktop.gamepad = start_gamepad();
+    desktop.program_name.clear();
+    Settings& kept = desktop.remembered;
+    kept.ram_kb = options.ram_kb;
+    kept.low_ram = options.low_ram;
+    kept.chroma = options.chroma;
+    kept.chars = options.chars;
+    kept.chr128_inverts = options.chr128_inverts;
+    kept.joystick = options.joystick;
+    kept.zxpand = options.zxpand;
+    kept.printer = options.printer;
+    save_settings(desktop, SettingField::ram);
+    save_settings(desktop, SettingField::expansions);
+    return After::period_over;
+}
+
 struct Action {
     const char* keys;             // as the help names them
     int key, other_key;           // Allegro's codes; 0 for none
@@ -196,6 +229,8 @@ const Action actions[] = {
     {"F9", KEY_F9, 0, nullptr, Half::whole, false, "the other model (simple or hardware)", other_model},
     {"F10 or Print Screen", KEY_F10, KEY_PRTSCR, nullptr, Half::whole, false, "a picture of the screen (a PNG)",
      screenshot},
+    {"Insert", KEY_INSERT, 0, nullptr, Half::whole, false,
+     "expansions: RAM, Chroma 81, a character board, a joystick, ZXpand, the printer", expansions},
     {"Scroll Lock", KEY_SCRLOCK, 0, nullptr, Half::whole, false,
      "with --joystick: the arrows and Right Ctrl as keys 5 6 7 8, and back to the joystick", toggle_arrows},
 };

@@ -45,6 +45,7 @@ struct Desktop {
     HostKeyboard keyboard;  // the character key being typed
 
     Model title_model = Model::simple;  // the model the window's title names
+    MachineOptions machine_options;     // how the machine was built: the Expansions dialog changes it
     std::string fitted;                 // the RAM and expansions, as the title names them
     JoystickKind joystick = JoystickKind::none;  // the arrows, Right Ctrl and a gamepad move it
     bool gamepad = false;               // a gamepad was found

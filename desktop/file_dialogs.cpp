@@ -414,3 +414,71 @@ std::optional<size_t> choose_from_list(const std::string& caption, const std::ve
     if (quit_requested() || (closed_by != ok && closed_by != list) || items[list].d1 < 0) return std::nullopt;
     return static_cast<size_t>(items[list].d1);
 }
+
+bool choose_expansions(MachineOptions& options, int scale) {
+    const DialogCanvas dialog(scale);
+    if (!dialog.canvas) return false;
+    const int w = dialog.canvas->w, h = dialog.canvas->h, fg = dialog.fg, bg = dialog.bg;
+    constexpr int left = 6, row = 11;
+    std::vector<DIALOG> items = {
+        {d_shadow_box_proc, 0, 0, w, h, fg, bg, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+        {d_ctext_proc, w / 2, 4, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>("Expansions"), nullptr, nullptr},
+    };
+    const auto label = [&](int y, const char* text) {
+        items.push_back({d_text_proc, left, y, 0, 8, fg, bg, 0, 0, 0, 0, const_cast<char*>(text), nullptr, nullptr});
+    };
+    // A row of radio buttons, one group each; the index of the first.
+    const auto radios = [&](int y, int group, const std::vector<const char*>& names, size_t chosen) {
+        const size_t first = items.size();
+        int x = left;
+        for (size_t i = 0; i < names.size(); ++i) {
+            const int width = 14 + 8 * static_cast<int>(std::strlen(names[i]));
+            items.push_back({d_radio_proc, x, y, width, 9, fg, bg, 0, i == chosen ? D_SELECTED : 0, group, 0,
+                             const_cast<char*>(names[i]), nullptr, nullptr});
+            x += width + 4;
+        }
+        return first;
+    };
+    const auto check = [&](int y, const char* name, bool on) {
+        items.push_back({d_check_proc, left, y, 14 + 8 * static_cast<int>(std::strlen(name)), 9, fg, bg, 0,
+                         on ? D_SELECTED : 0, 0, 0, const_cast<char*>(name), nullptr, nullptr});
+        return items.size() - 1;
+    };
+    size_t ram_index = 0;
+    for (size_t i = 0; i < ram_names.size(); ++i)
+        if (ram_names[i].ram.kb == options.ram_kb && ram_names[i].ram.low == options.low_ram) ram_index = i;
+    int y = 18;
+    label(y, "RAM (KB):");
+    const size_t ram = radios(y += row, 1, {"1", "2", "16", "32", "16+8", "40"}, ram_index);
+    label(y += row + 3, "Character board:");
+    const size_t chars = radios(y += row, 2, {"none", "UDG", "CHR$128", "QS"}, static_cast<size_t>(options.chars));
+    label(y += row + 3, "Joystick:");
+    const size_t stick = radios(y += row, 3, {"none", "Kempston", "cursor", "ZXpand"}, static_cast<size_t>(options.joystick));
+    const size_t chroma = check(y += row + 5, "Chroma 81 colour", options.chroma);
+    const size_t zxpand = check(y += row, "ZXpand (joystick, RAM map)", options.zxpand);
+    const size_t printer = check(y += row, "ZX Printer", options.printer);
+    label(y += row + 3, "The ZX81 starts again with them.");
+    const size_t ok = items.size();
+    items.push_back({d_button_proc, w / 2 - 84, h - 22, 72, 16, fg, bg, 0, D_EXIT, 0, 0, const_cast<char*>("OK"),
+                     nullptr, nullptr});
+    items.push_back({d_button_proc, w / 2 + 12, h - 22, 72, 16, fg, bg, 27, D_EXIT, 0, 0, const_cast<char*>("Cancel"),
+                     nullptr, nullptr});
+    items.push_back({nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr});
+    const int closed_by = run_dialog(items.data(), static_cast<int>(ok));
+    if (quit_requested() || closed_by != static_cast<int>(ok)) return false;
+    const auto selected = [&](size_t first, size_t count) {
+        for (size_t i = 0; i < count; ++i)
+            if (items[first + i].flags & D_SELECTED) return i;
+        return size_t{0};
+    };
+    const RamChoice chosen_ram = ram_names[selected(ram, ram_names.size())].ram;
+    options.ram_kb = chosen_ram.kb;
+    options.low_ram = chosen_ram.low;
+    options.chars = char_board_values[selected(chars, 4)];
+    options.joystick = static_cast<JoystickKind>(selected(stick, 4));
+    options.chroma = items[chroma].flags & D_SELECTED;
+    options.zxpand = items[zxpand].flags & D_SELECTED;
+    options.printer = items[printer].flags & D_SELECTED;
+    return true;
+}
+

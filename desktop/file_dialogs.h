@@ -1,10 +1,13 @@
 // Choosing a program file to save or load, in a dialog of our own on
-// Allegro's file selector.
+// Allegro's file selector; and the window's other dialogs: a list to choose
+// from, the expansions to fit.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "zx81.h"
 
 enum class FileDialog { save, open };
 
@@ -26,3 +29,8 @@ bool name_fits(const std::string& path);
 // A list to choose one line from, under `caption` (the programs on a tape):
 // the line chosen, by OK, Enter or a double click; none on Cancel.
 std::optional<size_t> choose_from_list(const std::string& caption, const std::vector<std::string>& lines, int scale);
+
+// "Expansions": the RAM, Chroma 81, a character board, a joystick, ZXpand
+// and the ZX Printer, as `options` has them; on OK stores what was chosen
+// there and returns true, on Cancel (or Escape) false.
+bool choose_expansions(MachineOptions& options, int scale);

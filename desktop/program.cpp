@@ -146,6 +146,7 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     install_keyboard();
     prepare_icon();
     desktop.title_model = line.options.model;
+    desktop.machine_options = line.options;
     desktop.fitted = fitted_text(line.options);
     desktop.joystick = line.options.joystick;
     desktop.keyboard.arrows_move_stick = desktop.joystick != JoystickKind::none;

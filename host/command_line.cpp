@@ -227,10 +227,7 @@ const OptionRow option_rows[] = {
      [](Parse& p, const char* v) {
          const std::string name = v;
          of(p).chr128_inverts = name != "chr128-plain";
-         if (one_of(v, std::array{"udg", "chr128", "chr128-plain", "qs", "none"},
-                    std::array{CharBoard::udg, CharBoard::chr128, CharBoard::chr128, CharBoard::qs, CharBoard::none},
-                    of(p).chars))
-             return std::string();
+         if (one_of(v, char_board_names, char_board_values, of(p).chars)) return std::string();
          return "--chars takes udg, chr128, chr128-plain, qs or none, not '" + name + "'";
      }},
     {"joystick", required_argument, "KIND",
@@ -239,8 +236,8 @@ const OptionRow option_rows[] = {
      "(fire), or a gamepad, move it",
      nullptr, false,
      [](Parse& p, const char* v) {
-         if (one_of(v, std::array{"kempston", "cursor", "zxpand", "none"},
-                    std::array{JoystickKind::kempston, JoystickKind::cursor, JoystickKind::zxpand, JoystickKind::none},
+         if (one_of(v, joystick_names,
+                    std::array{JoystickKind::none, JoystickKind::kempston, JoystickKind::cursor, JoystickKind::zxpand},
                     of(p).joystick))
              return std::string();
          return std::string("--joystick takes kempston, cursor, zxpand or none, not '") + v + "'";
@@ -389,7 +386,8 @@ std::string usage_text(const std::string& keys) {
             "program last loaded or saved, else the working folder; LOAD \"\" takes the\n"
             "next program on the tape, or asks for the file.\n"
             "\n"
-            "Settings: the screen mode or scale, ink, paper, model and RAM are kept in\n"
+            "Settings: the screen mode or scale, ink, paper, model, RAM, sound and the\n"
+            "expansions (Insert) are kept in\n"
             "$XDG_CONFIG_HOME/orlix/orlix.conf (~/.config/orlix/orlix.conf); options\n"
             "override them for one run, and a setting changed in the window is kept.\n"
             "\n"
@@ -414,6 +412,12 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
     line.options.model = remembered.model;
     line.options.ram_kb = remembered.ram_kb;
     line.options.low_ram = remembered.low_ram;
+    line.options.chroma = remembered.chroma;
+    line.options.chars = remembered.chars;
+    line.options.chr128_inverts = remembered.chr128_inverts;
+    line.options.joystick = remembered.joystick;
+    line.options.zxpand = remembered.zxpand;
+    line.options.printer = remembered.printer;
     line.options.ink = remembered.ink;
     line.options.paper = remembered.paper;
     line.options.sound = remembered.sound;

@@ -27,6 +27,13 @@ std::optional<int> number_in(const std::string& text, int lowest, int highest) {
     return std::nullopt;
 }
 
+// "on" or "off" into `flag`; false for anything else.
+bool on_off(const std::string& value, bool& flag) {
+    if (value != "on" && value != "off") return false;
+    flag = value == "on";
+    return true;
+}
+
 struct Reading {
     Settings settings;
     int bad_values = 0;
@@ -101,6 +108,37 @@ constexpr SettingKey setting_keys[] = {
          return false;
      },
      [](const Settings& s) { return std::string(sound_mode_name(s.sound)); }},
+    {"chroma", SettingField::expansions, [](Settings& s, const std::string& v) { return on_off(v, s.chroma); },
+     [](const Settings& s) { return std::string(s.chroma ? "on" : "off"); }},
+    {"chars", SettingField::expansions,
+     [](Settings& s, const std::string& v) {
+         for (size_t i = 0; i < std::size(char_board_names); ++i)
+             if (v == char_board_names[i]) {
+                 s.chars = char_board_values[i];
+                 s.chr128_inverts = v != "chr128-plain";
+                 return true;
+             }
+         return false;
+     },
+     [](const Settings& s) {
+         return std::string(s.chars == CharBoard::chr128 && !s.chr128_inverts
+                                ? "chr128-plain"
+                                : char_board_names[static_cast<size_t>(s.chars)]);
+     }},
+    {"joystick", SettingField::expansions,
+     [](Settings& s, const std::string& v) {
+         for (size_t i = 0; i < std::size(joystick_names); ++i)
+             if (v == joystick_names[i]) {
+                 s.joystick = static_cast<JoystickKind>(i);
+                 return true;
+             }
+         return false;
+     },
+     [](const Settings& s) { return std::string(joystick_names[static_cast<size_t>(s.joystick)]); }},
+    {"zxpand", SettingField::expansions, [](Settings& s, const std::string& v) { return on_off(v, s.zxpand); },
+     [](const Settings& s) { return std::string(s.zxpand ? "on" : "off"); }},
+    {"printer", SettingField::expansions, [](Settings& s, const std::string& v) { return on_off(v, s.printer); },
+     [](const Settings& s) { return std::string(s.printer ? "on" : "off"); }},
 };
 
 // One key=value line: false when it is not understood.

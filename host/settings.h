@@ -23,6 +23,13 @@ struct Settings {
     int ram_kb = default_ram_kb;
     bool low_ram = false;  // RAM at 8-16K too
     SoundMode sound = SoundMode::on;
+    // What is fitted, as the Expansions dialog chose it (the RAM above too).
+    bool chroma = false;
+    CharBoard chars = CharBoard::none;
+    bool chr128_inverts = true;
+    JoystickKind joystick = JoystickKind::none;
+    bool zxpand = false;
+    bool printer = false;
     bool operator==(const Settings&) const = default;
 };
 
@@ -37,7 +44,7 @@ std::string settings_path();
 Settings read_settings(const std::string& path, std::string& problem);
 
 // The settings one change in the window sets together.
-enum class SettingField { view, colours, model, ram, sound };
+enum class SettingField { view, colours, model, ram, sound, expansions };
 
 // Writes the settings to the file, creating its folder, whole or not at all
 // (write_whole_file), so that a reader or a crash never finds half a file.

@@ -4,11 +4,19 @@
 // zxpand.h).
 #pragma once
 
-// A character board (char_board.h).
-enum class CharBoard { none, udg, chr128, qs };
+#include <array>
 
-// The joystick interface (joystick.h, zxpand.h).
+// A character board (char_board.h), and its names as the command line and
+// the settings give them (chr128-plain: the CHR$128 board whose second set
+// the ULA does not invert).
+enum class CharBoard { none, udg, chr128, qs };
+constexpr std::array<const char*, 5> char_board_names = {"none", "udg", "chr128", "qs", "chr128-plain"};
+constexpr std::array<CharBoard, 5> char_board_values = {CharBoard::none, CharBoard::udg, CharBoard::chr128,
+                                                        CharBoard::qs, CharBoard::chr128};
+
+// The joystick interface (joystick.h, zxpand.h), and its names.
 enum class JoystickKind { none, kempston, cursor, zxpand };
+constexpr std::array<const char*, 4> joystick_names = {"none", "kempston", "cursor", "zxpand"};
 
 // The stick the host's arrows or a gamepad move.
 struct JoystickState {

@@ -975,6 +975,31 @@ class WindowTest(unittest.TestCase):
         app.xdo("keyup", "Up")
         self.assertEqual(app.stop(), 0)
 
+    def test_the_expansions_dialog_fits_and_keeps_what_is_chosen(self):
+        """Insert opens "Expansions"; ticking Chroma 81 and OK starts the
+        ZX81 again with it: the title names it, the settings keep it, and
+        the next start has it; Cancel changes nothing."""
+        app = self.start()
+        app.key("Insert")
+        time.sleep(0.5)
+        app.click(10, 99)    # Chroma 81 colour
+        app.click(100, 194)  # OK
+        time.sleep(0.5)
+        self.assertEqual(self.settled_title(app, "Chroma"), "Orlix V.0.3 - Chroma 81")
+        with open(os.path.join(self.dir, ".config", "orlix", "orlix.conf")) as f:
+            self.assertIn("chroma=on", f.read())
+        app.key("Insert")
+        time.sleep(0.5)
+        app.click(10, 99)    # off again, then Cancel
+        app.key("Escape")
+        time.sleep(0.5)
+        self.assertEqual(self.title(app), "Orlix V.0.3 - Chroma 81")
+        self.print_two_plus_two(app, wait=1)
+        self.assertEqual(app.stop(), 0)
+        app = self.start()
+        self.assertEqual(self.title(app), "Orlix V.0.3 - Chroma 81")
+        self.assertEqual(app.stop(), 0)
+
     def test_a_tape_of_two_programs_offers_both_and_shows_while_playing(self):
         # ONE.TZX and TWO.TZX saved headless, their blocks put on one tape.
         blocks = []

@@ -32,6 +32,17 @@ TEST_F(Files, SettingsRoundTripAndBadLinesAreIgnored) {
     ASSERT_TRUE(write_settings(path, changed, problem)) << problem;
     EXPECT_TRUE(read_settings(path, problem) == changed);
     EXPECT_EQ(problem, "");
+    // The expansions, each of its own kind of value.
+    Settings fitted = changed;
+    fitted.ram_kb = 32;
+    fitted.low_ram = true;
+    fitted.chroma = fitted.zxpand = fitted.printer = true;
+    fitted.chars = CharBoard::chr128;
+    fitted.chr128_inverts = false;
+    fitted.joystick = JoystickKind::cursor;
+    ASSERT_TRUE(write_settings(path, fitted, problem)) << problem;
+    EXPECT_TRUE(read_settings(path, problem) == fitted);
+    ASSERT_TRUE(write_settings(path, changed, problem)) << problem;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "deep"), fs::directory_iterator{}), 1) << "no temporary";
 
     struct BadCase {
@@ -46,6 +57,7 @@ TEST_F(Files, SettingsRoundTripAndBadLinesAreIgnored) {
         {"mode=1\nink=99\npaper=3\n", paper3, "line 2 not understood"},
         {"mode=1\npaper=3\ncolour=red\nmodel=fast\n", paper3, "line 3 not understood"},
         {"mode=1\npaper=3\nsound=loud\n", paper3, "line 3 not understood"},
+        {"mode=1\npaper=3\nchroma=yes\njoystick=atari\n", paper3, "line 3 not understood"},
         {"this is not a setting\nmode=1\npaper = 3\n", paper3, "line 1 not understood"},
         {"[screen]\nmode=2\n", Settings{}, "line 2 not understood"},
         {"# only a comment\n", Settings{}, ""},
