@@ -89,8 +89,13 @@ void end_vsync(Ula& ula, int64_t t) {
     ula.frames_by_program = ula.last_fetch >= rom_size;
     ula.line = 0;
     ula.last_frame_end = t;
-    ula.shown = ula.building;
-    ula.building = Frame{};
+    // The colours travel only when a board gave them: a frame's copy and
+    // its clearing stay the pixels' alone otherwise.
+    ula.shown.pixels = ula.building.pixels;
+    ula.shown.coloured = ula.building.coloured;
+    if (ula.building.coloured) ula.shown.colours = ula.building.colours;
+    ula.building.pixels.fill(0);
+    ula.building.coloured = false;
     ula.shown_timing = ula.timing;
     ula.timing = LineTiming{};
     ++ula.frames;
@@ -113,6 +118,15 @@ void acknowledge(Ula& ula, int64_t t) {
 
 // The processor's bus in the hardware model (a debugger's also looks at
 // every memory access and instruction for what it watches).
+// A character row the boards shape (char_board.h, chroma.h), shifted out
+// from time `t`: out of the bus's fetch, which stays small for the machine
+// without them.
+[[gnu::cold, gnu::noinline]] void shift_out_through_boards(Zx81& m, const PatternFetch& fetch, uint8_t stock, int64_t t) {
+    const PatternRow row = boards_pattern(m, fetch, stock);
+    if (row.coloured) colour_out(m.ula, t, row.colour);
+    shift_out(m.ula, t, static_cast<uint8_t>(row.invert ? ~row.pixels : row.pixels));
+}
+
 template <bool Debug>
 struct HardwareBus {
     static constexpr bool refresh = true;
@@ -157,9 +171,7 @@ struct HardwareBus {
         } else {
             pixels = memory_at(static_cast<uint16_t>(((s.I & 0xFE) << 8) | ((byte & 0x3F) << 3) | m->ula.line_counter));
             if (m->pattern_boards) [[unlikely]] {
-                const PatternRow row = boards_pattern(*m, {address, byte, m->ula.line_counter, s.I}, pixels);
-                if (row.coloured) colour_out(m->ula, t + 4, row.colour);
-                shift_out(m->ula, t + 4, static_cast<uint8_t>(row.invert ? ~row.pixels : row.pixels));
+                shift_out_through_boards(*m, {address, byte, m->ula.line_counter, s.I}, pixels, t + 4);
                 return 0x00;
             }
         }
