@@ -59,6 +59,7 @@ void colours_changed(Desktop& desktop) {
 // Cancel. Either way the frame is redrawn.
 bool program_file_action(Desktop& desktop, Zx81& machine, FileDialog kind) {
     show_mouse(nullptr);
+    const std::string before = desktop.file_name;
     const bool chosen = choose_program_file(kind, desktop.file_name, desktop.layout.scale);
     if (chosen && kind == FileDialog::save) {
         const FileResult saved = save_program_file(machine, desktop.file_name);
@@ -67,8 +68,10 @@ bool program_file_action(Desktop& desktop, Zx81& machine, FileDialog kind) {
             name_program(desktop, desktop.file_name);
             tell(desktop, "saved " + desktop.file_name);
         }
-    } else if (chosen) {
-        load_named_file(desktop, machine);
+    } else if (chosen && !load_named_file(desktop, machine)) {
+        // A file refused (or no program picked) leaves the folder that
+        // SAVE "NAME" writes to, and the name offered, as they were.
+        desktop.file_name = before;
     }
     redraw_frame(desktop);
     return chosen;
@@ -253,7 +256,7 @@ constexpr const char* typing_help =
 // How the host keys type, in short, for the F1 box.
 constexpr const char* key_help =
     "Keys: as on the ZX81, Shift being\nSHIFT, ; being the . key; . , ' =\n"
-    "- / and the keypad as printed.\nBackspace: RUBOUT. Arrows: 5 6 7 8.\n"
+    "- / and the keypad as printed.\nBackspace: RUBOUT. Arrows: 5 6 7 8,\nor the joystick (Right Ctrl fires).\n"
     "SAVE/LOAD \"NAME\": files, tapes.\n\nOrlix is free software, MIT licence.";
 
 }  // namespace

@@ -47,6 +47,7 @@ struct Desktop {
     Model title_model = Model::simple;  // the model the window's title names
     MachineOptions machine_options;     // how the machine was built: the Expansions dialog changes it
     std::string fitted;                 // the RAM and expansions, as the title names them
+    int instance = 0;                   // which Orlix window this is; the title names 2 and up
     JoystickKind joystick = JoystickKind::none;  // the arrows, Right Ctrl and a gamepad move it
     bool gamepad = false;               // a gamepad was found
     int title_note_periods = 0;         // the title says where a picture went, or the sound's state, for this long

@@ -24,17 +24,19 @@ constexpr size_t longest_path = 4095;
 
 struct Filter {
     const char* label;
-    const char* extension;  // compared without regard to case
+    std::array<const char*, 5> extensions;  // compared without regard to case; null past the last
 };
-// The first is selected when the dialog opens.
-constexpr std::array<Filter, 6> filters = {{
-    {"Xtender format (*.P)", ".P"},
-    {"Atari z81 format (*.81)", ".81"},
-    {"Rom file (*.ROM)", ".ROM"},
-    {"Tape file (*.TZX)", ".TZX"},
-    {"Tape recording (*.WAV)", ".WAV"},
-    {"Tape with names (*.P81)", ".P81"},
-}};
+constexpr Filter all_read = {"All files Orlix reads", {".P", ".81", ".P81", ".TZX", ".WAV"}};
+constexpr Filter xtender = {"Xtender format (*.P)", {".P"}};
+constexpr Filter z81 = {"Atari z81 format (*.81)", {".81"}};
+constexpr Filter rom_files = {"Rom file (*.ROM)", {".ROM"}};
+constexpr Filter tzx = {"Tape file (*.TZX)", {".TZX"}};
+constexpr Filter wav = {"Tape recording (*.WAV)", {".WAV"}};
+constexpr Filter p81 = {"Tape with names (*.P81)", {".P81"}};
+// Each dialog's filters; the first is selected when it opens, unless the
+// name offered has the extension of another. Save offers what it writes.
+constexpr std::array<Filter, 7> open_filters = {all_read, xtender, z81, rom_files, tzx, wav, p81};
+constexpr std::array<Filter, 5> save_filters = {xtender, z81, tzx, wav, p81};
 
 bool has_extension(const std::string& name, const char* extension) {
     const size_t n = std::strlen(extension);
@@ -46,12 +48,20 @@ bool has_extension(const std::string& name, const char* extension) {
     return true;
 }
 
+bool passes(const std::string& name, const Filter& filter) {
+    for (const char* extension : filter.extensions)
+        if (extension && has_extension(name, extension)) return true;
+    return false;
+}
+
 }  // namespace
 
 // The dialog's state while it is open. Allegro's list callbacks carry no
 // pointer of their own, so they reach it through gui_callbacks().
 struct Browser {
     fs::path folder;
+    const Filter* filters = open_filters.data();
+    size_t filter_count = open_filters.size();
     int filter = 0;
     std::vector<std::string> entries;  // "../", folders with "/", then files
     // The edit field's buffer: Allegro counts characters, stored as UTF-8.
@@ -81,7 +91,7 @@ void read_folder() {
         std::error_code kind_error;
         if (e.is_directory(kind_error))
             folders.push_back(name + "/");
-        else if (has_extension(name, filters[open_browser().filter].extension))
+        else if (passes(name, open_browser().filters[open_browser().filter]))
             files.push_back(name);
     }
     std::sort(folders.begin(), folders.end());
@@ -102,10 +112,10 @@ const char* entry_getter(int index, int* size) {
 
 const char* filter_getter(int index, int* size) {
     if (index < 0) {
-        *size = static_cast<int>(filters.size());
+        *size = static_cast<int>(open_browser().filter_count);
         return nullptr;
     }
-    return filters[static_cast<size_t>(index)].label;
+    return open_browser().filters[static_cast<size_t>(index)].label;
 }
 
 enum Item { frame, title, name_edit, file_list, filter_label, filter_list, ok_button, cancel_button, end };
@@ -218,7 +228,9 @@ int ask(const std::string& line1, const char* line2, const char* first, int firs
     const BITMAP* const canvas = gui_callbacks().canvas;
     const int fg = makecol(0, 0, 0);
     const int bg = makecol(224, 224, 224);
-    const int w = std::min(canvas->w - 8, std::max<int>(160, 8 * static_cast<int>(line1.size()) + 16));
+    // As wide as the longer line (the screen allowing).
+    const size_t widest = std::max(line1.size(), line2 ? std::strlen(line2) : size_t{0});
+    const int w = std::min(canvas->w - 8, std::max<int>(160, 8 * static_cast<int>(widest) + 16));
     const int h = 64;
     const int x = (canvas->w - w) / 2;
     const int y = (canvas->h - h) / 2;
@@ -329,6 +341,16 @@ bool choose_program_file(FileDialog kind, std::string& name, int scale) {
     fs::path start = name.empty() ? fs::current_path(error) : fs::absolute(name, error);
     Browser browser;
     gui.browser = &browser;
+    if (kind == FileDialog::save) {
+        browser.filters = save_filters.data();
+        browser.filter_count = save_filters.size();
+    }
+    // The filter that shows the name offered (GAME.TZX: the tapes).
+    for (size_t i = 0; i < browser.filter_count && !name.empty(); ++i)
+        if (passes(name, browser.filters[i])) {
+            browser.filter = static_cast<int>(i);
+            break;
+        }
     browser.folder = name.empty() ? start : start.parent_path();
     if (!fs::is_directory(browser.folder, error)) browser.folder = fs::current_path(error);
     read_folder();
@@ -353,6 +375,8 @@ bool choose_program_file(FileDialog kind, std::string& name, int scale) {
     };
     browser.items = items;
     items[name_edit].d2 = static_cast<int>(std::strlen(browser.text.data()));
+    items[filter_list].d1 = browser.filter;
+    items[filter_list].d2 = std::max(0, browser.filter - 2);  // the list shows three rows
     bool chosen = false;
     for (;;) {
         const int closed_by = run_dialog(items, name_edit);

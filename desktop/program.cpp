@@ -17,6 +17,7 @@
 #include "desktop.h"
 #include "host_keys.h"
 #include "gamepad.h"
+#include "instances.h"
 #include "pacing.h"
 #include "period_end.h"
 #include "presenter.h"
@@ -138,6 +139,7 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     }
     if (!settings_problem.empty()) std::fprintf(stderr, "orlix: %s\n", settings_problem.c_str());
     name_window();
+    const InstanceNumber instance;  // held while the window is open
     hold_quit_signals();
     if (!start_allegro()) {
         std::fprintf(stderr, "%s\n", allegro_error);  // the library's own reason
@@ -147,6 +149,7 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     prepare_icon();
     desktop.title_model = line.options.model;
     desktop.machine_options = line.options;
+    desktop.instance = instance.number();
     desktop.fitted = fitted_text(line.options);
     desktop.joystick = line.options.joystick;
     desktop.keyboard.arrows_move_stick = desktop.joystick != JoystickKind::none;

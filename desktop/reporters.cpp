@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int glyph = 8;        // Allegro's built-in font is 8x8
+constexpr int line_gap = 2;     // between lines, which would touch otherwise
 constexpr int margin = 6;
 constexpr int caption_height = 12;
 constexpr int button_width = 40;
@@ -31,7 +32,7 @@ BITMAP* render_box(const std::string& caption, const std::vector<std::string>& l
     const int text_left = margin + (stop_sign ? icon_space : 0);
     const int width = std::max<int>(text_left + static_cast<int>(widest) * glyph + margin,
                                     button_width + 2 * margin);
-    const int height = caption_height + margin + static_cast<int>(lines.size()) * glyph +
+    const int height = caption_height + margin + static_cast<int>(lines.size()) * (glyph + line_gap) +
                        margin + button_height + margin;
     BITMAP* box = create_bitmap(width, height);
     if (!box) return nullptr;
@@ -48,7 +49,7 @@ BITMAP* render_box(const std::string& caption, const std::vector<std::string>& l
     int y = caption_height + margin;
     for (const std::string& line : lines) {
         textout_ex(box, font, line.c_str(), text_left, y, ink, -1);
-        y += glyph;
+        y += glyph + line_gap;
     }
     const int bx = (width - button_width) / 2;
     const int by = height - margin - button_height;
@@ -135,7 +136,7 @@ void message_box(const std::string& caption, const std::string& text, bool stop_
         std::max(8, (screen->w / scale - 2 * margin - (stop_sign ? icon_space : 0)) / glyph - 1);
     const std::vector<std::string> lines = message_lines(text, static_cast<size_t>(columns));
     const int chrome = caption_height + 3 * margin + button_height;
-    const size_t page = static_cast<size_t>(std::max(4, (screen->h / scale - chrome) / glyph));
+    const size_t page = static_cast<size_t>(std::max(4, (screen->h / scale - chrome) / (glyph + line_gap)));
     for (size_t first = 0; first < lines.size() || first == 0; first += page) {
         const size_t last = std::min(lines.size(), first + page);
         const std::vector<std::string> shown(lines.begin() + static_cast<std::ptrdiff_t>(first),

@@ -38,7 +38,7 @@ std::vector<std::string> program_lines(const std::vector<TapeProgram>& programs)
 
 }  // namespace
 
-void load_named_file(Desktop& desktop, Zx81& machine) {
+bool load_named_file(Desktop& desktop, Zx81& machine) {
     const std::string& path = desktop.file_name;
     TapeResult loaded;
     if (tape_file_name(path)) {
@@ -50,7 +50,7 @@ void load_named_file(Desktop& desktop, Zx81& machine) {
                 "Programs on " + std::filesystem::path(path).filename().string(), program_lines(tape.programs),
                 desktop.layout.scale);
             redraw_frame(desktop);
-            if (!chosen) return;
+            if (!chosen) return false;
             which = *chosen;
         }
         std::string warnings;
@@ -61,6 +61,7 @@ void load_named_file(Desktop& desktop, Zx81& machine) {
     }
     if (loaded.ok) name_program(desktop, path);
     if (!loaded.ok) warn(loaded.message, desktop.layout.scale);
+    return loaded.ok;
 }
 
 

@@ -7,8 +7,9 @@ struct Desktop;
 struct Zx81;
 
 // Loads the file the dialogs name (Desktop::file_name); the title names it
-// once it is in memory, and a refusal is said in a box.
-void load_named_file(Desktop& desktop, Zx81& machine);
+// once it is in memory, and a refusal is said in a box. False when nothing
+// was loaded.
+bool load_named_file(Desktop& desktop, Zx81& machine);
 
 // Loads the program named on the command line once the ROM has started and
 // waits at its K prompt, as F3 would load it; it becomes the name the

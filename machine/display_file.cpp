@@ -89,6 +89,11 @@ void decode_display_file(const Memory& memory, Frame& frame) {
     }
 }
 
+bool display_file_made(const Memory& memory) {
+    const uint16_t d_file = static_cast<uint16_t>(byte_at(memory, sysvar::d_file) | byte_at(memory, sysvar::d_file + 1) << 8);
+    return d_file >= rom_size && byte_at(memory, d_file) == newline;
+}
+
 uint8_t display_code(const Memory& memory, int column, int line) {
     uint16_t address = first_display_line(memory);
     for (int l = 0; l < line; ++l) address = display_line(memory, address).next;

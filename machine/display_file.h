@@ -66,6 +66,11 @@ struct CellRow {
 void decode_display_file(const Memory& memory, Frame& frame,
                          const std::function<CellRow(uint16_t address, uint8_t code, uint8_t row)>& rows);
 
+// The ROM has made a display file: D_FILE points past the ROM at a NEWLINE.
+// Until then (power-up, a reset) D_FILE holds what RAM held, and what it
+// points at is no picture.
+bool display_file_made(const Memory& memory);
+
 // The character code shown at (column, line); 0 (space) beyond a short line.
 uint8_t display_code(const Memory& memory, int column, int line);
 

@@ -336,6 +336,13 @@ void type_key(Zx81& machine, ZxKey key, bool down) {
 
 const Frame& latest_frame(Zx81& machine) {
     if (machine.model == Model::hardware) return machine.ula.shown;
+    // Paper until the ROM has made its display file, as a television shows
+    // before the first picture (never memory drawn as characters).
+    if (!display_file_made(machine.memory)) {
+        machine.frame.pixels.fill(0);
+        machine.frame.coloured = false;
+        return machine.frame;
+    }
     if (!machine.pattern_boards && !machine.low_ram) {
         decode_display_file(machine.memory, machine.frame);
         return machine.frame;

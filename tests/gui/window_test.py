@@ -62,7 +62,11 @@ class Orlix:
         # Settings of its own, so that one test's colours and modes do not
         # carry over into the next (or into the user's).
         config = os.path.join(workdir, ".config")
-        self.env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=config, **(env or {}))
+        # And instance numbers of its own: an Orlix the user runs meanwhile
+        # does not make the test's the second.
+        runtime = os.path.join(workdir, ".run")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        self.env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime, **(env or {}))
         self.proc = subprocess.Popen([program, *args], cwd=workdir, env=self.env,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
@@ -311,12 +315,17 @@ class WindowTest(unittest.TestCase):
         time.sleep(0.5)
         s = app.shot()
         self.assertTrue(box_shown(s), "help box")
-        app.key("Return")  # the help is longer than the window: a second page
-        time.sleep(0.5)
-        self.assertTrue(box_shown(app.shot()), "help box, second page")
-        app.key("Return")
-        time.sleep(0.5)
-        self.assertFalse(box_shown(app.shot()), "help box closed")
+        # The help is longer than the window: Return shows the next page,
+        # and after the last closes the box.
+        pages = 1
+        while pages < 6:
+            app.key("Return")
+            time.sleep(0.5)
+            if not box_shown(app.shot()):
+                break
+            pages += 1
+        self.assertGreater(pages, 1, "more than one page")
+        self.assertFalse(box_shown(app.shot()), "help box closed after %d pages" % pages)
 
         app.key("F8")
         time.sleep(0.5)
@@ -486,6 +495,52 @@ class WindowTest(unittest.TestCase):
         time.sleep(1)
         self.assertTrue(glyph_matches(app.shot(), 7 + 16, 7, 0x1D), "1 of line 10 listed")
         self.assertEqual(app.stop(), 0)
+
+    def test_a_refused_load_keeps_the_save_folder_and_a_reset_shows_paper(self):
+        """A file F3 cannot load leaves the folder SAVE "NAME" writes to as
+        it was; F5 shows paper, not memory drawn as characters, until the
+        ROM has made its display file."""
+        os.mkdir(os.path.join(self.dir, "sub"))
+        with open(os.path.join(self.dir, "sub", "bad.p"), "wb") as f:
+            f.write(b"not a ZX81 program")
+        app = self.start()
+        app.key("F3")
+        time.sleep(0.8)
+        for k in "sub/bad.p":
+            app.key({"/": "slash", ".": "period"}.get(k, k), hold=0.05)
+        app.key("Return", hold=0.08)
+        time.sleep(0.8)
+        app.key("Return", hold=0.08)  # closes the box that says why
+        time.sleep(0.5)
+        app.key("s", "shift+p", "k", "shift+p", "Return")  # SAVE "K"
+        time.sleep(1.5)
+        self.assertTrue(os.path.exists(os.path.join(self.dir, "K.P")), os.listdir(self.dir))
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "sub", "K.P")))
+        app.key("F5")
+        time.sleep(0.05)
+        s = app.shot()
+        inked = sum(s.pixel(x, y) != s.pixel(0, 0) for y in range(7, 7 + 192, 3) for x in range(7, 7 + 256, 3))
+        self.assertEqual(inked, 0, "paper while the ROM starts again")
+        self.assertEqual(app.stop(), 0)
+
+    def test_a_second_window_says_which_it_is(self):
+        """Two Orlix windows at once: the second's title says (2); once the
+        first has gone, a new one is the first again."""
+        first = self.start()
+        second = self.start()
+
+        def titles():
+            ids = first.xdo("search", "--onlyvisible", "--name", "Orlix").split()
+            return sorted(run("xdotool", "getwindowname", i, env=first.env).stdout.strip() for i in ids)
+
+        self.assertEqual(titles(), ["Orlix V.0.3", "Orlix V.0.3 (2)"])
+        first.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(first.proc.wait(timeout=10), 0)
+        third = self.start()
+        self.assertEqual(titles(), ["Orlix V.0.3", "Orlix V.0.3 (2)"], "the first number came free")
+        for app in (second, third):
+            app.proc.send_signal(signal.SIGTERM)
+            self.assertEqual(app.proc.wait(timeout=10), 0)
 
     def test_toolbar_buttons(self):
         app = self.start()

@@ -2,6 +2,8 @@
 // their inverses, blank codes, collapsed display files and a wrapping D_FILE.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "display_files.h"
 #include "zx81_harness.h"
 
@@ -106,6 +108,21 @@ TEST_F(DisplayFile, DisplayFileAddressWraps) {
     latest_frame(zx81);
     EXPECT_TRUE(cell_is_solid(0, 0, true));
     EXPECT_TRUE(cell_is_solid(1, 0, false));
+}
+
+// Before the ROM has made its display file (power-up, a reset) the simple
+// model shows paper, never memory drawn as characters.
+TEST_F(DisplayFile, PaperUntilTheRomMakesItsDisplayFile) {
+    start_machine();
+    const auto inked = [&] {
+        const Frame& frame = latest_frame(zx81);
+        return std::count_if(frame.pixels.begin(), frame.pixels.end(), [](uint8_t b) { return b != 0; });
+    };
+    EXPECT_EQ(inked(), 0) << "at power-up";
+    boot();
+    EXPECT_GT(inked(), 0) << "the K cursor";
+    reset(zx81);
+    EXPECT_EQ(inked(), 0) << "after a reset";
 }
 
 }  // namespace
