@@ -157,7 +157,10 @@ After toggle_sound(Desktop& desktop, Zx81& machine) {
     desktop.remembered.sound = desktop.sound;
     save_settings(desktop, SettingField::sound);
     apply_sound(desktop, machine);
-    note_in_title(desktop, desktop.sound == SoundMode::off ? "sound off" : "sound on");
+    if (desktop.sound == SoundMode::off && !desktop.layout.full_screen)
+        desktop.title_note_periods = 0;  // the title says "sound off" for as long as it is
+    else
+        tell(desktop, desktop.sound == SoundMode::off ? "sound off" : "sound on");
     return After::next;
 }
 
@@ -168,7 +171,7 @@ After toggle_arrows(Desktop& desktop, Zx81&) {
     HostKeyboard& keyboard = desktop.keyboard;
     keyboard.arrows_move_stick = !keyboard.arrows_move_stick;
     keyboard.stick = {};
-    note_in_title(desktop, keyboard.arrows_move_stick ? "the arrows move the joystick" : "the arrows are keys 5 6 7 8");
+    tell(desktop, keyboard.arrows_move_stick ? "the arrows move the joystick" : "the arrows are keys 5 6 7 8");
     return After::next;
 }
 

@@ -449,14 +449,20 @@ void set_window_icons() {
         for (int y = 0; y < n; ++y)
             for (int x = 0; x < n; ++x) data.push_back(icon_art::argb(x, y, n));
     }
+    // The process that owns the windows, for the desktop's task lists and
+    // for tools that find a program's window by its process.
+    const unsigned long pid = static_cast<unsigned long>(getpid());
     XLOCK();
     const Atom net_wm_icon = XInternAtom(_xwin.display, "_NET_WM_ICON", False);
+    const Atom net_wm_pid = XInternAtom(_xwin.display, "_NET_WM_PID", False);
     char name[] = "orlix", class_name[] = "Orlix";
     XClassHint class_hint{name, class_name};
     for (Window window : shown) {
         if (!window) continue;
         XChangeProperty(_xwin.display, window, net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+        XChangeProperty(_xwin.display, window, net_wm_pid, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pid), 1);
         if (window != _xwin.wm_window) XSetClassHint(_xwin.display, window, &class_hint);
     }
     XFlush(_xwin.display);

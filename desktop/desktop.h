@@ -41,6 +41,7 @@ struct Desktop {
     bool picture_stale = true;  // the picture holds nothing of last_frame: paint it all
     int changed_first = frame_height, changed_last = -1;  // rows painted, not yet on the screen
     BITMAP* toolbar = nullptr;  // zxtool.pcx; null when it could not be loaded
+    std::string toolbar_path;   // where it was found, to load it again at another depth
 
     HostKeyboard keyboard;  // the character key being typed
 

@@ -99,6 +99,8 @@ Step end_of_period(Desktop& desktop, Zx81& machine) {
         desktop.remembered.model = machine.requested_model;
         save_settings(desktop, SettingField::model);
         desktop.switch_model = false;
+        // The title names the model; in full screen, a line over the picture.
+        if (desktop.layout.full_screen) tell(desktop, std::string("the ") + model_name(machine.requested_model) + " model");
     }
     take_printout(desktop, machine, false);
     refresh_title(desktop, machine);

@@ -192,6 +192,7 @@ void warn_over_picture(Desktop& desktop, const std::string& text) {
 
 void load_toolbar(Desktop& desktop, const std::string& path) {
     PALETTE unused;  // the picture's palette is read but not applied
+    desktop.toolbar_path = path;
     desktop.toolbar = load_pcx(path.c_str(), unused);
     if (!desktop.toolbar) warn("Cannot load toolbar gfx!", desktop.layout.scale);
 }
@@ -208,6 +209,13 @@ void draw_toolbar(const Desktop& desktop) {
                  toolbar::width * scale, toolbar::column_height * scale);
     stretch_blit(desktop.toolbar, screen, 0, toolbar::corner_top, toolbar::width, toolbar::corner_size, left,
                  h - toolbar::corner_size * scale, toolbar::width * scale, toolbar::corner_size * scale);
+    // The colour button shows the ink and paper it changes: a strip of each
+    // along the foot of its halves.
+    const int top = (toolbar::colours.bottom - 3) * scale, bottom = (toolbar::colours.bottom - 1) * scale - 1;
+    rectfill(screen, left + (toolbar::button_left + 1) * scale, top, left + toolbar::ink_right * scale - 1, bottom,
+             desktop.colours[desktop.ink]);
+    rectfill(screen, left + (toolbar::ink_right + 2) * scale, top, left + toolbar::button_right * scale - 1, bottom,
+             desktop.colours[desktop.paper]);
 }
 
 void show_note(Desktop& desktop, const std::string& text) {

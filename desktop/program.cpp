@@ -154,6 +154,9 @@ int run_program(int argc, char** argv, const PeriodObserver& observer) {
     desktop.joystick = line.options.joystick;
     desktop.keyboard.arrows_move_stick = desktop.joystick != JoystickKind::none;
     if (desktop.joystick != JoystickKind::none) desktop.gamepad = start_gamepad();
+    // Starting in full screen, F11 and Escape go back to the window a first
+    // start would open, not to the smallest.
+    desktop.window_view = first_start_view(work_area_size());
     set_view(desktop, starting_view(line.options, first_start));
     if (!icon_was_set()) warn("Cannot find Icon :-(", desktop.layout.scale);
     set_close_button_callback(request_quit);

@@ -55,6 +55,14 @@ void set_view(Desktop& desktop, View view) {
     set_window_icons();
     watch_display();
     make_picture(desktop);
+    // The toolbar's picture was made at the depth of the screen it was
+    // loaded for: full screen and the window may differ (15 or 16 bits
+    // against 8), and a picture of another depth would draw as stripes.
+    if (desktop.toolbar && bitmap_color_depth(desktop.toolbar) != bitmap_color_depth(screen)) {
+        destroy_bitmap(desktop.toolbar);
+        desktop.toolbar = nullptr;
+        load_toolbar(desktop, desktop.toolbar_path);
+    }
     if (layout.full_screen)
         show_note(desktop, "F11 or Escape: back to the window");
     else

@@ -40,6 +40,8 @@ std::string title_of(const Desktop& desktop) {
     std::string title = title_for(desktop.title_model, desktop.fitted, desktop.program_name);
     // A second window at once: "Orlix V.0.3 (2) - ...".
     if (desktop.instance > 1) title.insert(std::string(window_title).size(), " (" + std::to_string(desktop.instance) + ")");
+    // What lasts is said as long as it lasts: the sound off, the tape playing.
+    if (desktop.sound == SoundMode::off) title.append(" - sound off");
     if (!desktop.tape_status.empty()) title.append(" - ").append(desktop.tape_status);
     if (!desktop.debug_status.empty()) title.append(" - ").append(desktop.debug_status);
     return title;

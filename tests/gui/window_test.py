@@ -524,8 +524,9 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(app.stop(), 0)
 
     def test_a_second_window_says_which_it_is(self):
-        """Two Orlix windows at once: the second's title says (2); once the
-        first has gone, a new one is the first again."""
+        """Two Orlix windows at once: the second's title says (2), each
+        window names its process; once the first has gone, a new one is the
+        first again."""
         first = self.start()
         second = self.start()
 
@@ -534,6 +535,10 @@ class WindowTest(unittest.TestCase):
             return sorted(run("xdotool", "getwindowname", i, env=first.env).stdout.strip() for i in ids)
 
         self.assertEqual(titles(), ["Orlix V.0.3", "Orlix V.0.3 (2)"])
+        # Each window names its process (_NET_WM_PID).
+        for app in (first, second):
+            found = app.xdo("search", "--onlyvisible", "--pid", str(app.proc.pid)).split()
+            self.assertEqual(len(found), 1, "the window of process %d" % app.proc.pid)
         first.proc.send_signal(signal.SIGTERM)
         self.assertEqual(first.proc.wait(timeout=10), 0)
         third = self.start()
@@ -848,7 +853,8 @@ class WindowTest(unittest.TestCase):
 
     def test_full_screen_has_a_way_out(self):
         """F11 enters full screen and says how to leave; Escape and F11 leave
-        it; the full-screen window is Orlix's, and the only one shown."""
+        it; the full-screen window is Orlix's, and the only one shown; F10
+        and F12 say what they did over the picture."""
         app = self.start()
         for leave in ("Escape", "F11"):
             app.key("F11")
@@ -867,9 +873,38 @@ class WindowTest(unittest.TestCase):
             time.sleep(0.5)
             self.assertTrue(note_shown(Screen("root", app.env)))
             self.assertFalse(box_shown(Screen("root", app.env)))
+            time.sleep(2.2)
+            app.key("F12")  # the sound's state, said over the picture too
+            time.sleep(0.5)
+            self.assertTrue(note_shown(Screen("root", app.env)), "F12 in full screen")
+            app.key("F12")
             app.key(leave)
             time.sleep(1)
             self.assertEqual(app.geometry(app.window()), (297, 208), leave)
+        self.assertEqual(app.stop(), 0)
+
+    def test_from_full_screen_to_a_window_with_its_toolbar(self):
+        """Started in full screen, Escape gives the window a first start
+        opens (scale 2 here), its toolbar drawn as in a window started so;
+        the colour button shows the ink and the paper."""
+        reference = self.start(args=["--scale", "2"], boot=1)
+        expected = reference.shot()
+        self.assertEqual(reference.stop(), 0)
+        app = self.start(args=["--mode", "2"], boot=2)
+        app.key("Escape")
+        time.sleep(1)
+        self.assertEqual(app.geometry(app.window()), (594, 416))
+        s = app.shot()
+        differing = sum(s.pixel(x, y) != expected.pixel(x, y) for y in range(0, 416, 2) for x in range(574, 594))
+        self.assertEqual(differing, 0, "the toolbar column")
+        # The colour button's strips: ink (black) left, paper (white) right;
+        # F7 changes the paper's.
+        left = 594 - 25 * 2
+        self.assertEqual(s.pixel(left + 8 * 2, 135 * 2), (0, 0, 0))
+        self.assertTrue(near(s.pixel(left + 18 * 2, 135 * 2), PAPER), s.pixel(left + 18 * 2, 135 * 2))
+        app.key("F7")  # paper 9, bright blue
+        time.sleep(0.5)
+        self.assertTrue(near(app.shot().pixel(left + 18 * 2, 135 * 2), (0, 0, 255)))
         self.assertEqual(app.stop(), 0)
 
     def test_quick_keys_are_all_taken(self):
