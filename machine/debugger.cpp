@@ -1,10 +1,23 @@
 #include "debugger.h"
 
+namespace {
+
+// The count of `kind` at `address` changed by `step`, and its mark with it.
+void count(Debugger& debugger, WatchKind kind, uint16_t address, int step) {
+    uint32_t& n = debugger.counts[address][static_cast<size_t>(kind)];
+    n = static_cast<uint32_t>(static_cast<int64_t>(n) + step);
+    const uint8_t bit = static_cast<uint8_t>(1 << static_cast<int>(kind));
+    debugger.marked[address] = static_cast<uint8_t>(n ? debugger.marked[address] | bit : debugger.marked[address] & ~bit);
+}
+
+}  // namespace
+
 void add_breakpoint(Debugger& debugger, WatchKind kind, uint16_t address, uint16_t length) {
-    if (debugger.counts.empty()) debugger.counts.assign(65536, {});
-    for (uint32_t i = 0; i < length; ++i) {
-        ++debugger.counts[static_cast<uint16_t>(address + i)][static_cast<size_t>(kind)];
+    if (debugger.counts.empty()) {
+        debugger.counts.assign(65536, {});
+        debugger.marked.assign(65536, 0);
     }
+    for (uint32_t i = 0; i < length; ++i) count(debugger, kind, static_cast<uint16_t>(address + i), +1);
     ++debugger.set;
 }
 
@@ -12,13 +25,14 @@ bool remove_breakpoint(Debugger& debugger, WatchKind kind, uint16_t address, uin
     if (debugger.counts.empty()) return false;
     for (uint32_t i = 0; i < length; ++i)
         if (debugger.counts[static_cast<uint16_t>(address + i)][static_cast<size_t>(kind)] == 0) return false;
-    for (uint32_t i = 0; i < length; ++i) --debugger.counts[static_cast<uint16_t>(address + i)][static_cast<size_t>(kind)];
+    for (uint32_t i = 0; i < length; ++i) count(debugger, kind, static_cast<uint16_t>(address + i), -1);
     --debugger.set;
     return true;
 }
 
 void clear_breakpoints(Debugger& debugger) {
     debugger.counts.clear();
+    debugger.marked.clear();
     debugger.set = 0;
 }
 
@@ -81,9 +95,8 @@ bool stops_before_period(Debugger& debugger, uint16_t pc) {
 
 bool quiet_between(const Debugger& debugger, uint16_t from, uint16_t to) {
     if (debugger.step || debugger.stop_asked || debugger.deferred != StopReason::none) return false;
-    if (debugger.counts.empty()) return true;
+    if (debugger.marked.empty()) return true;
     for (uint32_t address = from; address <= to; ++address)
-        for (uint32_t count : debugger.counts[address])
-            if (count) return false;
+        if (debugger.marked[address]) return false;
     return true;
 }

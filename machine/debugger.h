@@ -33,6 +33,9 @@ struct Debugger {
     // address count as two: removing one leaves the other). Made when the
     // first is set.
     std::vector<std::array<uint32_t, 4>> counts;
+    // The same as one byte an address, a bit for each kind set there: what
+    // the buses look at, four times smaller than the counts.
+    std::vector<uint8_t> marked;
     int set = 0;                 // how many there are in all
     bool step = false;           // stop after the next instruction
     bool stop_asked = false;     // stop before the next instruction
@@ -71,7 +74,16 @@ void clear_breakpoints(Debugger& debugger);
 
 // Whether an address has a breakpoint of that kind.
 inline bool has_breakpoint(const Debugger& debugger, WatchKind kind, uint16_t address) {
-    return !debugger.counts.empty() && debugger.counts[address][static_cast<size_t>(kind)] != 0;
+    return !debugger.marked.empty() && (debugger.marked[address] >> static_cast<int>(kind) & 1);
+}
+
+// Whether a stop is waiting for the next instruction boundary (a step, a
+// stop asked, a watchpoint hit or a stop deferred past the display): only
+// then does where the processor is matter to stop_at_boundary, beyond a
+// breakpoint there.
+inline bool stop_pending(const Debugger& debugger) {
+    return debugger.step || debugger.stop_asked || debugger.watch_hit != StopReason::none ||
+           debugger.deferred != StopReason::none;
 }
 
 // Whether the machine can run from `from` to `to` without a look at each
@@ -82,13 +94,13 @@ bool quiet_between(const Debugger& debugger, uint16_t from, uint16_t to);
 // in an instruction (a word written low byte first is reported at its
 // address).
 inline void watch_access(Debugger& debugger, uint16_t address, bool write) {
-    if (debugger.counts.empty() || debugger.watch_hit != StopReason::none) return;
-    const std::array<uint32_t, 4>& here = debugger.counts[address];
+    if (debugger.marked.empty() || debugger.watch_hit != StopReason::none) return;
+    const uint8_t here = debugger.marked[address];
     const WatchKind kind = write ? WatchKind::write : WatchKind::read;
-    if (here[static_cast<size_t>(kind)] || here[static_cast<size_t>(WatchKind::access)]) {
-        debugger.watch_hit = here[static_cast<size_t>(kind)]
-                                 ? (write ? StopReason::write_watch : StopReason::read_watch)
-                                 : StopReason::access_watch;
+    const bool kind_set = here >> static_cast<int>(kind) & 1;
+    if (kind_set || (here >> static_cast<int>(WatchKind::access) & 1)) {
+        debugger.watch_hit = kind_set ? (write ? StopReason::write_watch : StopReason::read_watch)
+                                      : StopReason::access_watch;
         debugger.watch_address = address;
     }
 }

@@ -263,7 +263,7 @@ struct HardwareBus {
             // breakpoint at 0x0038 or 0x0066 stops there.
             if (irq != IRQ_NONE && (irq == IRQ_NMI || !c.after_ei)) accept_interrupt(c, irq);
             irq = IRQ_NONE;
-            if (stop_at_boundary(m->debug, c.pc, !m->debug.skip_display || program_instruction(*m, c.pc, c.s.IFF)) !=
+            if (stop_at_boundary(m->debug, c.pc, at_program(*m, c.pc, c.s.IFF)) !=
                 StopReason::none) {
                 m->debug.unspent = c.cycles;
                 c.cycles = 0;

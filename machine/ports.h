@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "device.h"
+#include "zx81.h"
 
 struct Zx81;
 
@@ -46,3 +47,10 @@ void note_key_read(Zx81& machine, uint16_t port, uint16_t last_fetch);
 // program, in the time that waits for a key, and passing over it would
 // leave nowhere to stop.
 bool program_instruction(const Zx81& machine, uint16_t pc, uint8_t iff);
+
+// What a debugging bus tells stop_at_boundary: whether the processor is at
+// a place to stop, asked only when a stop is waiting for one (else a
+// breakpoint alone decides).
+inline bool at_program(const Zx81& machine, uint16_t pc, uint8_t iff) {
+    return !stop_pending(machine.debug) || !machine.debug.skip_display || program_instruction(machine, pc, iff);
+}

@@ -120,7 +120,7 @@ struct SimpleBus {
     static void unrecognized(const Z80State&, const char*) {}
     // The debugger's bus: a stop between two instructions ends the period.
     uint16_t boundary(Cpu<SimpleBus>& c) {
-        if (stop_at_boundary(m->debug, c.pc, !m->debug.skip_display || program_instruction(*m, c.pc, c.s.IFF)) !=
+        if (stop_at_boundary(m->debug, c.pc, at_program(*m, c.pc, c.s.IFF)) !=
             StopReason::none) {
             m->debug.unspent = c.cycles;
             c.cycles = 0;
