@@ -193,15 +193,7 @@ After expansions(Desktop& desktop, Zx81& machine) {
     desktop.keyboard.stick = {};
     if (desktop.joystick != JoystickKind::none && !desktop.gamepad) desktop.gamepad = start_gamepad();
     desktop.program_name.clear();
-    Settings& kept = desktop.remembered;
-    kept.ram_kb = options.ram_kb;
-    kept.low_ram = options.low_ram;
-    kept.chroma = options.chroma;
-    kept.chars = options.chars;
-    kept.chr128_inverts = options.chr128_inverts;
-    kept.joystick = options.joystick;
-    kept.zxpand = options.zxpand;
-    kept.printer = options.printer;
+    settings_from_machine(options, desktop.remembered);
     save_settings(desktop, SettingField::ram);
     save_settings(desktop, SettingField::expansions);
     return After::period_over;

@@ -410,14 +410,7 @@ CommandLine parse_command_line(int argc, char** argv, const Settings& remembered
     CommandLine& line = parse.line;
     line.options.view = remembered.view;
     line.options.model = remembered.model;
-    line.options.ram_kb = remembered.ram_kb;
-    line.options.low_ram = remembered.low_ram;
-    line.options.chroma = remembered.chroma;
-    line.options.chars = remembered.chars;
-    line.options.chr128_inverts = remembered.chr128_inverts;
-    line.options.joystick = remembered.joystick;
-    line.options.zxpand = remembered.zxpand;
-    line.options.printer = remembered.printer;
+    machine_from_settings(remembered, line.options);
     line.options.ink = remembered.ink;
     line.options.paper = remembered.paper;
     line.options.sound = remembered.sound;

@@ -243,3 +243,30 @@ bool change_settings(const std::string& path, const Settings& changed, SettingFi
     if (lock >= 0) close(lock);  // which lets the lock go
     return written;
 }
+
+namespace {
+
+// Each field the settings and the machine's options share, handed to
+// `both` as (the setting, the option).
+template <class S, class O, class F>
+void shared_fields(S& s, O& o, F both) {
+    both(s.ram_kb, o.ram_kb);
+    both(s.low_ram, o.low_ram);
+    both(s.chroma, o.chroma);
+    both(s.chars, o.chars);
+    both(s.chr128_inverts, o.chr128_inverts);
+    both(s.joystick, o.joystick);
+    both(s.zxpand, o.zxpand);
+    both(s.printer, o.printer);
+}
+
+}  // namespace
+
+void machine_from_settings(const Settings& settings, MachineOptions& options) {
+    shared_fields(settings, options, [](const auto& kept, auto& option) { option = kept; });
+}
+
+void settings_from_machine(const MachineOptions& options, Settings& settings) {
+    shared_fields(settings, options, [](auto& kept, const auto& option) { kept = option; });
+}
+

@@ -56,3 +56,8 @@ bool write_settings(const std::string& path, const Settings& settings, std::stri
 // every Orlix, reads the file, takes `field` from `changed` and writes the
 // file whole. False (with the reason) when it cannot be written.
 bool change_settings(const std::string& path, const Settings& changed, SettingField field, std::string& problem);
+
+// The machine the settings keep (RAM and expansions) into options that
+// build one, and back from them: one list of the fields both have.
+void machine_from_settings(const Settings& settings, MachineOptions& options);
+void settings_from_machine(const MachineOptions& options, Settings& settings);
